@@ -1,0 +1,30 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: leafward-cli query FILE \"SELECT ...\"\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace leafward::cli;
+  if (argc < 2) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    if (command == "query") return runQuery(args, std::cout, std::cerr);
+  } catch (const std::exception& error) {
+    std::cerr << "leafward-cli: " << error.what() << "\n";
+    return 2;
+  }
+  std::cerr << "leafward-cli: unknown command '" << command << "'\n" << kUsage;
+  return 2;
+}

@@ -1,0 +1,40 @@
+#include <ostream>
+
+#include "cli/commands.h"
+#include "dataaccess/connection.h"
+#include "dataaccess/recordset.h"
+
+namespace leafward::cli {
+
+int runQuery(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) {
+    err << "usage: leafward-cli query FILE \"SELECT ...\"\n";
+    return 2;
+  }
+  using namespace dataaccess;
+  Connection connection;
+  try {
+    connection.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                    ConnectionString::quoteValue(args[0]) + ";");
+    auto recordset = connection.execute(args[1]);
+    if (recordset->state() != kAdStateOpen) throw DataAccessError("The statement returned no rows");
+    const std::size_t fields = recordset->fieldCount();
+    std::string line;
+    for (; !recordset->eof(); recordset->moveNext()) {
+      line.clear();
+      for (std::size_t i = 0; i < fields; ++i) {
+        if (i > 0) line += '\t';
+        line += recordset->field(i).toText();
+      }
+      line += '\n';
+      out << line;
+    }
+  } catch (const DataAccessError& error) {
+    err << "leafward-cli: " << error.what() << "\n";
+    return 2;
+  }
+  out.flush();
+  return 0;
+}
+
+}  // namespace leafward::cli

@@ -1,0 +1,44 @@
+#include "dataaccess/connection.h"
+
+#include "dataaccess/recordset.h"
+
+namespace leafward::dataaccess {
+
+void Connection::open(std::string_view connectionString, std::string_view user,
+                      std::string_view password, int /*options*/) {
+  if (session_) throw DataAccessError("The connection is already open");
+  try {
+    session_ = openSession(ConnectionString::parse(connectionString), user, password);
+    lastError_.clear();
+  } catch (const DataAccessError& error) {
+    session_.reset();
+    lastError_ = error.what();
+    throw;
+  }
+}
+
+void Connection::close() {
+  if (!session_) throw DataAccessError("The connection is not open");
+  session_.reset();
+}
+
+std::shared_ptr<Recordset> Connection::execute(std::string_view text,
+                                               std::int64_t* recordsAffected, int /*options*/) {
+  if (!session_) throw DataAccessError("The connection is not open");
+  StatementResult result = session_->execute(text);
+  if (recordsAffected) *recordsAffected = result.recordsAffected;
+  if (result.rows) return std::make_shared<Recordset>(std::move(*result.rows));
+  return std::make_shared<Recordset>();
+}
+
+std::string Connection::defaultDatabase() const {
+  if (!session_) throw DataAccessError("The connection is not open");
+  return session_->currentCatalog();
+}
+
+void Connection::adopt(std::unique_ptr<Session> session) {
+  session_ = std::move(session);
+  lastError_.clear();
+}
+
+}  // namespace leafward::dataaccess

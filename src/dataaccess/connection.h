@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/session.h"
+
+namespace leafward::dataaccess {
+
+class Recordset;
+
+inline constexpr int kAdStateClosed = 0;
+inline constexpr int kAdStateOpen = 1;
+inline constexpr int kAdUseClient = 3;
+
+// A database connection with the operations of an ADO Connection that Leafward uses.
+class Connection {
+ public:
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void setCursorLocation(int location) { cursorLocation_ = location; }
+  int cursorLocation() const { return cursorLocation_; }
+
+  // Opens the connection the string describes; the provider is chosen by its `Provider` key.
+  // On failure throws DataAccessError, stays closed and keeps the reason in lastError().
+  void open(std::string_view connectionString, std::string_view user = "",
+            std::string_view password = "", int options = -1);
+  void close();
+  int state() const { return session_ ? kAdStateOpen : kAdStateClosed; }
+
+  // Runs one statement. A query's rows come back as an open recordset; other statements give
+  // a closed one. `recordsAffected`, when given, receives the number of rows changed.
+  // Throws DataAccessError when the connection is closed or the statement fails.
+  std::shared_ptr<Recordset> execute(std::string_view text, std::int64_t* recordsAffected = nullptr,
+                                     int options = -1);
+
+  // Throws DataAccessError when the connection is closed.
+  std::string defaultDatabase() const;
+
+  const std::string& lastError() const { return lastError_; }
+
+  // For tests and embedders: use a session opened elsewhere.
+  void adopt(std::unique_ptr<Session> session);
+
+ private:
+  int cursorLocation_ = 2;
+  std::unique_ptr<Session> session_;
+  std::string lastError_;
+};
+
+}  // namespace leafward::dataaccess
