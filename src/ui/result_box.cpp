@@ -1,0 +1,31 @@
+#include "ui/result_box.h"
+
+#include <QTextDocument>
+
+namespace leafward::ui {
+
+ResultBox::ResultBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setTabChangesFocus(false);
+  connect(document(), &QTextDocument::contentsChanged, this, [this] { edited_ = true; });
+}
+
+std::string ResultBox::text() const {
+  if (!edited_) return written_;
+  QString shown = document()->toRawText();
+  shown.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+  shown.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+  return shown.toStdString();
+}
+
+void ResultBox::setText(std::string text) {
+  QString shown = QString::fromStdString(text);
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  setPlainText(shown);
+  written_ = std::move(text);
+  edited_ = false;
+}
+
+}  // namespace leafward::ui
