@@ -3,83 +3,59 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/session.h"
-#include "dataaccess/value.h"
 
 namespace leafward::testing {
 
+using dataaccess::Value;
+using Column = std::vector<Value>;
+
 // A session that knows only the statement texts it was given, byte for byte: it answers them
-// with prepared rows or failures and refuses every other text. It logs what was sent.
+// with one column of rows, or fails them, and refuses every other text. `sent` logs them all.
 class FakeSession : public dataaccess::Session {
  public:
-  struct Shared {
-    std::vector<std::string> sent;
-  };
+  std::shared_ptr<std::vector<std::string>> sent = std::make_shared<std::vector<std::string>>();
+  std::map<std::string, dataaccess::ResultSet> answers;
+  std::map<std::string, std::string> failures;
+  std::string catalog = "fake";
 
-  FakeSession() : shared_(std::make_shared<Shared>()) {}
-
-  // One column of values; nullopt-free: use Value() for NULL.
-  FakeSession& answer(std::string text, std::vector<dataaccess::Value> column) {
-    dataaccess::ResultSet rows;
-    rows.columnNames = {"Expr1000"};
+  FakeSession& answer(const std::string& text, Column column) {
+    auto& rows = answers[text] = {{"Expr1000"}, {}};
     for (auto& value : column) rows.rows.push_back({std::move(value)});
-    answers_[std::move(text)] = std::move(rows);
     return *this;
   }
-  FakeSession& answerRows(std::string text, dataaccess::ResultSet rows) {
-    answers_[std::move(text)] = std::move(rows);
-    return *this;
-  }
-  FakeSession& fail(std::string text, std::string message) {
-    answers_.erase(text);
-    failures_[std::move(text)] = std::move(message);
-    return *this;
-  }
-  FakeSession& catalog(std::string name) {
-    catalog_ = std::move(name);
-    return *this;
-  }
-
-  // The log survives the session, which the connection owns once adopted.
-  std::shared_ptr<Shared> log() const { return shared_; }
-
   dataaccess::StatementResult execute(std::string_view text) override {
-    shared_->sent.emplace_back(text);
-    const std::string key(text);
-    if (auto failure = failures_.find(key); failure != failures_.end()) {
-      throw dataaccess::DataAccessError(failure->second);
-    }
-    auto found = answers_.find(key);
-    if (found == answers_.end()) {
-      throw dataaccess::DataAccessError("unexpected statement: " + key);
-    }
-    dataaccess::StatementResult result;
-    result.rows = found->second;
-    return result;
+    const std::string& key = sent->emplace_back(text);
+    if (failures.count(key)) throw dataaccess::DataAccessError(failures[key]);
+    if (!answers.count(key)) throw dataaccess::DataAccessError("unexpected statement: " + key);
+    return {answers[key], 0};
   }
-  std::string currentCatalog() const override { return catalog_; }
-
- private:
-  std::shared_ptr<Shared> shared_;
-  std::map<std::string, dataaccess::ResultSet> answers_;
-  std::map<std::string, std::string> failures_;
-  std::string catalog_ = "fake";
+  std::string currentCatalog() const override { return catalog; }
 };
 
-// The statements of a Check, as they must be sent.
+inline Column texts(std::initializer_list<const char*> values) {
+  Column column;
+  for (const char* value : values) column.push_back(value ? Value::text(value) : Value());
+  return column;
+}
+
+inline Column numbers(std::initializer_list<long long> values) {
+  Column column;
+  for (long long value : values) column.push_back(Value::integer(value));
+  return column;
+}
+
+// The statements of a Check, exactly as they must be sent.
 inline const std::string kFirstListAccess =
     "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and [bend]";
-inline const std::string kFirstListServer =
-    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=1";
 inline const std::string kSecondListAccess =
     "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and not [bend]";
+inline const std::string kFirstListServer = kFirstListAccess + "=1";
 inline const std::string kSecondListServer =
     "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and [bend]=0";
@@ -89,27 +65,13 @@ inline const std::string kAccScheme =
 inline const std::string kGradeScheme =
     "SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'";
 
-inline std::vector<dataaccess::Value> texts(std::initializer_list<const char*> values) {
-  std::vector<dataaccess::Value> result;
-  for (const char* value : values) {
-    result.push_back(value ? dataaccess::Value::text(value) : dataaccess::Value());
-  }
-  return result;
-}
-
-inline std::vector<dataaccess::Value> numbers(std::initializer_list<long long> values) {
-  std::vector<dataaccess::Value> result;
-  for (long long value : values) result.push_back(dataaccess::Value::integer(value));
-  return result;
-}
-
-// An account set whose Check finds the given lists, code lengths and stored schemes (a null
-// pointer stands for a NULL value). Missing scheme rows: pass an empty list.
+// An account set on which a Check finds these lists, code lengths and stored schemes (an empty
+// scheme column: no scheme row). By default consistent, with codes of 4, 6 and 8 characters.
 struct AccountSet {
-  std::vector<dataaccess::Value> firstList, secondList;
-  std::vector<dataaccess::Value> lengths = numbers({4, 6, 8});
-  std::vector<dataaccess::Value> cGradeLevel = texts({"4,2,2,2"});
-  std::vector<dataaccess::Value> gradeDef = texts({"4,2,2"});
+  Column firstList, secondList;
+  Column lengths = numbers({4, 6, 8});
+  Column cGradeLevel = texts({"4,2,2,2"});
+  Column gradeDef = texts({"4,2,2"});
   bool server = false;
 
   std::unique_ptr<FakeSession> session() const {
