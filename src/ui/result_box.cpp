@@ -8,6 +8,9 @@ ResultBox::ResultBox(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // A code list is one long run without spaces. Breaking it at the edge, as a plain edit box
+  // does, keeps the layout linear; looking for word boundaries in it would not.
+  setWordWrapMode(QTextOption::WrapAnywhere);
   setTabChangesFocus(false);
   connect(document(), &QTextDocument::contentsChanged, this, [this] { edited_ = true; });
 }

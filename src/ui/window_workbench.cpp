@@ -20,7 +20,11 @@ void WindowWorkbench::setReportText(std::string text) {
 }
 
 void WindowWorkbench::setEnabled(bool enabled) {
+  if (!enabled && window_.isEnabled()) focusBeforeBusy_ = window_.focusWidget();
   window_.setEnabled(enabled);
+  // Disabling the window took the focus from the control that had it: give it back.
+  if (enabled && focusBeforeBusy_ && !window_.focusWidget()) focusBeforeBusy_->setFocus();
+  if (enabled) focusBeforeBusy_ = nullptr;
 }
 
 void WindowWorkbench::setMousePointer(int pointer) {

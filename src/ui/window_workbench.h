@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
 #include <string>
 
 #include "audit/workbench.h"
-
-class QWidget;
 
 namespace leafward::ui {
 
@@ -27,6 +27,7 @@ class WindowWorkbench : public audit::Workbench {
   QWidget& window_;
   ResultBox& box_;
   int pointer_ = audit::kPointerDefault;
+  QPointer<QWidget> focusBeforeBusy_;
 };
 
 }  // namespace leafward::ui

@@ -163,6 +163,9 @@ TEST(FrmMainTest, TheBoxHoldsExactlyTheReportAndAppendsOntoTypedText) {
 
   h.box()->clear();
   h.window->show();
+  h.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
+  h.box()->setFocus();
   QTest::keyClicks(h.box(), "note");
   QTest::keyClick(h.box(), Qt::Key_Return);
   QTest::keyClicks(h.box(), "x");
@@ -170,6 +173,7 @@ TEST(FrmMainTest, TheBoxHoldsExactlyTheReportAndAppendsOntoTypedText) {
   h.shared.cnData.adopt(set.session());
   h.window->tbToolBarButtonClick("Check");
   EXPECT_EQ(h.report(), "note\r\nx\r\n如下末级科目标志有误：100201");
+  EXPECT_TRUE(h.box()->hasFocus());  // the busy state does not take the focus away for good
 }
 
 TEST(FrmMainTest, ClosingTheWindowShutsTheConnectionDownAndEndsTheProgram) {
