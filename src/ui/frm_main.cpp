@@ -86,13 +86,13 @@ FrmMain::FrmMain(connection::SharedConnection& shared, Dialogs& dialogs, QWidget
   tbToolBar_->setMovable(false);
   tbToolBar_->setFloatable(false);
   tbToolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
-  for (const ToolbarButton& spec : kButtons) {
+  for (const ToolbarButton& entry : kButtons) {
     auto* button = new QToolButton(tbToolBar_);
-    const QString key = QString::fromUtf8(spec.key);
+    const QString key = QString::fromUtf8(entry.key);
     button->setObjectName(key);
     button->setProperty("key", key);
-    button->setToolTip(QString::fromUtf8(spec.tooltip));
-    button->setIcon(toolbarPicture(spec.picture));
+    button->setToolTip(QString::fromUtf8(entry.tooltip));
+    button->setIcon(toolbarPicture(entry.picture));
     button->setIconSize(QSize(16, 16));
     button->setFixedSize(kButtonSize);
     button->setFocusPolicy(Qt::NoFocus);
