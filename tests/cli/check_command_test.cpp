@@ -70,11 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(CliCheckTest, AFileThatIsNoDatabaseOrIsMissingExitsTwoWithOneLineWhy) {
-  FixtureCopy copy("consistent.mdb");
-  const auto garbage = copy.dir() / "garbage.mdb";
+TEST(CliCheckTest, AFileThatCannotBeOpenedOrReadExitsTwoWithOneLineWhy) {
+  FixtureCopy noCodeTable("testV1997.mdb", "jet-samples");
+  const auto garbage = noCodeTable.dir() / "garbage.mdb";
   std::ofstream(garbage) << std::string(8192, '\x5a');
-  for (const auto& file : {garbage, copy.dir() / "missing.mdb"}) {
+  for (const auto& file :
+       {garbage, noCodeTable.dir() / "missing.mdb", std::filesystem::path(noCodeTable.path())}) {
     const CliRun run = check(file);
     EXPECT_EQ(run.exitCode, 2) << file;
     EXPECT_EQ(run.out, "");

@@ -12,13 +12,13 @@ namespace leafward::testing {
 // A private copy of a fixture account set: the shared files are never opened in place.
 class FixtureCopy {
  public:
-  explicit FixtureCopy(const std::string& name) {
+  explicit FixtureCopy(const std::string& name, const std::string& folder = "account-sets") {
     namespace fs = std::filesystem;
     dir_ = fs::temp_directory_path() /
            ("leafward-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
     fs::create_directories(dir_);
     path_ = dir_ / name;
-    fs::copy_file(fs::path(LEAFWARD_FIXTURES_DIR) / "account-sets" / name, path_);
+    fs::copy_file(fs::path(LEAFWARD_FIXTURES_DIR) / folder / name, path_);
   }
   ~FixtureCopy() {
     std::error_code ignored;
