@@ -69,7 +69,9 @@ struct Select {
   std::vector<SelectItem> items;
   TableRef from;
   std::unique_ptr<Expr> where;  // null when there is no WHERE
-  std::size_t depth = 0;        // set by the binder
+  // Set by the binder: the scope's depth and, for a subquery, the table of the scope around it.
+  std::size_t depth = 0;
+  std::size_t enclosingTable = 0;
 };
 
 struct Assignment {

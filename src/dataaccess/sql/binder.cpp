@@ -30,6 +30,7 @@ class Binder {
     const std::size_t depth = scopes_.size();
     if (depth >= kMaxScopes) fail(select.from.offset, "Subqueries are nested too deeply");
     select.depth = depth;
+    if (depth > 0) select.enclosingTable = scopes_.back().table;
     select.from.table = useTable(select.from);
     scopes_.push_back(
         {select.from.table, select.from.alias.empty() ? select.from.name : select.from.alias});

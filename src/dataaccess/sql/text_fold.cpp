@@ -84,7 +84,15 @@ void appendCharacter(std::string& out, char32_t c) {
 
 void appendFolded(std::string& out, std::string_view text) {
   std::size_t pos = 0;
-  while (pos < text.size()) appendCharacter(out, foldCase(nextCharacter(text, pos)));
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+      ++pos;
+    } else {
+      appendCharacter(out, foldCase(nextCharacter(text, pos)));
+    }
+  }
 }
 
 int compareFolded(std::string_view a, std::string_view b) {
