@@ -46,8 +46,9 @@ struct Expr {
   // Set by the binder.
   std::size_t id = 0;        // numbers the expressions of a statement from 0
   std::size_t depth = 0;     // Column: the scope that owns the column (0 = outermost)
-  std::size_t table = 0;     // Column: the statement's table; Exists: the plan's number
+  std::size_t table = 0;     // Column: the statement's table
   std::size_t column = 0;    // Column: position in the table
+  std::size_t plan = 0;      // Exists: the number of its plan
   std::uint32_t scopes = 0;  // bit d: reads a column of scope d
   bool hasSubquery = false;  // contains an EXISTS, so it is costly to evaluate
 };

@@ -155,7 +155,7 @@ class Binder {
         expr.scopes = 1u << expr.depth;
         return;
       case ExprKind::Exists: {
-        expr.table = nextPlan_++;
+        expr.plan = nextPlan_++;
         ast::Select& sub = *expr.subquery;
         bindSelect(sub, false);
         std::uint32_t scopes = sub.where ? sub.where->scopes : 0;

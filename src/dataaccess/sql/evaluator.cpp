@@ -21,7 +21,7 @@ void Evaluator::prepare(const Expr& expr) {
   } else if (expr.kind == ExprKind::Exists) {
     // Only the condition of a subquery is evaluated, never its select list.
     if (expr.subquery->where) prepare(*expr.subquery->where);
-    plans_[expr.table] = planExists(*this, *expr.subquery);
+    plans_[expr.plan] = planExists(*this, *expr.subquery);
   }
   for (const auto& operand : expr.operands) prepare(*operand);
 }
@@ -78,7 +78,7 @@ Truth Evaluator::test(const Expr& expr, Frame& frame) {
     case ExprKind::IsNull:
       return truthOf(value(*expr.operands[0], frame).isNull() != expr.negated);
     case ExprKind::Exists:
-      return truthOf(plans_[expr.table]->exists(frame));
+      return truthOf(plans_[expr.plan]->exists(frame));
     default:
       return conditionOf(value(expr, frame));
   }

@@ -28,7 +28,7 @@ class ExistsPlan;
 // its own buffers, so a row costs no allocation once they have grown.
 class Evaluator {
  public:
-  Evaluator(const BoundStatement& statement);
+  explicit Evaluator(const BoundStatement& statement);
   ~Evaluator();
   Evaluator(const Evaluator&) = delete;
   Evaluator& operator=(const Evaluator&) = delete;
