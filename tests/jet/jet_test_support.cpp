@@ -1,0 +1,64 @@
+#include "jet_test_support.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <numeric>
+#include <stdexcept>
+
+namespace leafward::jet::testing {
+
+std::vector<std::string> fixturesIn(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(fixture(folder))) {
+    if (entry.path().extension() == ".mdb") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "leafward-jet-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+Rows readAll(JetTableSource& source, const std::string& table) {
+  const auto info = source.describe(table);
+  if (!info) throw std::runtime_error("no table " + table);
+  std::vector<std::size_t> columns(info->columns.size());
+  std::iota(columns.begin(), columns.end(), 0);
+  const sql::TableData data = source.read(*info, columns);
+  Rows rows(data.rowCount);
+  for (std::size_t r = 0; r < data.rowCount; ++r) {
+    for (const auto& column : data.columns) rows[r].push_back(column[r]);
+  }
+  return rows;
+}
+
+void readEveryTable(const std::string& path) {
+  JetDatabase database(path);
+  JetTableSource source(database);
+  for (const auto& table : database.tables()) readAll(source, table.layout.name);
+}
+
+}  // namespace leafward::jet::testing

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dataaccess/jet/jet_database.h"
+#include "dataaccess/jet/jet_table_source.h"
+#include "dataaccess/value.h"
+
+namespace leafward::jet::testing {
+
+inline std::string fixture(const std::string& relative) {
+  return std::string(LEAFWARD_FIXTURES_DIR) + "/" + relative;
+}
+
+// All .mdb files of one fixture folder, sorted.
+std::vector<std::string> fixturesIn(const std::string& folder);
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// Every column of every row of a table, row by row.
+using Rows = std::vector<std::vector<dataaccess::Value>>;
+Rows readAll(JetTableSource& source, const std::string& table);
+
+// Reads every column of every user table of the database at `path`.
+void readEveryTable(const std::string& path);
+
+}  // namespace leafward::jet::testing
