@@ -62,3 +62,47 @@ void readEveryTable(const std::string& path) {
 }
 
 }  // namespace leafward::jet::testing
+
+#include <sys/wait.h>
+
+#include <fcntl.h>
+
+namespace leafward::jet::testing {
+
+std::string runProgram(const std::vector<std::string>& arguments) {
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+  std::vector<char*> argv;
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    ::dup2(pipeEnds[1], 1);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    if (devNull >= 0) ::dup2(devNull, 2);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(pipeEnds[1]);
+  std::string output;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(pipeEnds[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw std::runtime_error(arguments[0] + " failed");
+  }
+  return output;
+}
+
+}  // namespace leafward::jet::testing

@@ -42,3 +42,11 @@ Rows readAll(JetTableSource& source, const std::string& table);
 void readEveryTable(const std::string& path);
 
 }  // namespace leafward::jet::testing
+
+namespace leafward::jet::testing {
+
+// Runs a program (looked up on PATH) and returns what it wrote to standard output; its
+// standard error is discarded. Throws when it cannot be started or does not exit with 0.
+std::string runProgram(const std::vector<std::string>& arguments);
+
+}  // namespace leafward::jet::testing
