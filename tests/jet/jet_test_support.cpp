@@ -55,10 +55,18 @@ Rows readAll(JetTableSource& source, const std::string& table) {
   return rows;
 }
 
-void readEveryTable(const std::string& path) {
+std::string dumpEveryTable(const std::string& path) {
   JetDatabase database(path);
   JetTableSource source(database);
-  for (const auto& table : database.tables()) readAll(source, table.layout.name);
+  std::string dump;
+  for (const auto& table : database.tables()) {
+    dump += "[" + table.layout.name + "]\n";
+    for (const auto& row : readAll(source, table.layout.name)) {
+      for (const auto& value : row) dump += (value.isNull() ? "NULL" : value.toText()) + "|";
+      dump += "\n";
+    }
+  }
+  return dump;
 }
 
 }  // namespace leafward::jet::testing
@@ -103,6 +111,30 @@ std::string runProgram(const std::vector<std::string>& arguments) {
     throw std::runtime_error(arguments[0] + " failed");
   }
   return output;
+}
+
+}  // namespace leafward::jet::testing
+
+namespace leafward::jet::testing {
+
+StderrCapture::StderrCapture() {
+  std::fflush(stderr);
+  saved_ = ::dup(2);
+  const int file = ::open(dir_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(file, 2);
+  ::close(file);
+}
+
+StderrCapture::~StderrCapture() {
+  std::fflush(stderr);
+  ::dup2(saved_, 2);
+  ::close(saved_);
+}
+
+std::string StderrCapture::text() const {
+  std::fflush(stderr);
+  const auto bytes = readBytes(dir_.file("stderr"));
+  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace leafward::jet::testing

@@ -38,8 +38,9 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 using Rows = std::vector<std::vector<dataaccess::Value>>;
 Rows readAll(JetTableSource& source, const std::string& table);
 
-// Reads every column of every user table of the database at `path`.
-void readEveryTable(const std::string& path);
+// Reads every column of every user table of the database at `path` and returns them as
+// text, one line per row.
+std::string dumpEveryTable(const std::string& path);
 
 }  // namespace leafward::jet::testing
 
@@ -48,5 +49,24 @@ namespace leafward::jet::testing {
 // Runs a program (looked up on PATH) and returns what it wrote to standard output; its
 // standard error is discarded. Throws when it cannot be started or does not exit with 0.
 std::string runProgram(const std::vector<std::string>& arguments);
+
+}  // namespace leafward::jet::testing
+
+namespace leafward::jet::testing {
+
+// Sends everything written to the process's standard error into a file while alive; text()
+// gives what was written so far.
+class StderrCapture {
+ public:
+  StderrCapture();
+  ~StderrCapture();
+  StderrCapture(const StderrCapture&) = delete;
+  StderrCapture& operator=(const StderrCapture&) = delete;
+  std::string text() const;
+
+ private:
+  TempDir dir_;
+  int saved_ = -1;
+};
 
 }  // namespace leafward::jet::testing
