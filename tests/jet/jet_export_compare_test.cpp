@@ -92,32 +92,13 @@ std::string compare(const Value& ours, sql::ColumnType type, const std::string& 
   return mismatch;
 }
 
-// Where the bytes of each row live: mdb-export meets a moved row where its bytes are, we
-// meet it at the entry that points there.
-struct RawFile {
-  explicit RawFile(const std::string& path) : bytes(testing::readBytes(path)) {
-    pageSize = bytes.at(0x14) == 0 ? 2048 : 4096;
-    rowCountOffset = bytes.at(0x14) == 0 ? 8 : 12;
-  }
-  std::pair<std::uint32_t, std::uint16_t> storedAt(RowLocation at) const {
-    const std::size_t page = static_cast<std::size_t>(at.page) * pageSize;
-    const std::uint16_t entry = readU16(bytes, page + rowCountOffset + 2 + 2 * at.slot);
-    if ((entry & kRowDeletedFlags) != kRowPointerFlag) return {at.page, at.slot};
-    const std::size_t row = page + (entry & kRowOffsetMask);
-    return {readU24(bytes, row + 1), bytes[row]};
-  }
-  std::vector<std::uint8_t> bytes;
-  std::size_t pageSize;
-  std::size_t rowCountOffset;
-};
-
 class JetExportCompareTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
   const std::string& file = GetParam();
   JetDatabase database(file);
   JetTableSource source(database);
-  const RawFile raw(file);
+  const testing::RawFile raw(file);
   ASSERT_FALSE(database.tables().empty());
   for (const auto& table : database.tables()) {
     const std::string& name = table.layout.name;
@@ -130,6 +111,8 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
 
     std::vector<std::size_t> order(ours.size());
     std::iota(order.begin(), order.end(), 0);
+    // mdb-export meets a moved row where its bytes are, we meet it at the entry that points
+    // there.
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
       return raw.storedAt(locations[a]) < raw.storedAt(locations[b]);
     });

@@ -1,5 +1,7 @@
 #include "jet_test_support.h"
 
+#include "dataaccess/jet/jet_format.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,6 +137,45 @@ std::string StderrCapture::text() const {
   std::fflush(stderr);
   const auto bytes = readBytes(dir_.file("stderr"));
   return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace leafward::jet::testing
+
+namespace leafward::jet::testing {
+
+RawFile::RawFile(const std::string& path) : bytes(readBytes(path)) {
+  pageSize = bytes.at(0x14) == 0 ? 2048 : 4096;
+  rowCountOffset = bytes.at(0x14) == 0 ? 8 : 12;
+}
+
+std::uint16_t RawFile::entry(RowLocation at) const {
+  return readU16(bytes, static_cast<std::size_t>(at.page) * pageSize + rowCountOffset + 2 +
+                            2 * std::size_t{at.slot});
+}
+
+bool RawFile::isPointer(RowLocation at) const {
+  return (entry(at) & kRowDeletedFlags) == kRowPointerFlag;
+}
+
+std::pair<std::uint32_t, std::uint16_t> RawFile::storedAt(RowLocation at) const {
+  if (!isPointer(at)) return {at.page, at.slot};
+  const std::size_t row =
+      static_cast<std::size_t>(at.page) * pageSize + (entry(at) & kRowOffsetMask);
+  return {readU24(bytes, row + 1), bytes[row]};
+}
+
+bool RawFile::maskBit(RowLocation at, unsigned bit) const {
+  const auto [page, slot] = storedAt(at);
+  const std::size_t base = static_cast<std::size_t>(page) * pageSize;
+  const RowLocation stored{page, slot};
+  const std::size_t start = base + (entry(stored) & kRowOffsetMask);
+  const std::size_t end =
+      slot == 0 ? base + pageSize
+                : base + (entry(RowLocation{page, static_cast<std::uint16_t>(slot - 1)}) &
+                          kRowOffsetMask);
+  const std::size_t columns = readU16(bytes, start);
+  const std::size_t mask = end - (columns + 7) / 8;
+  return (bytes[mask + bit / 8] >> (bit % 8)) & 1;
 }
 
 }  // namespace leafward::jet::testing
