@@ -107,7 +107,12 @@ TEST_P(JetDamageTest, CopiesWithFlippedBytesReadOrFailCleanly) {
     }
     testing::writeBytes(copy, damaged);
     SCOPED_TRACE("seed " + std::to_string(seed));
-    readOrRefuse(copy, outcome);
+    try {
+      testing::readEveryTable(copy);
+      ++outcome.read;
+    } catch (const dataaccess::DataAccessError&) {
+      ++outcome.refused;
+    }
   }
   EXPECT_EQ(stderrText.text(), "");
   EXPECT_EQ(outcome.read + outcome.refused, static_cast<int>(kSeeds));

@@ -57,6 +57,19 @@ Rows readAll(JetTableSource& source, const std::string& table) {
   return rows;
 }
 
+std::size_t readEveryTable(const std::string& path) {
+  JetDatabase database(path);
+  JetTableSource source(database);
+  std::size_t rows = 0;
+  for (const auto& table : database.tables()) {
+    const auto info = source.describe(table.layout.name);
+    std::vector<std::size_t> columns(info->columns.size());
+    std::iota(columns.begin(), columns.end(), 0);
+    rows += source.read(*info, columns).rowCount;
+  }
+  return rows;
+}
+
 std::string dumpEveryTable(const std::string& path) {
   JetDatabase database(path);
   JetTableSource source(database);

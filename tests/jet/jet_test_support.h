@@ -42,6 +42,9 @@ Rows readAll(JetTableSource& source, const std::string& table);
 // text, one line per row.
 std::string dumpEveryTable(const std::string& path);
 
+// Reads every column of every user table of the database at `path`; returns the row count.
+std::size_t readEveryTable(const std::string& path);
+
 }  // namespace leafward::jet::testing
 
 namespace leafward::jet::testing {
