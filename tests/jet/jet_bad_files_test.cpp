@@ -115,5 +115,16 @@ TEST(JetBadFilesTest, CutShortFilesAreReportedAsTruncated) {
   EXPECT_THAT(cut(whole.size() - 4096), HasSubstr("is truncated"));
 }
 
+TEST(JetBadFilesTest, APageMapPointerToAMissingRowIsRefusedBeforeLibmdbFollowsIt) {
+  // One flipped byte in table AccInformation's definition (page 29) makes its page-map pointer
+  // name row 44 of a page with a few rows; mdb-export crashes on this copy.
+  TempDir dir;
+  auto damaged = consistent();
+  damaged[29 * 4096 + 55] ^= 44;
+  testing::writeBytes(dir.file("map.mdb"), damaged);
+  EXPECT_THAT(openFailure(dir.file("map.mdb")),
+              HasSubstr("damaged: the page map of table AccInformation is missing"));
+}
+
 }  // namespace
 }  // namespace leafward::jet
