@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <random>
@@ -34,6 +35,9 @@ TEST(JetBadFilesTest, MissingEmptyAndNonFilesAreRefusedWithTheirReason) {
   EXPECT_THAT(openFailure(dir.file("no-folder/x.mdb")), HasSubstr("does not exist"));
   EXPECT_THAT(openFailure(dir.path().string()), HasSubstr("is a folder"));
   EXPECT_THAT(openFailure(""), HasSubstr("No file name"));
+
+  ::mkfifo(dir.file("pipe.mdb").c_str(), 0600);
+  EXPECT_THAT(openFailure(dir.file("pipe.mdb")), HasSubstr("is not a regular file"));
 
   testing::writeBytes(dir.file("empty.mdb"), {});
   EXPECT_THAT(openFailure(dir.file("empty.mdb")), HasSubstr("is empty"));

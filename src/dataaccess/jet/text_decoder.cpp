@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <vector>
 
 namespace leafward::jet {
 namespace {
@@ -167,9 +166,9 @@ void TextDecoder::appendCodePage(Bytes bytes, std::string& out) {
   }
   auto converter = static_cast<iconv_t>(converter_);
   iconv(converter, nullptr, nullptr, nullptr, nullptr);
-  std::vector<char> input(bytes.begin(), bytes.end());
-  char* in = input.data();
-  std::size_t inLeft = input.size();
+  // iconv takes a non-const pointer but does not write through it.
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+  std::size_t inLeft = bytes.size();
   char buffer[256];
   while (inLeft > 0) {
     char* outPtr = buffer;
