@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "writer_test_support.h"
 
 namespace leafward::jet {
@@ -15,6 +17,10 @@ struct FlagColumnCase {
   std::string table;
   std::string column;
 };
+
+void PrintTo(const FlagColumnCase& flag, std::ostream* out) {
+  *out << flag.file << " " << flag.table << "." << flag.column;
+}
 
 class FlagScanTest : public ::testing::TestWithParam<FlagColumnCase> {};
 
@@ -46,7 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FlagColumnCase{"jet-samples/nwind.mdb", "Products", "Discontinued"},
                       FlagColumnCase{"jet-samples/testV1997.mdb", "Table1", "I"},
                       FlagColumnCase{"jet-samples/test2V2000.mdb", "MSP_PROJECTS",
-                                     "PROJ_OPT_NEW_ARE_EFFORT_DRIVEN"}));
+                                     "PROJ_OPT_NEW_ARE_EFFORT_DRIVEN"}),
+    [](const auto& info) {
+      std::string name = info.param.file + "_" + info.param.column;
+      for (auto& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
 
 TEST(FlagScanTest, MovedRowsReportTheirPointerEntry) {
   auto scanned = scanFlags(fixturePath("account-sets/overflow-2k.mdb"), "code", "bend");
