@@ -4,27 +4,11 @@
 #include <cstdint>
 #include <span>
 
+#include "dataaccess/jet/jet_format.h"
+
 namespace leafward::jet {
 
-// Jet stores every multi-byte number little-endian. Callers check bounds first.
-inline std::uint16_t readU16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-inline std::uint32_t readU24(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[at + 2]) << 16);
-}
-
-inline std::uint32_t readU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return readU24(bytes, at) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-inline std::uint64_t readU64(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint64_t>(readU32(bytes, at)) |
-         (static_cast<std::uint64_t>(readU32(bytes, at + 4)) << 32);
-}
-
+// Little-endian stores, the counterparts of the readers in jet_format.h. Callers check bounds.
 inline void writeU16(std::span<std::uint8_t> bytes, std::size_t at, std::uint16_t value) {
   bytes[at] = static_cast<std::uint8_t>(value);
   bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);

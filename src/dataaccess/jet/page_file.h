@@ -5,16 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/jet/jet_format.h"
+
 namespace leafward::jet {
 
-enum class JetVersion { Jet3, Jet4 };
-
-// Page types, from the first byte of every page.
-inline constexpr std::uint8_t kDataPage = 0x01;
-inline constexpr std::uint8_t kTableDefinitionPage = 0x02;
-
-// An .mdb file seen as numbered pages: 2048 bytes in Jet 3, 4096 in Jet 4. Owns the file
-// descriptor. Every failure throws DataAccessError with a message naming the file.
+// An .mdb file seen as numbered pages, for writing: 2048 bytes in Jet 3, 4096 in Jet 4. Owns the
+// file descriptor. Every failure throws DataAccessError with a message naming the file.
 class PageFile {
  public:
   enum class Access { ReadOnly, ReadWrite };

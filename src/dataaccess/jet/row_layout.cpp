@@ -8,10 +8,7 @@
 namespace leafward::jet {
 namespace {
 
-constexpr std::uint16_t kOffsetMask = 0x1FFF;
-constexpr std::uint16_t kMovedFlag = 0x8000;    // alone: data of a moved row
-constexpr std::uint16_t kPointerFlag = 0x4000;  // alone: pointer to a moved row
-constexpr std::size_t kPointerLength = 4;       // row number (1 byte), page (3 bytes)
+constexpr std::size_t kPointerLength = 4;  // row number (1 byte), page (3 bytes)
 
 }  // namespace
 
@@ -31,7 +28,7 @@ void RowLayout::refuse(RowLocation at, const std::string& why) const {
 }
 
 bool RowLayout::isTablePage(std::span<const std::uint8_t> page) const {
-  return page.size() == pageSize_ && page[0] == kDataPage && readU32(page, 4) == table_.page;
+  return page.size() == pageSize_ && page[0] == kPageData && readU32(page, 4) == table_.page;
 }
 
 std::uint16_t RowLayout::slotCount(std::span<const std::uint8_t> page) const {
@@ -46,26 +43,26 @@ Slot RowLayout::readSlot(std::span<const std::uint8_t> page, RowLocation at) con
   if (at.slot >= count) refuse(at, "the page has no such row entry");
 
   std::uint16_t entry = readU16(page, rowCountOffset_ + 2 + 2 * at.slot);
-  std::size_t start = entry & kOffsetMask;
+  std::size_t start = entry & kRowOffsetMask;
   if (start < tableEnd || start >= pageSize_) refuse(at, "the row's offset lies outside the page");
   // A row runs up to the next row that starts after it (rows fill the page from its end).
   std::size_t end = pageSize_;
   for (std::size_t i = 0; i < count; ++i) {
-    std::size_t other = readU16(page, rowCountOffset_ + 2 + 2 * i) & kOffsetMask;
+    std::size_t other = readU16(page, rowCountOffset_ + 2 + 2 * i) & kRowOffsetMask;
     if (other > start && other < end) end = other;
   }
 
   Slot slot;
   slot.start = static_cast<std::uint16_t>(start);
   slot.end = static_cast<std::uint16_t>(end);
-  switch (entry & (kMovedFlag | kPointerFlag)) {
+  switch (entry & kRowDeletedFlags) {
     case 0:
       slot.kind = SlotKind::Row;
       break;
-    case kMovedFlag:
+    case kRowElsewhereFlag:
       slot.kind = SlotKind::MovedRow;
       break;
-    case kPointerFlag:
+    case kRowPointerFlag:
       slot.kind = SlotKind::Pointer;
       break;
     default:

@@ -119,7 +119,7 @@ std::vector<std::uint8_t> readDefinitionBytes(const PageFile& file, std::uint32_
       throw DataAccessError(context + " is damaged: its pages form a loop");
     }
     auto image = file.readPage(page);
-    if (image[0] != kTableDefinitionPage) {
+    if (image[0] != kPageTableDefinition) {
       throw DataAccessError(context + " is damaged: page " + std::to_string(page) +
                             " is not a table definition page");
     }
