@@ -24,4 +24,13 @@ std::string leafFlaggedAsNonLeafQuery(bool server) {
   return text;
 }
 
+std::string setLeafFlagsStatement(bool server) {
+  std::string text = "update code Set [bend] = ";
+  text += server ? "1" : "true";
+  text += " where not exists ";
+  text += kHasLongerCode;
+  text += "[bend]=0";
+  return text;
+}
+
 }  // namespace leafward::audit

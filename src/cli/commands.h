@@ -14,4 +14,10 @@ int runQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
 // file cannot be opened or read (reason on `err`); 3: the check ended without a verdict.
 int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Repairs the leaf flags of an .mdb file the way the window's Update does, starting from an
+// empty report, and prints the report as check does. Exit 0 when both repair statements ran,
+// whether or not they changed rows; 2, with a one-line reason on `err`, when the file cannot
+// be opened or a statement was refused (the report is printed all the same).
+int runUpdate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 }  // namespace leafward::cli

@@ -3,12 +3,14 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/test_kill_hook.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: leafward-cli query FILE \"SELECT ...\"\n"
-    "       leafward-cli check FILE\n";
+    "       leafward-cli check FILE\n"
+    "       leafward-cli update FILE\n";
 
 }  // namespace
 
@@ -18,11 +20,13 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  installTestKillHook();
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   try {
     if (command == "query") return runQuery(args, std::cout, std::cerr);
     if (command == "check") return runCheck(args, std::cout, std::cerr);
+    if (command == "update") return runUpdate(args, std::cout, std::cerr);
   } catch (const std::exception& error) {
     std::cerr << "leafward-cli: " << error.what() << "\n";
     return 2;

@@ -15,6 +15,7 @@
 
 #include "audit/check.h"
 #include "audit/report.h"
+#include "audit/update.h"
 #include "connection/steps.h"
 #include "ui/dialogs.h"
 #include "ui/pictures.h"
@@ -211,7 +212,7 @@ void FrmMain::commandCheck() {
 }
 
 void FrmMain::commandUpdate() {
-  // The repair of the leaf flags runs here once it exists.
+  audit::runUpdate(shared_, *workbench_);
 }
 
 void FrmMain::formKeyDown(int keyCode, int /*shift*/) {

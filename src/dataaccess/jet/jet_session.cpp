@@ -1,6 +1,7 @@
 #include "dataaccess/jet/jet_session.h"
 
-#include "dataaccess/errors.h"
+#include "dataaccess/jet/flag_update.h"
+#include "dataaccess/jet/flag_writer.h"
 #include "dataaccess/jet/jet_database.h"
 #include "dataaccess/jet/jet_table_source.h"
 #include "dataaccess/sql/engine.h"
@@ -8,11 +9,23 @@
 namespace leafward::jet {
 namespace {
 
-// Statements over one .mdb file: queries run by the SQL engine over the file's tables.
+// A statement that was interrupted is undone before anything is read, so that no query
+// ever sees half of it.
+const std::string& recovered(const std::string& path) {
+  recoverIfNeeded(path);
+  return path;
+}
+
+// Statements over one .mdb file: queries run by the SQL engine over the file's tables;
+// updates are planned by the engine and written in place by the flag writer.
+//
+// Nothing read from the rows is kept between statements: every statement reads the pages
+// afresh. What the session does keep, the table definitions and the lists of pages, an
+// update never changes, since it only flips bits inside rows.
 class JetSession : public dataaccess::Session {
  public:
   explicit JetSession(const std::string& path)
-      : database_(path), source_(database_), engine_(source_) {}
+      : database_(recovered(path)), source_(database_), engine_(source_) {}
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
@@ -20,9 +33,9 @@ class JetSession : public dataaccess::Session {
       result.rows = engine_.query(text);
       return result;
     }
-    // The statement is planned first, so that one the engine cannot run reports why.
-    engine_.planUpdate(text);
-    throw dataaccess::DataAccessError("Changing data in Access files is not supported yet");
+    const sql::UpdatePlan plan = engine_.planUpdate(text);
+    result.recordsAffected = carryOutFlagUpdate(database_.file().path(), plan, source_);
+    return result;
   }
 
   // Jet reports no default database for a file.

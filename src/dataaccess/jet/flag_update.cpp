@@ -1,0 +1,63 @@
+#include "dataaccess/jet/flag_update.h"
+
+#include "dataaccess/errors.h"
+#include "dataaccess/jet/flag_writer.h"
+
+namespace leafward::jet {
+namespace {
+
+using dataaccess::DataAccessError;
+using dataaccess::Value;
+
+// The one Yes/No column the plan sets; anything else is beyond an in-place write.
+const sql::Assignment& flagAssignment(const sql::UpdatePlan& plan) {
+  if (plan.assignments.size() != 1) {
+    throw DataAccessError(
+        "Setting more than one column in one statement is not supported for "
+        "Access files");
+  }
+  const sql::Assignment& assignment = plan.assignments.front();
+  if (assignment.column >= plan.table.columns.size()) {
+    throw DataAccessError("The statement sets a column the table " + plan.table.name +
+                          " does not have");
+  }
+  const sql::ColumnInfo& column = plan.table.columns[assignment.column];
+  if (column.type != sql::ColumnType::YesNo) {
+    throw DataAccessError("Changing the column [" + column.name + "] of " + plan.table.name +
+                          " is not supported: only Yes/No columns of an Access file can be "
+                          "changed");
+  }
+  if (assignment.value.kind() != Value::Kind::YesNo) {
+    throw DataAccessError("The new value of [" + column.name + "] is not a Yes/No value");
+  }
+  return assignment;
+}
+
+}  // namespace
+
+std::int64_t carryOutFlagUpdate(const std::string& path, const sql::UpdatePlan& plan,
+                                const JetTableSource& source) {
+  const sql::Assignment& assignment = flagAssignment(plan);
+  if (plan.rows.empty()) return 0;
+
+  const std::vector<RowLocation>& locations = source.rowLocations(plan.table.name);
+  if (plan.oldValues.size() != plan.rows.size()) {
+    throw DataAccessError("The update of " + plan.table.name + " was planned incompletely");
+  }
+  const bool value = assignment.value.asYesNo();
+  std::vector<FlagChange> changes;
+  changes.reserve(plan.rows.size());
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    const std::size_t row = plan.rows[i];
+    const auto& old = plan.oldValues[i];
+    if (row >= locations.size() || old.size() != 1 || old.front().kind() != Value::Kind::YesNo) {
+      throw DataAccessError("The rows of " + plan.table.name +
+                            " to update do not match the rows read");
+    }
+    changes.push_back({locations[row], old.front().asYesNo(), value});
+  }
+  writeFlags(path, plan.table.name, plan.table.columns[assignment.column].name, changes);
+  return static_cast<std::int64_t>(plan.rows.size());
+}
+
+}  // namespace leafward::jet
