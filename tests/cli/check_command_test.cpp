@@ -1,38 +1,19 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <fstream>
 
-#include "support/fixtures.h"
+#include "cli_run.h"
 
 namespace leafward::cli {
 namespace {
 
+using testing::CliRun;
 using testing::FixtureCopy;
-using testing::readFile;
+using testing::oneLine;
+using testing::runCli;
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// Runs `leafward-cli check FILE`, its output caught in files beside FILE.
 CliRun check(const std::filesystem::path& file) {
-  const auto outFile = file.parent_path() / "stdout.txt";
-  const auto errFile = file.parent_path() / "stderr.txt";
-  const std::string command = std::string("'") + LEAFWARD_CLI + "' check '" + file.string() +
-                              "' >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
-  const int status = std::system(command.c_str());
-  CliRun run;
-  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-  run.out = readFile(outFile);
-  run.err = readFile(errFile);
-  return run;
-}
-
-bool oneLine(const std::string& text) {
-  return !text.empty() && text.find('\n') == text.size() - 1;
+  return runCli({"check", file.string()}, file.parent_path());
 }
 
 struct Expected {

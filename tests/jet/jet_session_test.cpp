@@ -3,6 +3,8 @@
 
 #include "dataaccess/connection.h"
 #include "dataaccess/connection_string.h"
+#include "dataaccess/jet/write_hooks.h"
+#include "dataaccess/jet/write_refusal.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 
@@ -38,21 +40,96 @@ TEST(JetSessionTest, RunsTheCheckQueriesOverTheFileAndReportsNoDefaultDatabase) 
             "4,2,2,");
 }
 
-TEST(JetSessionTest, UpdatesArePlannedThenRefused) {
-  Connection connection;
-  connection.open(accessConnection(testing::fixture("account-sets/spec-example.mdb")));
-  auto failureOf = [&](const std::string& sql) -> std::string {
+// A Connection on a private copy of an account set, with the statement helpers the update
+// tests need.
+class JetUpdateTest : public ::testing::Test {
+ protected:
+  void open(const std::string& fixture) {
+    path_ = dir_.file("set.mdb");
+    testing::writeBytes(path_, testing::readBytes(testing::fixture("account-sets/" + fixture)));
+    connection_.open(accessConnection(path_));
+  }
+  std::int64_t update(const std::string& sql) {
+    std::int64_t affected = -7;
+    auto recordset = connection_.execute(sql, &affected);
+    EXPECT_EQ(recordset->state(), kAdStateClosed);
+    return affected;
+  }
+  std::string failureOf(const std::string& sql) {
     try {
-      connection.execute(sql);
+      connection_.execute(sql);
     } catch (const DataAccessError& error) {
       return error.what();
     }
     return "(ran)";
-  };
-  EXPECT_EQ(failureOf("update code Set [bend] = 0 where ccode = '1001'"),
-            "Changing data in Access files is not supported yet");
-  // A statement the engine cannot plan says why instead.
+  }
+
+  testing::TempDir dir_;
+  std::string path_;
+  Connection connection_;
+};
+
+std::size_t writeSteps = 0;
+void countWriteStep(WriteStep, std::size_t) {
+  ++writeSteps;
+}
+
+TEST_F(JetUpdateTest, RepairsChangeTheFileAndLaterStatementsSeeTheNewFlags) {
+  open("spec-example.mdb");
+  EXPECT_EQ(update("update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where "
+                   "p.ccode like code.ccode+'_%') and [bend]<>0"),
+            3);
+  EXPECT_EQ(clip(connection_, "SELECT ccode FROM code where not bend"), "1001,1002,100201,100202,");
+  // true is stored as -1, and -1 is unequal to 0.
+  EXPECT_EQ(update("update code Set [bend] = true where not exists (SELECT  * FROM [code] p "
+                   "where p.ccode like code.ccode+'_%') and [bend]=0"),
+            1);
+  EXPECT_EQ(clip(connection_, "SELECT bend FROM code"), "0,-1,0,-1,0,-1,");
+  EXPECT_EQ(update("update code set bend = 0 where [bend]<>0"), 3);
+  EXPECT_EQ(update("update code set bend = -1 where [bend]=0 and ccode like '1001%'"), 2);
+
+  // A statement that selects no rows touches nothing, not even the journal.
+  const auto before = testing::readBytes(path_);
+  writeSteps = 0;
+  setWriteStepHook(&countWriteStep);
+  EXPECT_EQ(update("update code set bend = 0 where ccode = 'none'"), 0);
+  setWriteStepHook(nullptr);
+  EXPECT_EQ(writeSteps, 0u);
+  EXPECT_EQ(testing::readBytes(path_), before);
+}
+
+TEST_F(JetUpdateTest, ANullSatisfiesNeitherTheTestNorItsOpposite) {
+  open("odd-codes.mdb");
+  EXPECT_EQ(update("update code set bend = 0 where len(ccode)<>0"), 9);
+  EXPECT_EQ(update("update code set bend = 0 where len(ccode)=0"), 0);
+  EXPECT_EQ(clip(connection_, "SELECT bend FROM code where ccode is null"), "0,");
+  EXPECT_EQ(update("update code set bend = true where ccode is null"), 1);
+}
+
+TEST_F(JetUpdateTest, OnlyOneYesNoColumnCanBeSetAndRefusalsChangeNothing) {
+  open("realistic-5k.mdb");
+  const auto before = testing::readBytes(path_);
+  EXPECT_THAT(failureOf("update code set ccode = 'x' where ccode = '1001'"),
+              ::testing::HasSubstr("not supported"));
+  EXPECT_THAT(failureOf("update code set bend = 0, ccode = 'x'"),
+              ::testing::HasSubstr("not supported"));
+  // A statement the engine cannot plan says why.
   EXPECT_THAT(failureOf("update nothere set x = 1"), ::testing::HasSubstr("nothere"));
+  EXPECT_EQ(testing::readBytes(path_), before);
+
+  Connection indexed;
+  const std::string copy = dir_.file("indexed.mdb");
+  testing::writeBytes(copy,
+                      testing::readBytes(testing::fixture("account-sets/bend-indexed-1k.mdb")));
+  indexed.open(accessConnection(copy));
+  try {
+    indexed.execute("update code set bend = 0 where bend");
+    ADD_FAILURE() << "an indexed column was written";
+  } catch (const WriteRefused& refused) {
+    EXPECT_EQ(refused.reason(), WriteRefused::Reason::IndexedColumn);
+  }
+  EXPECT_EQ(testing::readBytes(copy),
+            testing::readBytes(testing::fixture("account-sets/bend-indexed-1k.mdb")));
 }
 
 TEST(JetSessionTest, AFileThatCannotBeOpenedLeavesTheConnectionClosedWithTheReason) {

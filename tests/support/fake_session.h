@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,12 +16,15 @@ using dataaccess::Value;
 using Column = std::vector<Value>;
 
 // A session that knows only the statement texts it was given, byte for byte: it answers them
-// with one column of rows, or fails them, and refuses every other text. `sent` logs them all.
+// with one column of rows or a count of rows changed, or fails them, and refuses every other
+// text. `sent` logs them all.
 class FakeSession : public dataaccess::Session {
  public:
   std::shared_ptr<std::vector<std::string>> sent = std::make_shared<std::vector<std::string>>();
   std::map<std::string, dataaccess::ResultSet> answers;
   std::map<std::string, std::string> failures;
+  std::map<std::string, std::exception_ptr> errors;  // thrown as they are
+  std::map<std::string, std::int64_t> updates;       // rows an update statement changes
   std::string catalog = "fake";
 
   FakeSession& answer(const std::string& text, Column column) {
@@ -30,6 +35,8 @@ class FakeSession : public dataaccess::Session {
   dataaccess::StatementResult execute(std::string_view text) override {
     const std::string& key = sent->emplace_back(text);
     if (failures.count(key)) throw dataaccess::DataAccessError(failures[key]);
+    if (errors.count(key)) std::rethrow_exception(errors[key]);
+    if (updates.count(key)) return {std::nullopt, updates[key]};
     if (!answers.count(key)) throw dataaccess::DataAccessError("unexpected statement: " + key);
     return {answers[key], 0};
   }
@@ -58,6 +65,16 @@ inline const std::string kSecondListAccess =
 inline const std::string kFirstListServer = kFirstListAccess + "=1";
 inline const std::string kSecondListServer =
     "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+// The statements of an Update.
+inline const std::string kClearNonLeaf =
+    "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]<>0";
+inline const std::string kSetLeafAccess =
+    "update code Set [bend] = true where not exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline const std::string kSetLeafServer =
+    "update code Set [bend] = 1 where not exists (SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and [bend]=0";
 inline const std::string kLengths = "SELECT  distinct len(ccode) FROM  code ";
 inline const std::string kAccScheme =

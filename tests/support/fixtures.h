@@ -9,7 +9,8 @@
 
 namespace leafward::testing {
 
-// A private copy of a fixture account set: the shared files are never opened in place.
+// A private, writable copy of a fixture account set: the shared files are never opened in
+// place.
 class FixtureCopy {
  public:
   explicit FixtureCopy(const std::string& name, const std::string& folder = "account-sets") {
@@ -19,6 +20,8 @@ class FixtureCopy {
     fs::create_directories(dir_);
     path_ = dir_ / name;
     fs::copy_file(fs::path(LEAFWARD_FIXTURES_DIR) / folder / name, path_);
+    // The shared files are read-only; the copy is ours to change.
+    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
   }
   ~FixtureCopy() {
     std::error_code ignored;
