@@ -65,5 +65,21 @@ TEST(FixtureWindowTest, EachOpenReplacesTheConnectionAndChecksAppendOrReplace) {
   EXPECT_EQ(h.report(), boxReport("spec-example.mdb"));
 }
 
+// The Update button repairs the open file: a Check afterwards keeps the box as it was.
+TEST(FixtureWindowTest, CheckUpdateCheck) {
+  FixtureCopy example("spec-example.mdb");
+  WindowHarness h;
+  if (!openThroughTheWindow(h, example)) GTEST_SKIP() << "no .mdb reader yet";
+  h.window->tbToolBarButtonClick("Check");
+  h.window->tbToolBarButtonClick("Update");
+  const std::string updated =
+      boxReport("spec-example.mdb") + "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新";
+  EXPECT_EQ(h.report(), updated);
+  EXPECT_FALSE(h.busy());
+  h.window->tbToolBarButtonClick("Check");
+  h.window->tbToolBarButtonClick("Update");
+  EXPECT_EQ(h.report(), updated);
+}
+
 }  // namespace
 }  // namespace leafward::ui
