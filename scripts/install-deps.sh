@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
-  fonts-droid-fallback time
+  fonts-droid-fallback time strace
 )
 missing=()
 for p in "${packages[@]}"; do
