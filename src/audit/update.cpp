@@ -33,32 +33,39 @@ std::string refusalText(Reason reason) {
   return "未知原因";
 }
 
-// Runs the statement in strSQL. A refusal keeps its reason, worded for the report when the
-// provider says what kind of refusal it was.
-RepairOutcome repair(SharedConnection& shared, std::string& reportReason) {
+struct Repair {
   RepairOutcome outcome;
-  outcome.failed = !attempt(
+  std::string reason;  // why it failed, in the words of the report
+};
+
+// Runs the statement in strSQL. A refusal whose kind the provider names is worded for the
+// report; any other failure keeps the provider's own words.
+Repair repair(SharedConnection& shared) {
+  Repair repair;
+  repair.outcome.failed = !attempt(
       [&] {
         try {
-          outcome.count = shared.executeUpdate();
+          repair.outcome.count = shared.executeUpdate();
         } catch (const jet::WriteRefused& refused) {
-          reportReason = refusalText(refused.reason());
+          repair.reason = refusalText(refused.reason());
           throw;
         }
       },
-      &outcome.failure);
-  if (outcome.failed && reportReason.empty()) reportReason = outcome.failure;
-  return outcome;
+      &repair.outcome.failure);
+  if (repair.outcome.failed && repair.reason.empty()) repair.reason = repair.outcome.failure;
+  return repair;
 }
 
-void reportRepair(Workbench& bench, const RepairOutcome& outcome, const std::string& reason,
-                  const std::string& flags) {
-  if (outcome.count > 0) {
+// "有 N个...被更新" for a repair that changed rows; "...未能更新：why" for one that failed.
+void report(Workbench& bench, const Repair& repair, const std::string& flags) {
+  if (repair.outcome.count > 0) {
     attempt([&] {
-      appendLine(bench, "有 " + std::to_string(outcome.count) + "个" + flags + "被更新");
+      appendLine(bench, "有 " + std::to_string(repair.outcome.count) + "个" + flags + "被更新");
     });
   }
-  if (outcome.failed) attempt([&] { appendLine(bench, flags + "未能更新：" + reason); });
+  if (repair.outcome.failed) {
+    attempt([&] { appendLine(bench, flags + "未能更新：" + repair.reason); });
+  }
 }
 
 }  // namespace
@@ -70,15 +77,16 @@ UpdateOutcome runUpdate(SharedConnection& shared, Workbench& bench) {
 
   shared.strSQL = kClearNonLeafFlagsStatement;
   busyOn(bench);
-  std::string reason;
-  outcome.nonLeaf = repair(shared, reason);
-  reportRepair(bench, outcome.nonLeaf, reason, "非末级科目标志");
+  const Repair nonLeaf = repair(shared);
+  report(bench, nonLeaf, "非末级科目标志");
 
   shared.strSQL = setLeafFlagsStatement(shared.blnServer);
-  reason.clear();
-  outcome.leaf = repair(shared, reason);
+  const Repair leaf = repair(shared);
   busyOff(bench);
-  reportRepair(bench, outcome.leaf, reason, "末级科目标志");
+  report(bench, leaf, "末级科目标志");
+
+  outcome.nonLeaf = nonLeaf.outcome;
+  outcome.leaf = leaf.outcome;
   return outcome;
 }
 

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "audit/check.h"
 #include "dataaccess/jet/write_refusal.h"
 #include "support/fake_session.h"
-#include "support/fixtures.h"
 
 namespace leafward::audit {
 namespace {
@@ -108,28 +106,6 @@ TEST(UpdateTest, NothingOpenNothingHappens) {
   EXPECT_EQ(bench.text, "kept");
   EXPECT_TRUE(bench.enabled);
   EXPECT_EQ(bench.pointer, kPointerDefault);
-}
-
-// On a real file: Check, Update, Check keeps the first report and the Update lines and adds
-// nothing; a second Update appends nothing.
-TEST(UpdateTest, CheckUpdateCheckOnAnAccountSet) {
-  testing::FixtureCopy copy("spec-example.mdb");
-  connection::SharedConnection shared;
-  shared.startUp();
-  shared.openAccess(copy.path());
-  TextWorkbench bench;
-  runCheck(shared, bench);
-  const std::string report = bench.text;
-  EXPECT_EQ(report, "如下非末级科目标志有误：1001,1002,100202\r\n如下末级科目标志有误：100201");
-  const UpdateOutcome outcome = runUpdate(shared, bench);
-  EXPECT_EQ(outcome.nonLeaf.count, 3);
-  EXPECT_EQ(outcome.leaf.count, 1);
-  const std::string updated = report + "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新";
-  EXPECT_EQ(bench.text, updated);
-  EXPECT_EQ(runCheck(shared, bench).end, CheckEnd::Finished);
-  EXPECT_EQ(bench.text, updated);
-  runUpdate(shared, bench);
-  EXPECT_EQ(bench.text, updated);
 }
 
 }  // namespace

@@ -2,20 +2,23 @@
 
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace leafward::testing {
 
-// The hierarchy rule worked out apart from the program under test, for ASCII codes: a code
-// has sub-accounts when another code matches it followed by "_%" under Jet's LIKE (the code
-// itself is the pattern, so "_", "%" and "[" in it act as wildcards; case does not count).
+// The hierarchy rule worked out apart from the program under test, for ASCII codes without
+// "[": a code has sub-accounts when another code matches it followed by "_%" under Jet's LIKE
+// (the code itself is the pattern, so "_" and "%" in it act as wildcards; case does not count).
 class HierarchyReference {
  public:
   explicit HierarchyReference(const std::vector<std::optional<std::string>>& codes) {
     for (const auto& code : codes) {
-      if (code) codes_.push_back(lowered(*code));
+      if (!code) continue;
+      if (code->find('[') != std::string::npos) throw std::invalid_argument("a code holds [");
+      codes_.push_back(lowered(*code));
     }
     std::sort(codes_.begin(), codes_.end());
   }
@@ -24,7 +27,7 @@ class HierarchyReference {
   bool hasSubAccounts(const std::optional<std::string>& code) const {
     if (!code) return false;
     const std::string pattern = lowered(*code);
-    if (pattern.find_first_of("_%[") != std::string::npos) {
+    if (pattern.find_first_of("_%") != std::string::npos) {
       return std::any_of(codes_.begin(), codes_.end(),
                          [&](const std::string& other) { return like(other, pattern + "_%"); });
     }
@@ -45,24 +48,6 @@ class HierarchyReference {
       return false;
     }
     if (text.empty()) return false;
-    if (pattern[0] == '[') {
-      const std::size_t close = pattern.find(']', 1);
-      if (close != std::string_view::npos) {
-        std::string_view set = pattern.substr(1, close - 1);
-        const bool negated = !set.empty() && set[0] == '!';
-        if (negated) set.remove_prefix(1);
-        bool in = false;
-        for (std::size_t i = 0; i < set.size(); ++i) {
-          if (i + 2 < set.size() && set[i + 1] == '-') {
-            in = in || (set[i] <= text[0] && text[0] <= set[i + 2]);
-            i += 2;
-          } else {
-            in = in || set[i] == text[0];
-          }
-        }
-        return in != negated && like(text.substr(1), pattern.substr(close + 1));
-      }
-    }
     if (pattern[0] != '_' && pattern[0] != text[0]) return false;
     return like(text.substr(1), pattern.substr(1));
   }
