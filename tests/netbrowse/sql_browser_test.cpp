@@ -1,11 +1,8 @@
 #include "netbrowse/sql_browser.h"
 
-#include <arpa/inet.h>
+#include "netbrowse/browser_responder.h"
+
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <random>
 #include <thread>
@@ -13,15 +10,10 @@
 namespace leafward::netbrowse {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::answer;
+using testing::Bytes;
+using testing::Responder;
 using namespace std::chrono_literals;
-
-Bytes answer(std::string_view text) {
-  Bytes bytes = {0x05, static_cast<std::uint8_t>(text.size() & 0xFF),
-                 static_cast<std::uint8_t>(text.size() >> 8)};
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  return bytes;
-}
 
 std::vector<std::string> parse(const Bytes& bytes) {
   return parseBrowserAnswer(bytes);
@@ -78,48 +70,6 @@ TEST(BrowserAnswerTest, RandomBytesNeverCrash) {
     for (const std::string& name : parse(bytes)) EXPECT_FALSE(name.empty());
   }
 }
-
-// A SQL Server Browser on loopback: answers the first request with the given datagrams.
-class Responder {
- public:
-  explicit Responder(std::vector<Bytes> answers) : answers_(std::move(answers)) {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~Responder() {
-    thread_.join();
-    close(fd_);
-  }
-  std::uint16_t port() const { return port_; }
-  const Bytes& request() const { return request_; }
-
- private:
-  void serve() {
-    pollfd entry{fd_, POLLIN, 0};
-    if (poll(&entry, 1, 5000) <= 0) return;
-    sockaddr_in from{};
-    socklen_t length = sizeof from;
-    request_.resize(64);
-    const ssize_t got = recvfrom(fd_, request_.data(), request_.size(), 0,
-                                 reinterpret_cast<sockaddr*>(&from), &length);
-    request_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    for (const Bytes& bytes : answers_) {
-      sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
-    }
-  }
-  std::vector<Bytes> answers_;
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
-  Bytes request_;
-  std::thread thread_;
-};
 
 TEST(FindSqlServersTest, CollectsTheAnswersOfBrowsersOnLoopback) {
   Bytes bad = answer(kTwoInstances);
