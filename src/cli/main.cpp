@@ -7,7 +7,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: leafward-cli query FILE \"SELECT ...\"\n";
+    "usage: leafward-cli query FILE \"SELECT ...\"\n"
+    "       leafward-cli check FILE\n";
 
 }  // namespace
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   try {
     if (command == "query") return runQuery(args, std::cout, std::cerr);
+    if (command == "check") return runCheck(args, std::cout, std::cerr);
   } catch (const std::exception& error) {
     std::cerr << "leafward-cli: " << error.what() << "\n";
     return 2;

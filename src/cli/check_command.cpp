@@ -1,0 +1,55 @@
+#include <ostream>
+
+#include "audit/check.h"
+#include "audit/workbench.h"
+#include "cli/commands.h"
+#include "connection/shared_connection.h"
+#include "connection/steps.h"
+#include "dataaccess/errors.h"
+
+namespace leafward::cli {
+namespace {
+
+constexpr int kNoErrors = 0;
+constexpr int kErrorsReported = 1;
+constexpr int kCannotRead = 2;
+constexpr int kNoVerdict = 3;
+
+std::string withNewlines(const std::string& report) {
+  return connection::replaceAll(report, "\r\n", "\n");
+}
+
+}  // namespace
+
+int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 1) {
+    err << "usage: leafward-cli check FILE\n";
+    return kCannotRead;
+  }
+  const std::string& file = args[0];
+  connection::SharedConnection shared;
+  shared.startUp();
+  std::string failure;
+  if (!connection::attempt([&] { shared.openAccess(file); }, &failure)) {
+    err << "leafward-cli: cannot open " << file << ": " << failure << "\n";
+    return kCannotRead;
+  }
+
+  audit::TextWorkbench bench;
+  const audit::CheckOutcome outcome = audit::runCheck(shared, bench);
+  shared.shutDown();
+  if (outcome.end == audit::CheckEnd::EndedEarly && !outcome.failure.empty()) {
+    err << "leafward-cli: cannot read " << file << ": " << outcome.failure << "\n";
+    return kCannotRead;
+  }
+
+  out << withNewlines(bench.text) << "\n";
+  out.flush();
+  if (outcome.end != audit::CheckEnd::Finished) {
+    err << "leafward-cli: the check ended without a verdict (the code table holds no codes)\n";
+    return kNoVerdict;
+  }
+  return bench.text == "没有发现错误" ? kNoErrors : kErrorsReported;
+}
+
+}  // namespace leafward::cli

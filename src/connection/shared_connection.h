@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dataaccess/connection.h"
+#include "dataaccess/recordset.h"
+
+namespace leafward::connection {
+
+// Connection-string template of an Access account-set file; "|1" is the file's full path.
+inline constexpr std::string_view kAccessTemplate =
+    "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source='|1';";
+
+// Every occurrence of `placeholder`, found left to right by exact comparison, replaced by
+// `value`; the inserted text is not searched again.
+std::string replaceAll(std::string_view text, std::string_view placeholder, std::string_view value);
+
+// The Access template filled in with `path`. The path is quoted the way connection strings
+// quote values, so that a quote inside it stays part of the file name; an ordinary path
+// comes out as '<path>', exactly as the template spells it.
+std::string accessConnectionString(std::string_view path);
+
+// The connection and the recordset every command works through, with the connection kind and
+// the texts last built for them. One object lives for the whole run.
+class SharedConnection {
+ public:
+  dataaccess::Connection cnData;
+  // Replaced by the result of every query; starts empty and closed.
+  std::shared_ptr<dataaccess::Recordset> rsData = std::make_shared<dataaccess::Recordset>();
+  // True when the last connect command was the SQL Server one; it picks the SQL dialect.
+  bool blnServer = false;
+  // The SQL Server connection string last built.
+  std::string strConn;
+  // The statement last built; queries and updates run from it.
+  std::string strSQL;
+
+  // Client-side cursors, so that recordsets know their record count. Opens nothing.
+  void startUp();
+
+  // Closes the open connection, if any, and opens the Access file. Throws DataAccessError
+  // when the file cannot be opened; the connection is then closed.
+  void openAccess(std::string_view path);
+
+  // Closes the open connection, if any, and opens the one `strConn` describes.
+  // Throws DataAccessError when it cannot be opened; the connection is then closed.
+  void openPrepared();
+
+  // Runs `strSQL` as a query; its recordset becomes `rsData`. On failure throws
+  // DataAccessError and `rsData` keeps what it held.
+  void executeQuery();
+
+  // Runs `strSQL` as a statement that changes rows and returns how many it changed; the
+  // recordset it gives back is dropped and `rsData` is left alone. Throws DataAccessError.
+  std::int64_t executeUpdate();
+
+  // Closes whatever is open and drops the recordset. Never fails.
+  void shutDown() noexcept;
+};
+
+}  // namespace leafward::connection

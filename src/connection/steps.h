@@ -1,0 +1,39 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace leafward::connection {
+
+// Commands run step by step and a failing step never stops them: the step is skipped and the
+// command goes on with the next one. A test that cannot be evaluated lets the steps it guards
+// run, as if it had held.
+
+// Runs one step; false when it failed. The reason goes to `failure` when asked for.
+template <class Step>
+bool attempt(Step&& step, std::string* failure = nullptr) noexcept {
+  try {
+    step();
+    return true;
+  } catch (const std::exception& error) {
+    if (failure) {
+      try {
+        *failure = error.what();
+      } catch (...) {
+      }
+    }
+    return false;
+  }
+}
+
+// Evaluates a test; true when it holds or when it could not be evaluated.
+template <class Test>
+bool holds(Test&& test) noexcept {
+  try {
+    return static_cast<bool>(test());
+  } catch (const std::exception&) {
+    return true;
+  }
+}
+
+}  // namespace leafward::connection

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace leafward::sql {
+
+// The value of an expression while a statement runs. Unlike dataaccess::Value it owns no
+// text: `text` points into a table value, a literal or a buffer of the expression that made
+// it, so evaluating a row allocates nothing.
+struct Datum {
+  enum class Kind : std::uint8_t { Null, YesNo, Integer, Floating, Text, Date };
+
+  Kind kind = Kind::Null;
+  std::int64_t integer = 0;  // Integer; YesNo as -1 (true) or 0, the way Jet stores it
+  double number = 0;         // Floating; Date as days since 1899-12-30
+  std::string_view text;     // Text
+
+  static Datum null() { return {}; }
+  static Datum yesNo(bool value) { return {Kind::YesNo, value ? -1 : 0, 0, {}}; }
+  static Datum ofInteger(std::int64_t value) { return {Kind::Integer, value, 0, {}}; }
+  static Datum ofFloating(double value) { return {Kind::Floating, 0, value, {}}; }
+  static Datum ofDate(double days) { return {Kind::Date, 0, days, {}}; }
+  static Datum ofText(std::string_view value) { return {Kind::Text, 0, 0, value}; }
+
+  bool isNull() const { return kind == Kind::Null; }
+  bool isText() const { return kind == Kind::Text; }
+  // YesNo and Integer hold whole numbers in `integer`.
+  bool isWhole() const { return kind == Kind::YesNo || kind == Kind::Integer; }
+};
+
+// The outcome of a condition under three-valued logic.
+enum class Truth : std::uint8_t { False, True, Unknown };
+
+inline Truth truthOf(bool value) {
+  return value ? Truth::True : Truth::False;
+}
+inline Truth truthNot(Truth a) {
+  return a == Truth::Unknown ? a : (a == Truth::True ? Truth::False : Truth::True);
+}
+inline Truth truthAnd(Truth a, Truth b) {
+  if (a == Truth::False || b == Truth::False) return Truth::False;
+  return a == Truth::True && b == Truth::True ? Truth::True : Truth::Unknown;
+}
+inline Truth truthOr(Truth a, Truth b) {
+  if (a == Truth::True || b == Truth::True) return Truth::True;
+  return a == Truth::False && b == Truth::False ? Truth::False : Truth::Unknown;
+}
+
+enum class CompareOp : std::uint8_t { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual };
+
+}  // namespace leafward::sql

@@ -1,0 +1,127 @@
+#include "dataaccess/sql/prefix_index.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "dataaccess/sql/engine.h"
+#include "dataaccess/sql/text_fold.h"
+
+namespace leafward::sql {
+
+void FoldedPrefixIndex::reserve(std::size_t rows, std::size_t textBytes) {
+  entries_.reserve(rows);
+  keys_.reserve(textBytes + textBytes / 8);  // folding may lengthen a few characters
+}
+
+FoldedPrefixIndex::Probe FoldedPrefixIndex::probeOf(std::string_view key) {
+  Probe probe{{0, 0}, key};
+  for (std::size_t i = 0; i < kHeadBytes; ++i) {
+    const unsigned byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+    probe.head[i / 8] = (probe.head[i / 8] << 8) | byte;
+  }
+  return probe;
+}
+
+void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
+  const std::size_t offset = keys_.size();
+  appendFolded(keys_, text);
+  const std::size_t length = keys_.size() - offset;
+  if (row > std::numeric_limits<std::uint32_t>::max() ||
+      length > std::numeric_limits<std::uint32_t>::max()) {
+    throw SqlError("The table is too large to search");
+  }
+  const Probe probe = probeOf(std::string_view(keys_).substr(offset, length));
+  entries_.push_back({{probe.head[0], probe.head[1]},
+                      offset,
+                      static_cast<std::uint32_t>(length),
+                      static_cast<std::uint32_t>(row)});
+}
+
+// Zero padding keeps the heads in the order of the keys. When the heads are equal and both
+// keys fit in them, the shorter key is a prefix of the longer one.
+int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
+  for (int i = 0; i < 2; ++i) {
+    if (entry.head[i] != probe.head[i]) return entry.head[i] < probe.head[i] ? -1 : 1;
+  }
+  if (entry.length <= kHeadBytes && probe.key.size() <= kHeadBytes) {
+    return (entry.length > probe.key.size()) - (entry.length < probe.key.size());
+  }
+  return keyOf(entry).compare(probe.key);
+}
+
+void FoldedPrefixIndex::sort() {
+  const auto less = [this](const Entry& a, const Entry& b) {
+    const int order = compare(a, {{b.head[0], b.head[1]}, keyOf(b)});
+    return order != 0 ? order < 0 : a.row < b.row;
+  };
+  // Tables are often stored in code order already.
+  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) {
+    std::sort(entries_.begin(), entries_.end(), less);
+    // Lay the keys out in the same order, so that walking the index reads them in sequence.
+    std::string sorted;
+    sorted.reserve(keys_.size());
+    for (Entry& entry : entries_) {
+      const std::string_view key = keyOf(entry);
+      entry.offset = sorted.size();
+      sorted.append(key);
+    }
+    keys_.swap(sorted);
+  }
+  samples_.clear();
+  for (std::size_t i = 0; i < entries_.size(); i += kSampleEvery) samples_.push_back(entries_[i]);
+}
+
+std::size_t FoldedPrefixIndex::seek(std::string_view prefix, bool longerOnly,
+                                    std::size_t hint) const {
+  const Probe probe = probeOf(prefix);
+  const auto before = [&](const Entry& entry) {
+    const int order = compare(entry, probe);
+    return longerOnly ? order <= 0 : order < 0;
+  };
+  const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
+  const std::size_t count = entries_.size();
+  std::size_t low = 0;
+  std::size_t high = count;
+  if (hint < count) {
+    // Widen a window around the hint until it holds the answer: the answer is above every
+    // entry that comes before the key and at or below every one that does not.
+    std::size_t step = 1;
+    if (before(entries_[hint])) {
+      low = hint + 1;
+      while (low + step - 1 < count && before(entries_[low + step - 1])) low += step, step *= 2;
+      high = std::min(low + step - 1, count);
+    } else {
+      high = hint;
+      while (high >= step && !before(entries_[high - step])) high -= step, step *= 2;
+      low = high >= step ? high - step + 1 : 0;
+    }
+  } else {
+    // Sample j-1 comes before the key and sample j does not, so the answer lies in between.
+    const auto j = static_cast<std::size_t>(
+        std::partition_point(samples_.begin(), samples_.end(), before) - samples_.begin());
+    low = j == 0 ? 0 : (j - 1) * kSampleEvery + 1;
+    high = j < samples_.size() ? j * kSampleEvery : count;
+  }
+  return static_cast<std::size_t>(std::partition_point(at(low), at(high), before) -
+                                  entries_.begin());
+}
+
+bool FoldedPrefixIndex::startsWith(std::size_t i, std::string_view prefix) const {
+  const Entry& entry = entries_[i];
+  if (entry.length < prefix.size()) return false;
+  if (prefix.size() <= kHeadBytes) {
+    // Compare the heads under a mask of the prefix's bytes.
+    const Probe probe = probeOf(prefix);
+    for (std::size_t word = 0; word < 2; ++word) {
+      const std::size_t bytes =
+          std::min<std::size_t>(8, prefix.size() - std::min(prefix.size(), word * 8));
+      if (bytes == 0) break;
+      const std::uint64_t mask = bytes == 8 ? ~0ull : ~(~0ull >> (bytes * 8));
+      if ((entry.head[word] & mask) != (probe.head[word] & mask)) return false;
+    }
+    return true;
+  }
+  return keyOf(entry).substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace leafward::sql

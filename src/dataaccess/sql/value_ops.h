@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dataaccess/sql/datum.h"
+#include "dataaccess/sql/table_source.h"
+
+namespace leafward::sql {
+
+// Operations on values with Jet's meaning. They throw SqlError ("Data type mismatch") where
+// Jet refuses the operands. A NULL operand makes the result NULL (Unknown for conditions).
+
+Datum viewOf(const Value& value);  // the datum points into `value`
+Value toValue(const Datum& datum);
+
+// A value used as a condition: a number is true when it is not zero (a Yes/No value is -1 or
+// 0), a text must hold a number.
+Truth conditionOf(const Datum& value);
+
+// Two texts compare by their folded characters; anything else compares as numbers, a text
+// being converted when it holds a number.
+Truth compare(const Datum& a, CompareOp op, const Datum& b);
+
+// `+` joins two texts (the result is written into `buffer`) and adds numbers; a text beside a
+// number must hold a number. A date plus a number is a date.
+Datum add(const Datum& a, const Datum& b, std::string& buffer);
+Datum subtract(const Datum& a, const Datum& b);
+Datum negate(const Datum& a);
+
+// The value as text (numbers in their printed form, written into `buffer`).
+std::string_view textOf(const Datum& value, std::string& buffer);
+// len(): the number of characters of the value's text, NULL for NULL.
+Datum lengthOf(const Datum& value, std::string& buffer);
+
+// The total order of DISTINCT: NULL first, then numbers, then texts by their folded characters.
+int collate(const Datum& a, const Datum& b);
+// A hash that agrees with collate(a, b) == 0.
+std::uint64_t collationHash(const Datum& value);
+
+// The value that a column of this type would store; throws SqlError when it cannot hold it.
+Value convertForColumn(const Datum& value, const ColumnInfo& column);
+
+}  // namespace leafward::sql

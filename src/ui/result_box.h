@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <string>
+
+namespace leafward::ui {
+
+// The result box. It holds the report as UTF-8 text with CR LF between lines: reading it back
+// gives exactly the text last written, so that dropping the last character removes what was
+// just written. Once the user types into it, reading gives what the box shows, each line
+// break as CR LF.
+class ResultBox : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit ResultBox(QWidget* parent = nullptr);
+
+  std::string text() const;
+  void setText(std::string text);
+
+ private:
+  std::string written_;
+  bool edited_ = false;
+};
+
+}  // namespace leafward::ui

@@ -1,0 +1,186 @@
+// Jet's meaning of expressions, conditions and result shapes.
+#include <gtest/gtest.h>
+
+#include "memory_tables.h"
+
+namespace leafward::sql::testing {
+namespace {
+
+class SqlSemantics : public ::testing::Test {
+ protected:
+  SqlSemantics() { tables.add({"one", {{"x", ColumnType::Integer}}}, {{Value::integer(1)}}); }
+
+  // The value of an expression on a one-row table.
+  Value eval(const std::string& expression) {
+    return Engine(tables).query("SELECT " + expression + " FROM one").rows.at(0).at(0);
+  }
+  dataaccess::ResultSet query(std::string_view text) { return Engine(tables).query(text); }
+
+  MemoryTables tables;
+};
+
+const Value kTrue = Value::yesNo(true);
+const Value kFalse = Value::yesNo(false);
+const Value kNull;
+
+TEST_F(SqlSemantics, NullFollowsThreeValuedLogic) {
+  EXPECT_EQ(eval("NULL AND false"), kFalse);
+  EXPECT_EQ(eval("NULL AND true"), kNull);
+  EXPECT_EQ(eval("NULL OR true"), kTrue);
+  EXPECT_EQ(eval("NULL OR false"), kNull);
+  EXPECT_EQ(eval("NOT NULL"), kNull);
+  EXPECT_EQ(eval("NULL = NULL"), kNull);
+  EXPECT_EQ(eval("NULL <> 0"), kNull);
+  EXPECT_EQ(eval("NULL IS NULL"), kTrue);
+  EXPECT_EQ(eval("x IS NOT NULL"), kTrue);
+  EXPECT_EQ(eval("NULL LIKE '%'"), kNull);
+  EXPECT_EQ(eval("NULL + 'a'"), kNull);
+  EXPECT_EQ(eval("len(NULL)"), kNull);
+}
+
+TEST_F(SqlSemantics, ConditionsKeepOnlyRowsThatAreTrue) {
+  addCodeTable(tables, {{"t", true}, {"f", false}, {"n", std::nullopt}});
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE bend")), "t,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE not bend")), "f,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE bend <> 0")), "t,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE bend = 0")), "f,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE bend = -1 or bend = 1")), "t,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE bend = true")), "t,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE not (bend = 0 or bend <> 0)")), "");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code WHERE len(ccode) - 1;")), "");
+}
+
+TEST_F(SqlSemantics, TextComparesWithoutRegardToCase) {
+  EXPECT_EQ(eval("'abc' = 'ABC'"), kTrue);
+  EXPECT_EQ(eval("'a' < 'B'"), kTrue);
+  EXPECT_EQ(eval("'Straße' = 'STRAßE'"), kTrue);
+  EXPECT_EQ(eval("'ÉTÉ' = 'été'"), kTrue);
+  EXPECT_EQ(eval("'ДА' LIKE 'да'"), kTrue);
+  EXPECT_EQ(eval("'科目' = '科目 '"), kFalse);
+  EXPECT_EQ(eval("'abc' LIKE 'A_C'"), kTrue);
+  EXPECT_EQ(eval("'abc' NOT LIKE 'a%'"), kFalse);
+}
+
+TEST_F(SqlSemantics, PlusJoinsTextsAndAddsNumbers) {
+  EXPECT_EQ(eval("'a' + 'b'"), Value::text("ab"));
+  EXPECT_EQ(eval("1 + 2"), Value::integer(3));
+  EXPECT_EQ(eval("1 + 2.5"), Value::floating(3.5));
+  EXPECT_EQ(eval("'1' + 2"), Value::integer(3));  // numeric text is converted
+  EXPECT_EQ(eval("true + 0"), Value::integer(-1));
+  EXPECT_EQ(eval("-x - 1"), Value::integer(-2));
+  EXPECT_EQ(eval("'10' = 10"), kTrue);
+  EXPECT_EQ(eval("len('科目1')"), Value::integer(3));
+  EXPECT_EQ(eval("len(123)"), Value::integer(3));
+  EXPECT_EQ(eval("'it''s'"), Value::text("it's"));
+  EXPECT_THROW(eval("'abc' + 1"), SqlError);
+  EXPECT_THROW(eval("'abc' = 1"), SqlError);
+  EXPECT_THROW(eval("'abc' AND true"), SqlError);
+}
+
+TEST_F(SqlSemantics, DistinctDeliversSortedRowsNullFirst) {
+  addCodeTable(tables, {{"1001", true},
+                        {"10", true},
+                        {std::nullopt, true},
+                        {"100101", true},
+                        {"B", true},
+                        {"a", true},
+                        {"A", true},
+                        {"10", true}});
+  const auto lengths = query("SELECT  distinct len(ccode) FROM  code ");
+  EXPECT_EQ(lengths.columnNames, std::vector<std::string>{"Expr1000"});
+  EXPECT_EQ(clipList(lengths), ",1,2,4,6,");
+  // Texts equal but for case are one row, the first one met.
+  EXPECT_EQ(clipList(query("SELECT DISTINCT ccode FROM code")), ",10,1001,100101,a,B,");
+  // Without DISTINCT rows come in table order.
+  EXPECT_EQ(clipList(query("SELECT len(ccode) FROM code")), "4,2,,6,1,1,1,2,");
+}
+
+TEST_F(SqlSemantics, ColumnsAreNamedLikeJetNamesThem) {
+  addCodeTable(tables, {{"1", true}});
+  EXPECT_EQ(query("SELECT ccode, len(ccode), ccode AS c, p.BEND FROM code p").columnNames,
+            (std::vector<std::string>{"ccode", "Expr1001", "c", "bend"}));
+  const auto all = query("select * from [CODE]");
+  EXPECT_EQ(all.columnNames, (std::vector<std::string>{"ccode", "bend"}));
+  EXPECT_EQ(all.rows, (std::vector<std::vector<Value>>{{Value::text("1"), kTrue}}));
+}
+
+TEST_F(SqlSemantics, SchemeAndCatalogQueriesRunAsSpelled) {
+  tables.add({"AccInformation", {{"cName", ColumnType::Text}, {"cValue", ColumnType::Text}}},
+             {{Value::text("cOther"), Value::text("x")},
+              {Value::text("CGRADELEVEL"), Value::text("4,2,2")}});
+  tables.add({"GradeDef", {{"KEYWORD", ColumnType::Text}, {"CODINGRULE", ColumnType::Text}}},
+             {{Value::text("code"), Value::text("4222")}});
+  tables.add({"sysdatabases", {{"name", ColumnType::Text}}}, {{Value::text("master")},
+                                                              {Value::text("pelkor_001_2023")},
+                                                              {Value::text("PELKOR_123_1999")},
+                                                              {Value::text("pelkor_12a_2023")},
+                                                              {Value::text("pelkor_001_3023")},
+                                                              {Value::text("pelkor_001_20231")}});
+  EXPECT_EQ(clipList(query("SELECT  [cValue] FROM [AccInformation]where [cName]='cGradeLevel'")),
+            "4,2,2,");
+  EXPECT_EQ(clipList(query("SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'")),
+            "4222,");
+  EXPECT_EQ(clipList(query("Select [name] from [sysdatabases] where [name] like "
+                           "'pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]'")),
+            "pelkor_001_2023,PELKOR_123_1999,");
+}
+
+TEST_F(SqlSemantics, UncorrelatedAndNestedSubqueries) {
+  addCodeTable(tables, {{"1", true}, {"12", false}});
+  EXPECT_EQ(clipList(query("SELECT x FROM one WHERE EXISTS (SELECT * FROM code WHERE "
+                           "ccode = '12')")),
+            "1,");
+  EXPECT_EQ(clipList(query("SELECT ccode FROM code c WHERE EXISTS (SELECT * FROM one WHERE "
+                           "EXISTS (SELECT * FROM code p WHERE p.ccode LIKE c.ccode + '_' AND "
+                           "p.bend = x - 1))")),
+            "1,");
+}
+
+TEST_F(SqlSemantics, BadStatementsNameThePositionOrTheName) {
+  addCodeTable(tables, {{"1", true}});
+  const auto messageOf = [&](std::string_view text) -> std::string {
+    try {
+      query(text);
+    } catch (const SqlError& error) {
+      return error.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(messageOf("SELECT ccode FROM nope"), "Unknown table 'nope' at position 19");
+  EXPECT_EQ(messageOf("SELECT cc FROM code"), "Unknown column 'cc' at position 8");
+  EXPECT_EQ(messageOf("SELECT ccode FROM code p WHERE EXISTS (SELECT * FROM code q "
+                      "WHERE q.nope = p.ccode)"),
+            "Unknown column 'q.nope' at position 67");
+  EXPECT_EQ(messageOf("SELECT z.ccode FROM code"),
+            "Unknown table or alias 'z' in 'z.ccode' at position 8");
+  EXPECT_EQ(messageOf("SELECT FROM code"),
+            "Syntax error at position 8: expected an expression, found 'FROM'");
+  EXPECT_EQ(messageOf("SELECT ccode FROM code WHERE ccode = 'x"),
+            "Syntax error at position 38: the text in quotes is not closed");
+  EXPECT_EQ(messageOf("SELECT '科目' FROM code WHERE ?"),
+            "Syntax error at position 29: unexpected character '?'");
+  EXPECT_EQ(messageOf("SELECT ccode FROM code WHERE foo(ccode)"),
+            "Unknown function 'foo' at position 30");
+  EXPECT_EQ(messageOf("SELECT ccode FROM code extra words"),
+            "Syntax error at position 30: expected the end of the statement, found 'words'");
+  EXPECT_THROW(query(kClearNonLeafFlags), SqlError);
+  EXPECT_THROW(Engine(tables).planUpdate("SELECT ccode FROM code"), SqlError);
+  EXPECT_EQ(Engine::classify("  select 1"), StatementKind::Select);
+  EXPECT_EQ(Engine::classify(kSetLeafFlags), StatementKind::Update);
+  EXPECT_THROW(Engine::classify("DELETE FROM code"), SqlError);
+  EXPECT_THROW(Engine::classify(""), SqlError);
+}
+
+TEST_F(SqlSemantics, DeeplyNestedTextFailsCleanly) {
+  const std::string parens = "SELECT " + std::string(100000, '(') + "1 FROM one";
+  EXPECT_THROW(query(parens), SqlError);
+  std::string sum = "SELECT 1";
+  for (int i = 0; i < 100000; ++i) sum += "+1";
+  EXPECT_THROW(query(sum + " FROM one"), SqlError);
+  std::string nots = "SELECT x FROM one WHERE ";
+  for (int i = 0; i < 100000; ++i) nots += "NOT ";
+  EXPECT_THROW(query(nots + "x"), SqlError);
+}
+
+}  // namespace
+}  // namespace leafward::sql::testing

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "dataaccess/ascii.h"
+#include "dataaccess/sql/engine.h"
+
+namespace leafward::sql::testing {
+
+using dataaccess::Value;
+
+// Tables held in memory, remembering every read.
+class MemoryTables : public TableSource {
+ public:
+  struct Read {
+    std::string table;
+    std::vector<std::size_t> columns;
+  };
+
+  void add(TableInfo info, std::vector<std::vector<Value>> rows) {
+    tables_.push_back({std::move(info), std::move(rows)});
+  }
+
+  std::optional<TableInfo> describe(std::string_view name) override {
+    for (const auto& table : tables_) {
+      if (dataaccess::equalsIgnoringCase(table.info.name, name)) return table.info;
+    }
+    return std::nullopt;
+  }
+
+  TableData read(const TableInfo& info, const std::vector<std::size_t>& columns) override {
+    reads.push_back({info.name, columns});
+    for (const auto& table : tables_) {
+      if (table.info.name != info.name) continue;
+      TableData data;
+      data.rowCount = table.rows.size();
+      for (std::size_t column : columns) {
+        auto& values = data.columns.emplace_back();
+        for (const auto& row : table.rows) values.push_back(row.at(column));
+      }
+      return data;
+    }
+    throw dataaccess::DataAccessError("no table " + info.name);
+  }
+
+  std::vector<Read> reads;
+
+ private:
+  struct Table {
+    TableInfo info;
+    std::vector<std::vector<Value>> rows;
+  };
+  std::vector<Table> tables_;
+};
+
+// code(ccode TEXT, bend YESNO); a missing code or flag is NULL.
+struct CodeRow {
+  std::optional<std::string> code;
+  std::optional<bool> leaf;
+};
+
+inline void addCodeTable(MemoryTables& tables, const std::vector<CodeRow>& rows) {
+  std::vector<std::vector<Value>> values;
+  for (const auto& row : rows) {
+    values.push_back({row.code ? Value::text(*row.code) : Value(),
+                      row.leaf ? Value::yesNo(*row.leaf) : Value()});
+  }
+  tables.add({"code", {{"ccode", ColumnType::Text}, {"bend", ColumnType::YesNo}}},
+             std::move(values));
+}
+
+// The first column as the report shows a code list: every value and a ",", NULL as nothing.
+inline std::string clipList(const dataaccess::ResultSet& result) {
+  std::string text;
+  for (const auto& row : result.rows) text += row.at(0).toText() + ",";
+  return text;
+}
+
+// The statements the audit sends, exactly as spelled.
+inline constexpr std::string_view kNonLeafFlaggedLeaf =
+    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]";
+inline constexpr std::string_view kNonLeafFlaggedLeafServer =
+    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=1";
+inline constexpr std::string_view kLeafFlaggedNonLeaf =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and not [bend]";
+inline constexpr std::string_view kLeafFlaggedNonLeafServer =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline constexpr std::string_view kClearNonLeafFlags =
+    "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]<>0";
+inline constexpr std::string_view kSetLeafFlags =
+    "update code Set [bend] = true where not exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline constexpr std::string_view kSetLeafFlagsServer =
+    "update code Set [bend] = 1 where not exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+
+}  // namespace leafward::sql::testing

@@ -1,0 +1,157 @@
+// The range search for `p.ccode like code.ccode+'_%'` against a plain reference, on random code
+// sets full of wildcard characters and mixed case.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "memory_tables.h"
+
+namespace leafward::sql::testing {
+namespace {
+
+// Characters, at most two UTF-8 bytes each, folded the way the engine folds them.
+std::u32string foldedCharacters(std::string_view text) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    char32_t c = byte;
+    if (byte >= 0xC0) {
+      c = ((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+      ++i;
+    }
+    ++i;
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 32;
+    out.push_back(c);
+  }
+  return out;
+}
+
+// LIKE by plain recursion.
+bool like(const std::u32string& s, std::size_t i, const std::u32string& p, std::size_t j) {
+  if (j == p.size()) return i == s.size();
+  const char32_t c = p[j];
+  if (c == '%') return like(s, i, p, j + 1) || (i < s.size() && like(s, i + 1, p, j));
+  if (c == '[') {
+    const std::size_t close = p.find(']', j + 1);
+    if (close != std::u32string::npos) {
+      const std::u32string body = p.substr(j + 1, close - j - 1);
+      if (body.empty()) return like(s, i, p, close + 1);
+      if (i == s.size()) return false;
+      const bool negated = body[0] == '!';
+      bool inSet = false;
+      for (std::size_t k = negated ? 1 : 0; k < body.size(); ++k) {
+        const bool range = k + 2 < body.size() && body[k + 1] == '-';
+        const char32_t high = range ? body[k + 2] : body[k];
+        inSet = inSet || (body[k] <= s[i] && s[i] <= high);
+        if (range) k += 2;
+      }
+      return inSet != negated && like(s, i + 1, p, close + 1);
+    }
+  }
+  if (i == s.size()) return false;
+  return (c == '_' || c == s[i]) && like(s, i + 1, p, j + 1);
+}
+
+class SqlRangePlanProperty : public ::testing::Test {
+ protected:
+  std::size_t pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+  }
+  std::string randomText(std::size_t maxLength) {
+    static const std::vector<std::string> alphabet = {"1", "1", "2", "2", "a", "A", "é",
+                                                      "É", "_", "%", "[", "]", "!", "-"};
+    std::string text;
+    for (std::size_t n = pick(maxLength + 1); n > 0; --n) text += alphabet[pick(alphabet.size())];
+    return text;
+  }
+  // Mostly sub-accounts of codes already there, so that the hierarchy is rich; some NULL.
+  std::vector<CodeRow> randomCodes(std::size_t count) {
+    std::vector<CodeRow> rows;
+    for (std::size_t i = 0; i < count; ++i) {
+      CodeRow row;
+      if (pick(25) != 0) {
+        const CodeRow* parent = rows.empty() || pick(3) == 0 ? nullptr : &rows[pick(rows.size())];
+        row.code = (parent ? parent->code.value_or("") : "") + randomText(3);
+      }
+      if (pick(20) != 0) row.leaf = pick(2) == 0;
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  // Whether any code is LIKE the pattern; the codes are folded once per table.
+  bool anyLike(const std::vector<CodeRow>& rows, const std::string& pattern) {
+    if (&rows != foldedFor_) {
+      folded_.clear();
+      for (const auto& row : rows) {
+        if (row.code) folded_.push_back(foldedCharacters(*row.code));
+      }
+      foldedFor_ = &rows;
+    }
+    const std::u32string foldedPattern = foldedCharacters(pattern);
+    for (const auto& code : folded_) {
+      if (like(code, 0, foldedPattern, 0)) return true;
+    }
+    return false;
+  }
+
+  std::mt19937 random_{20240611};
+  const std::vector<CodeRow>* foldedFor_ = nullptr;
+  std::vector<std::u32string> folded_;
+};
+
+// Small tables are answered row by row; bigger ones switch to answering every outer row at
+// once, walking the index in order.
+TEST_F(SqlRangePlanProperty, AgreesWithBruteForceOnRandomCodeSets) {
+  for (int round = 0; round < 30; ++round) {
+    const std::vector<CodeRow> rows = randomCodes(round % 2 == 0 ? 60 : 300);
+    foldedFor_ = nullptr;
+    std::string nonLeafFlaggedLeaf;
+    std::string leafFlaggedNonLeaf;
+    std::vector<std::size_t> toClear;
+    std::vector<std::size_t> toSet;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const bool hasSub = rows[r].code && anyLike(rows, *rows[r].code + "_%");
+      if (!rows[r].leaf) continue;
+      const std::string shown = rows[r].code.value_or("") + ",";
+      if (hasSub && *rows[r].leaf) nonLeafFlaggedLeaf += shown, toClear.push_back(r);
+      if (!hasSub && !*rows[r].leaf) leafFlaggedNonLeaf += shown, toSet.push_back(r);
+    }
+
+    MemoryTables tables;
+    addCodeTable(tables, rows);
+    Engine engine(tables);
+    ASSERT_EQ(clipList(engine.query(kNonLeafFlaggedLeaf)), nonLeafFlaggedLeaf) << round;
+    ASSERT_EQ(clipList(engine.query(kLeafFlaggedNonLeaf)), leafFlaggedNonLeaf) << round;
+    ASSERT_EQ(engine.planUpdate(kClearNonLeafFlags).rows, toClear) << round;
+    ASSERT_EQ(engine.planUpdate(kSetLeafFlags).rows, toSet) << round;
+    // The same condition in a shape the range search does not take: tried row by row.
+    ASSERT_EQ(clipList(engine.query("SELECT ccode FROM code WHERE EXISTS (SELECT * FROM code p "
+                                    "WHERE (p.ccode LIKE code.ccode + '_%') = true) AND bend")),
+              nonLeafFlaggedLeaf)
+        << round;
+  }
+}
+
+TEST_F(SqlRangePlanProperty, PatternsFromAnotherTable) {
+  for (int round = 0; round < 6; ++round) {
+    const std::vector<CodeRow> codes = randomCodes(300);
+    foldedFor_ = nullptr;
+    std::vector<std::vector<Value>> patterns;
+    std::string expected;
+    for (int i = 0; i < 400; ++i) {
+      const std::string text = randomText(4);
+      patterns.push_back({Value::text(text)});
+      if (anyLike(codes, text + "%")) expected += text + ",";
+    }
+    MemoryTables tables;
+    addCodeTable(tables, codes);
+    tables.add({"patterns", {{"text", ColumnType::Text}}}, patterns);
+    EXPECT_EQ(clipList(Engine(tables).query("SELECT text FROM patterns WHERE EXISTS (SELECT * "
+                                            "FROM code WHERE ccode LIKE text + '%')")),
+              expected)
+        << round;
+  }
+}
+
+}  // namespace
+}  // namespace leafward::sql::testing

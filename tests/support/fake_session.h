@@ -1,0 +1,88 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/session.h"
+
+namespace leafward::testing {
+
+using dataaccess::Value;
+using Column = std::vector<Value>;
+
+// A session that knows only the statement texts it was given, byte for byte: it answers them
+// with one column of rows, or fails them, and refuses every other text. `sent` logs them all.
+class FakeSession : public dataaccess::Session {
+ public:
+  std::shared_ptr<std::vector<std::string>> sent = std::make_shared<std::vector<std::string>>();
+  std::map<std::string, dataaccess::ResultSet> answers;
+  std::map<std::string, std::string> failures;
+  std::string catalog = "fake";
+
+  FakeSession& answer(const std::string& text, Column column) {
+    auto& rows = answers[text] = {{"Expr1000"}, {}};
+    for (auto& value : column) rows.rows.push_back({std::move(value)});
+    return *this;
+  }
+  dataaccess::StatementResult execute(std::string_view text) override {
+    const std::string& key = sent->emplace_back(text);
+    if (failures.count(key)) throw dataaccess::DataAccessError(failures[key]);
+    if (!answers.count(key)) throw dataaccess::DataAccessError("unexpected statement: " + key);
+    return {answers[key], 0};
+  }
+  std::string currentCatalog() const override { return catalog; }
+};
+
+inline Column texts(std::initializer_list<const char*> values) {
+  Column column;
+  for (const char* value : values) column.push_back(value ? Value::text(value) : Value());
+  return column;
+}
+
+inline Column numbers(std::initializer_list<long long> values) {
+  Column column;
+  for (long long value : values) column.push_back(Value::integer(value));
+  return column;
+}
+
+// The statements of a Check, exactly as they must be sent.
+inline const std::string kFirstListAccess =
+    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]";
+inline const std::string kSecondListAccess =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and not [bend]";
+inline const std::string kFirstListServer = kFirstListAccess + "=1";
+inline const std::string kSecondListServer =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline const std::string kLengths = "SELECT  distinct len(ccode) FROM  code ";
+inline const std::string kAccScheme =
+    "SELECT  [cValue] FROM [AccInformation]where [cName]='cGradeLevel'";
+inline const std::string kGradeScheme =
+    "SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'";
+
+// An account set on which a Check finds these lists, code lengths and stored schemes (an empty
+// scheme column: no scheme row). By default consistent, with codes of 4, 6 and 8 characters.
+struct AccountSet {
+  Column firstList, secondList;
+  Column lengths = numbers({4, 6, 8});
+  Column cGradeLevel = texts({"4,2,2,2"});
+  Column gradeDef = texts({"4,2,2"});
+  bool server = false;
+
+  std::unique_ptr<FakeSession> session() const {
+    auto fake = std::make_unique<FakeSession>();
+    fake->answer(server ? kFirstListServer : kFirstListAccess, firstList)
+        .answer(server ? kSecondListServer : kSecondListAccess, secondList)
+        .answer(kLengths, lengths)
+        .answer(kAccScheme, cGradeLevel)
+        .answer(kGradeScheme, gradeDef);
+    return fake;
+  }
+};
+
+}  // namespace leafward::testing

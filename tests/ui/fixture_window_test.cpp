@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+#include "support/fixtures.h"
+#include "ui/window_harness.h"
+
+namespace leafward::ui {
+namespace {
+
+using testing::FixtureCopy;
+using testing::WindowHarness;
+
+// What the box holds for a fixture: the printed report with CR LF line breaks and without the
+// final one.
+std::string boxReport(const std::string& fixture) {
+  std::string printed = testing::expectedReport(fixture);
+  printed.pop_back();
+  return connection::replaceAll(printed, "\n", "\r\n");
+}
+
+// Opens the fixture through the file box; false while there is no .mdb reader.
+bool openThroughTheWindow(WindowHarness& h, const FixtureCopy& copy) {
+  h.dialogs.fileAnswers = {QString::fromStdString(copy.path())};
+  h.window->tbToolBarButtonClick("Open");
+  return !testing::readerMissing(h.report());
+}
+
+class FixtureCheckTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FixtureCheckTest, OpenThenCheckGivesTheExpectedReport) {
+  const std::string name = GetParam();
+  FixtureCopy copy(name);
+  WindowHarness h;
+  if (!openThroughTheWindow(h, copy)) GTEST_SKIP() << "no .mdb reader yet";
+  EXPECT_EQ(h.panel(1)->text().toStdString(), name);
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), boxReport(name));
+  // Only an empty code table ends the check early, leaving the window busy for one tick.
+  EXPECT_EQ(h.busy(), name == "empty-code.mdb");
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(h.busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(AccountSets, FixtureCheckTest,
+                         ::testing::Values("consistent.mdb", "spec-example.mdb",
+                                           "scheme-mismatch.mdb", "no-scheme-tables.mdb",
+                                           "empty-code.mdb", "odd-codes.mdb", "realistic-5k.mdb",
+                                           "overflow-2k.mdb", "deleted-2k.mdb",
+                                           "bend-indexed-1k.mdb"));
+
+TEST(FixtureWindowTest, EachOpenReplacesTheConnectionAndChecksAppendOrReplace) {
+  FixtureCopy consistent("consistent.mdb"), mismatch("scheme-mismatch.mdb"),
+      example("spec-example.mdb");
+  WindowHarness h;
+  if (!openThroughTheWindow(h, consistent)) GTEST_SKIP() << "no .mdb reader yet";
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), "没有发现错误");
+  // No first list: the scheme lines go below the earlier report.
+  ASSERT_TRUE(openThroughTheWindow(h, mismatch));
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), "没有发现错误" + boxReport("scheme-mismatch.mdb"));
+  // A first list replaces it all.
+  ASSERT_TRUE(openThroughTheWindow(h, example));
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), boxReport("spec-example.mdb"));
+}
+
+}  // namespace
+}  // namespace leafward::ui

@@ -1,0 +1,191 @@
+#include "ui/frm_main.h"
+
+#include <gtest/gtest.h>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "audit/report.h"
+#include "support/qt_application.h"
+#include "ui/window_harness.h"
+
+namespace leafward::ui {
+namespace {
+
+using testing::AccountSet;
+using testing::texts;
+using testing::WindowHarness;
+
+[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new testing::QtApplication);
+
+const QStringList kNotice = {
+    "message", "本工具适用于8.X、Orvane、W5.2X和W5.5X系列软件\r\n注意：请做好数据备份", "Leafward"};
+
+std::vector<QToolButton*> toolbarButtons(FrmMain& window) {
+  auto* toolbar = window.findChild<QToolBar*>("tbToolBar");
+  std::vector<QToolButton*> buttons;
+  for (QAction* action : toolbar->actions()) {
+    buttons.push_back(qobject_cast<QToolButton*>(toolbar->widgetForAction(action)));
+  }
+  return buttons;
+}
+
+TEST(FrmMainTest, HasTheDesignedFrameToolbarResultBoxAndStatusBar) {
+  WindowHarness h;
+  FrmMain& window = *h.window;
+  EXPECT_EQ(window.windowTitle(), "Leafward");
+  EXPECT_EQ(window.size(), QSize(402, 213));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_EQ(window.windowType(), Qt::Tool);
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMinMaxButtonsHint);
+  EXPECT_TRUE(window.windowIcon().availableSizes().contains(QSize(32, 32)));
+
+  const auto buttons = toolbarButtons(window);
+  const QStringList keys = {"Open", "Link", "Check", "Update", "help"};
+  const QStringList tips = {"打开Access文件", "连接MSSQL数据库", "检查科目", "修复科目", "帮助"};
+  ASSERT_EQ(buttons.size(), 5u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(buttons[i]->property("key").toString(), keys[i]);
+    EXPECT_EQ(buttons[i]->toolTip(), tips[i]);
+    EXPECT_EQ(buttons[i]->size(), QSize(23, 22));
+    EXPECT_FALSE(buttons[i]->icon().isNull());
+    EXPECT_TRUE(buttons[i]->text().isEmpty());
+  }
+  EXPECT_FALSE(h.box()->isReadOnly());
+  EXPECT_EQ(h.box()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(h.panel(1)->text().isEmpty());
+  EXPECT_EQ(h.panel(2)->width(), 96);
+}
+
+TEST(FrmMainTest, TheClockTicksAfterEveryCommandAndWhileABoxIsOpen) {
+  WindowHarness h;
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(QRegularExpression("\\d{1,2}:\\d\\d:\\d\\d").match(h.panel(2)->text()).hasMatch());
+
+  // A Check that ends early leaves the window busy until the tick that follows it.
+  AccountSet empty;
+  empty.lengths = {};
+  h.shared.cnData.adopt(empty.session());
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_TRUE(h.busy());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(h.busy());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  // The clock's own ticks go on while a message box waits for the user.
+  bool enabledWhileShown = false;
+  h.dialogs.whileMessageShown = [&] {
+    enabledWhileShown = QTest::qWaitFor([&] { return h.window->isEnabled(); }, 1500);
+  };
+  audit::busyOn(h.window->workbench());
+  h.window->formKeyDown(FrmMain::kKeyF1, 0);
+  EXPECT_TRUE(enabledWhileShown);
+}
+
+TEST(FrmMainTest, F1ShowsTheNoticeWhateverTheShiftStateAndWhereverTheFocus) {
+  WindowHarness h;
+  h.window->show();
+  for (auto state : {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+    QTest::keyClick(h.box(), Qt::Key_F1, state);
+    QTest::keyClick(h.window.get(), Qt::Key_F1, state | Qt::ShiftModifier);
+  }
+  QTest::mouseClick(toolbarButtons(*h.window)[4], Qt::LeftButton);  // "help"
+  EXPECT_EQ(h.dialogs.asked, std::vector<QStringList>(9, kNotice));
+  // Other keys reach the box as usual.
+  QTest::keyClick(h.box(), Qt::Key_F2);
+  QTest::keyClicks(h.box(), "ab");
+  EXPECT_EQ(h.dialogs.asked.size(), 9u);
+  EXPECT_EQ(h.report(), "ab");
+}
+
+TEST(FrmMainTest, KeysAreMatchedExactlyAndLinkShowsItsDialogThenNamesTheDatabase) {
+  WindowHarness h;
+  auto session = AccountSet{}.session();
+  session->catalog = "master";
+  const auto sent = session->sent;
+  h.shared.cnData.adopt(std::move(session));
+  for (const char* key : {"check", "OPEN", "Help", "update ", "", "Link"}) {
+    h.window->tbToolBarButtonClick(key);
+  }
+  EXPECT_TRUE(sent->empty());
+  EXPECT_TRUE(h.dialogs.asked.empty());
+  EXPECT_FALSE(h.shared.blnServer);  // no login dialog yet: "Link" does nothing
+
+  int shown = 0;
+  h.window->setLoginDialog([&] { ++shown; });
+  h.window->tbToolBarButtonClick("Link");
+  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(h.shared.blnServer);
+  EXPECT_EQ(h.panel(1)->text(), "master");
+}
+
+TEST(FrmMainTest, OpenCancelledChangesNothingAndOpenFailedSaysWhy) {
+  WindowHarness h;
+  h.shared.cnData.adopt(AccountSet{}.session());
+  h.shared.blnServer = true;
+  h.panel(1)->setText("old.mdb");
+  h.window->workbench().setReportText("earlier");
+  h.window->tbToolBarButtonClick("Open");
+  const QStringList fileBox = {"open", "打开Access数据", "Access数据(*.mdb)", "mdb"};
+  EXPECT_EQ(h.dialogs.asked, std::vector<QStringList>{fileBox});
+  EXPECT_EQ(h.shared.cnData.state(), dataaccess::kAdStateOpen);
+  EXPECT_TRUE(h.shared.blnServer);
+  EXPECT_EQ(h.panel(1)->text(), "old.mdb");
+
+  // A file that cannot be opened: the old connection is gone, nothing is named as open, and
+  // the box says which file failed and why.
+  h.dialogs.fileAnswers = {"/nonexistent/leafward/账套.mdb"};
+  h.window->tbToolBarButtonClick("Open");
+  EXPECT_EQ(h.shared.cnData.state(), dataaccess::kAdStateClosed);
+  EXPECT_FALSE(h.shared.blnServer);
+  EXPECT_TRUE(h.panel(1)->text().isEmpty());
+  const QString report = QString::fromStdString(h.report());
+  EXPECT_TRUE(QRegularExpression("^earlier\r\n无法打开Access文件：账套.mdb（.+）$")
+                  .match(report)
+                  .hasMatch())
+      << report.toStdString();
+  h.window->tbToolBarButtonClick("Check");  // nothing open: nothing happens
+  EXPECT_EQ(QString::fromStdString(h.report()), report);
+}
+
+TEST(FrmMainTest, TheBoxHoldsExactlyTheReportAndAppendsOntoTypedText) {
+  WindowHarness h;
+  AccountSet set;
+  set.firstList = texts({"1001", "1002"});
+  set.secondList = texts({"100201"});
+  h.shared.cnData.adopt(set.session());
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), "如下非末级科目标志有误：1001,1002\r\n如下末级科目标志有误：100201");
+  EXPECT_EQ(h.box()->toPlainText(),
+            "如下非末级科目标志有误：1001,1002\n如下末级科目标志有误：100201");
+
+  h.box()->clear();
+  h.window->show();
+  h.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
+  h.box()->setFocus();
+  QTest::keyClicks(h.box(), "note");
+  QTest::keyClick(h.box(), Qt::Key_Return);
+  QTest::keyClicks(h.box(), "x");
+  set.firstList = {};
+  h.shared.cnData.adopt(set.session());
+  h.window->tbToolBarButtonClick("Check");
+  EXPECT_EQ(h.report(), "note\r\nx\r\n如下末级科目标志有误：100201");
+  EXPECT_TRUE(h.box()->hasFocus());  // the busy state does not take the focus away for good
+}
+
+TEST(FrmMainTest, ClosingTheWindowShutsTheConnectionDownAndEndsTheProgram) {
+  WindowHarness h;
+  h.shared.cnData.adopt(AccountSet{}.session());
+  bool ended = false;
+  QObject::connect(h.window.get(), &FrmMain::closed, [&] { ended = true; });
+  h.window->show();
+  h.window->close();
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(h.shared.cnData.state(), dataaccess::kAdStateClosed);
+}
+
+}  // namespace
+}  // namespace leafward::ui
