@@ -3,6 +3,7 @@
 #include "audit/check.h"
 #include "audit/workbench.h"
 #include "cli/commands.h"
+#include "cli/server_target.h"
 #include "connection/shared_connection.h"
 #include "connection/steps.h"
 #include "dataaccess/errors.h"
@@ -21,16 +22,30 @@ std::string withNewlines(const std::string& report) {
 
 }  // namespace
 
-int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
-    err << "usage: leafward-cli check FILE\n";
+int runCheck(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  constexpr const char* kUsage =
+      "usage: leafward-cli check FILE\n"
+      "       leafward-cli check --server NAME --database NAME\n";
+  std::vector<std::string> args = words;
+  std::optional<ServerTarget> server;
+  std::string failure;
+  if (!connection::attempt([&] { server = takeServerTarget(args); }, &failure) ||
+      (server ? !server->database || !args.empty() : args.size() != 1)) {
+    if (!failure.empty()) err << "leafward-cli: " << failure << "\n";
+    err << kUsage;
     return kCannotRead;
   }
-  const std::string& file = args[0];
+  const std::string file = server ? *server->database + " on " + server->server : args[0];
   connection::SharedConnection shared;
   shared.startUp();
-  std::string failure;
-  if (!connection::attempt([&] { shared.openAccess(file); }, &failure)) {
+  const auto open = [&] {
+    if (server) {
+      openServer(shared, *server, saPassword(server->server));
+    } else {
+      shared.openAccess(file);
+    }
+  };
+  if (!connection::attempt(open, &failure)) {
     err << "leafward-cli: cannot open " << file << ": " << failure << "\n";
     return kCannotRead;
   }

@@ -14,4 +14,9 @@ int runQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
 // file cannot be opened or read (reason on `err`); 3: the check ended without a verdict.
 int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Lists the account-set databases of a SQL Server (`--server NAME`), one name per line, in the
+// order the server gives them. The password of `sa` comes from LEAFWARD_SA_PASSWORD or the
+// terminal. Exit 0: listed (possibly none); 2: the server cannot be reached or queried.
+int runDatabases(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 }  // namespace leafward::cli

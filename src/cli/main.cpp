@@ -8,7 +8,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: leafward-cli query FILE \"SELECT ...\"\n"
-    "       leafward-cli check FILE\n";
+    "       leafward-cli check FILE | --server NAME --database NAME\n"
+    "       leafward-cli databases --server NAME\n";
 
 }  // namespace
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "query") return runQuery(args, std::cout, std::cerr);
     if (command == "check") return runCheck(args, std::cout, std::cerr);
+    if (command == "databases") return runDatabases(args, std::cout, std::cerr);
   } catch (const std::exception& error) {
     std::cerr << "leafward-cli: " << error.what() << "\n";
     return 2;

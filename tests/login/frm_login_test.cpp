@@ -119,7 +119,7 @@ TEST_F(FrmLoginTest, RefreshListsTheAccountSetsAndLeavesMasterOpen) {
   dialog.txtPassword()->setText("right");
   dialog.cmdRefreshClick();
   EXPECT_EQ(world_.strConn, connection::serverConnectionString("right", "ACCT1"));
-  EXPECT_EQ(world_.strSQL, kAccountSetQuery);
+  EXPECT_EQ(world_.strSQL, connection::kAccountSetQuery);
   ASSERT_EQ(dialog.dbList()->count(), 2);
   EXPECT_EQ(dialog.dbList()->itemText(0), "pelkor_001_2023");
   EXPECT_EQ(dialog.dbList()->itemText(1), "pelkor_002_2024");

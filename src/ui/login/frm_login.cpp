@@ -127,7 +127,7 @@ void FrmLogin::cmdRefreshClick() {
     reportFailedLogin();
     return;
   }
-  attempt([&] { target_.strSQL = kAccountSetQuery; });
+  attempt([&] { target_.strSQL = connection::kAccountSetQuery; });
   // The query's rows arrive in a recordset of their own, which becomes the shared one.
   attempt([&] {
     target_.rsData = std::make_shared<dataaccess::Recordset>();

@@ -13,11 +13,6 @@ class QPushButton;
 
 namespace leafward::ui {
 
-// The query that lists a server's account-set databases.
-inline constexpr const char* kAccountSetQuery =
-    "Select [name] from [sysdatabases] where [name] like "
-    "'pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]'";
-
 // The last non-empty computer name the picker returned in this run; it outlives the dialog.
 QString& strLastServer();
 
