@@ -13,6 +13,7 @@
 #include "connection/server_connection_string.h"
 #include "login/login_world.h"
 #include "odbc/loopback.h"
+#include "support/qt_application.h"
 #include "ui/login/login_dialog_host.h"
 
 namespace leafward::ui {
@@ -21,8 +22,7 @@ namespace {
 using testing::LoginWorld;
 using testing::ScriptedPrompts;
 
-[[maybe_unused]] auto* const kQt =
-    ::testing::AddGlobalTestEnvironment(new testing::LoginQtApplication);
+[[maybe_unused]] auto* const kQt = ::testing::AddGlobalTestEnvironment(new testing::QtApplication);
 
 const std::pair<QString, QString> kWrongPassword{"口令错误", "Login"};
 

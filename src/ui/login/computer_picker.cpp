@@ -22,6 +22,8 @@ ComputerPicker::ComputerPicker(netbrowse::BrowseRequest request, QWidget* owner)
   list_ = new QListWidget(this);
   list_->setObjectName("computers");
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons_->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+  buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
   auto* again = buttons_->addButton(QStringLiteral("重新搜索"), QDialogButtonBox::ActionRole);
   again->setObjectName("searchAgain");
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "connection/shared_connection.h"
 #include "dataaccess/connection.h"
 #include "dataaccess/recordset.h"
 
@@ -23,5 +24,10 @@ struct LoginTarget {
         connection.open(text, "", "", -1);
       };
 };
+
+// The login dialog's view of the program's shared connection.
+inline LoginTarget loginTargetOf(connection::SharedConnection& shared) {
+  return {shared.cnData, shared.rsData, shared.strConn, shared.strSQL};
+}
 
 }  // namespace leafward::ui
