@@ -7,14 +7,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 #include "connection/server_connection_string.h"
 #include "login/login_world.h"
 #include "odbc/loopback.h"
 #include "support/qt_application.h"
-#include "ui/login/login_dialog_host.h"
 
 namespace leafward::ui {
 namespace {
@@ -31,18 +28,6 @@ void showActive(FrmLogin& dialog) {
   dialog.show();
   dialog.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-}
-
-// Runs "Link" through the host with `script` acting inside the modal dialog; the script must
-// close the dialog, or it is cancelled for it.
-void link(LoginDialogHost& host, const std::function<void(FrmLogin&)>& script) {
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<FrmLogin*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    script(*dialog);
-    if (dialog->isVisible()) dialog->cmdCancel()->click();
-  });
-  host.showModal();
 }
 
 class FrmLoginTest : public ::testing::Test {
@@ -266,58 +251,6 @@ TEST_F(FrmLoginTest, BrowseFillsTheServerBoxWithTheLastPick) {
   EXPECT_EQ(dialog.txtUserName()->text(), "ACCT1\\YEAR2024");
   EXPECT_EQ(strLastServer(), "ACCT1\\YEAR2024");
   EXPECT_EQ(prompts_.browsed, 3);
-}
-
-TEST_F(FrmLoginTest, CancelHidesAndKeepsEverythingForTheNextLink) {
-  LoginDialogHost host(world_.target(), prompts_);
-  link(host, [&](FrmLogin& dialog) {
-    dialog.txtUserName()->setText("SRV");
-    dialog.txtPassword()->setText("right");
-    dialog.cmdRefreshClick();
-    dialog.dbList()->setCurrentIndex(1);
-    dialog.cmdCancel()->click();
-  });
-  ASSERT_NE(host.loaded(), nullptr);
-  EXPECT_EQ(world_.cnData.defaultDatabase(), "master");
-  link(host, [&](FrmLogin& dialog) {
-    EXPECT_EQ(&dialog, host.loaded());
-    EXPECT_EQ(dialog.txtUserName()->text(), "SRV");
-    EXPECT_EQ(dialog.txtPassword()->text(), "right");
-    EXPECT_EQ(dialog.dbList()->count(), 2);
-    EXPECT_EQ(dialog.dbList()->currentText(), "pelkor_002_2024");
-    EXPECT_TRUE(dialog.cmdOK()->isEnabled());
-    dialog.cmdCancel()->click();
-  });
-  EXPECT_NE(host.loaded(), nullptr);
-}
-
-TEST_F(FrmLoginTest, OkOpensTheChosenAccountSetAndUnloads) {
-  LoginDialogHost host(world_.target(), prompts_);
-  prompts_.picks = {"ACCT1"};
-  link(host, [&](FrmLogin& dialog) {
-    dialog.cmdSelectClick();
-    dialog.txtPassword()->setText("right");
-    dialog.cmdRefreshClick();
-    dialog.dbList()->setCurrentIndex(1);
-    dialog.cmdOK()->click();
-  });
-  EXPECT_EQ(host.loaded(), nullptr);
-  EXPECT_EQ(world_.strConn,
-            connection::serverConnectionString("right", "ACCT1", "pelkor_002_2024"));
-  EXPECT_EQ(world_.cnData.defaultDatabase(), "pelkor_002_2024");
-  // The next "Link" loads a fresh dialog; only the last pick survives.
-  link(host, [&](FrmLogin& dialog) {
-    EXPECT_EQ(dialog.txtUserName()->text(), "(local)");
-    EXPECT_EQ(dialog.txtPassword()->text(), "");
-    EXPECT_EQ(dialog.dbList()->count(), 0);
-    EXPECT_FALSE(dialog.cmdOK()->isEnabled());
-    dialog.cmdSelectClick();
-    EXPECT_EQ(dialog.txtUserName()->text(), "ACCT1");
-    dialog.close();
-  });
-  EXPECT_EQ(host.loaded(), nullptr);
-  // The close box left the connection as it was.
-  EXPECT_EQ(world_.cnData.defaultDatabase(), "pelkor_002_2024");
 }
 
 TEST_F(FrmLoginTest, AnUnreachableServerSaysWrongPasswordThroughTheRealDriver) {

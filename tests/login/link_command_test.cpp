@@ -22,6 +22,7 @@ constexpr const char* kJet = "Microsoft.Jet.OLEDB.4.0";
 class LinkCommandTest : public ::testing::Test {
  protected:
   LinkCommandTest() {
+    strLastServer().clear();
     LoginTarget target = loginTargetOf(h_.shared);
     target.open = world_.opener();
     host_ = std::make_unique<LoginDialogHost>(target, prompts_);
@@ -77,7 +78,15 @@ TEST_F(LinkCommandTest, ARefreshThenCancelLeavesMasterOpenInTheServerDialect) {
   });
   EXPECT_TRUE(h_.shared.blnServer);
   EXPECT_EQ(h_.panel(1)->text(), "master");
-  ASSERT_NE(host_->loaded(), nullptr);  // only hidden
+  // Cancel only hid the dialog: the next "Link" shows it as it was left.
+  const FrmLogin* hidden = host_->loaded();
+  ASSERT_NE(hidden, nullptr);
+  link([&](FrmLogin& dialog) {
+    EXPECT_EQ(&dialog, hidden);
+    EXPECT_EQ(dialog.txtPassword()->text(), "right");
+    EXPECT_EQ(dialog.dbList()->count(), 2);
+    EXPECT_TRUE(dialog.cmdOK()->isEnabled());
+  });
 }
 
 TEST_F(LinkCommandTest, AFailedRefreshLeavesNothingOpenAndTheServerDialect) {
@@ -99,8 +108,9 @@ TEST_F(LinkCommandTest, NothingOpenMeansTheServerDialect) {
 
 TEST_F(LinkCommandTest, OkOpensTheAccountSetThatCheckThenQueriesAsSqlServer) {
   openAccessFile();
+  prompts_.picks = {"ACCT1"};
   link([](FrmLogin& dialog) {
-    dialog.txtUserName()->setText("ACCT1");
+    dialog.cmdSelectClick();
     dialog.txtPassword()->setText("right");
     dialog.cmdRefreshClick();
     dialog.dbList()->setCurrentIndex(1);
@@ -117,6 +127,19 @@ TEST_F(LinkCommandTest, OkOpensTheAccountSetThatCheckThenQueriesAsSqlServer) {
   h_.window->tbToolBarButtonClick("Check");
   ASSERT_FALSE(world_.sent->empty());
   EXPECT_EQ(world_.sent->front(), testing::kFirstListServer);
+
+  // OK unloaded the dialog: the next "Link" loads a fresh one; only the last pick survives.
+  link([](FrmLogin& dialog) {
+    EXPECT_EQ(dialog.txtUserName()->text(), "(local)");
+    EXPECT_EQ(dialog.txtPassword()->text(), "");
+    EXPECT_EQ(dialog.dbList()->count(), 0);
+    EXPECT_FALSE(dialog.cmdOK()->isEnabled());
+    dialog.cmdSelectClick();
+    EXPECT_EQ(dialog.txtUserName()->text(), "ACCT1");
+    dialog.close();
+  });
+  EXPECT_EQ(host_->loaded(), nullptr);
+  EXPECT_EQ(h_.panel(1)->text(), "pelkor_002_2024");  // the close box left the connection alone
 }
 
 }  // namespace

@@ -105,19 +105,6 @@ TEST(SqlOleDbTranslationTest, EmptyCatalogMeansTheLoginsDefaultAndArgumentsOverr
   EXPECT_EQ(loginPassword(oledb, "b"), "b");
 }
 
-TEST(SqlOleDbTranslationTest, OlderMicrosoftDriversDoNotKnowOptionalEncryption) {
-  const SqlServerDriver driver17{SqlServerDriver::Kind::Microsoft, "ODBC Driver 17 for SQL Server",
-                                 17};
-  EXPECT_NE(translate("Provider=SQLOLEDB;Data Source='S'", driver17)
-                .find(";Encrypt=no;TrustServerCertificate=yes;"),
-            std::string::npos);
-}
-
-TEST(SqlOleDbTranslationTest, ErrorTextsNameTheServerAndNotThePassword) {
-  const auto oledb = ConnectionString::parse("Provider=SQLOLEDB;Password='hush';Data Source='S'");
-  EXPECT_EQ(describeServer(oledb), "SQL Server 'S'");
-}
-
 TEST(SqlServerDriverTest, PrefersTheNewestMicrosoftDriverThenFreeTds) {
   const auto none = [](const std::string&) { return false; };
   const auto all = [](const std::string&) { return true; };
