@@ -29,7 +29,8 @@ class Session {
  public:
   virtual ~Session() = default;
   virtual StatementResult execute(std::string_view text) = 0;
-  // The database the session works in (the catalog on a server, the file's base name for Jet).
+  // The database the session works in: the catalog on a server; empty for an Access file,
+  // for which Jet reports no default database.
   virtual std::string currentCatalog() const = 0;
 };
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dataaccess/jet/jet_file.h"
+#include "dataaccess/jet/table_definitions.h"
+#include "dataaccess/jet/table_layout.h"
+#include "dataaccess/jet/text_decoder.h"
+
+namespace leafward::jet {
+
+// A user table: its definition and the pages its usage map names.
+struct JetTable {
+  TableLayout layout;
+  std::vector<std::uint32_t> pages;
+};
+
+// An open .mdb file with its user tables. Opening reads the catalog and the definition and
+// page map of every user table, so a file that is damaged or cut short in any of them fails
+// to open. System tables (MSys...) and linked tables are left out.
+class JetDatabase {
+ public:
+  explicit JetDatabase(const std::string& path);
+  ~JetDatabase();
+  JetDatabase(const JetDatabase&) = delete;
+  JetDatabase& operator=(const JetDatabase&) = delete;
+
+  const JetFile& file() const { return *file_; }
+  TextDecoder& text() { return *text_; }
+  const std::vector<JetTable>& tables() const { return tables_; }
+
+  // The user table of that name, compared without regard to ASCII case; nullptr when none.
+  const JetTable* findTable(std::string_view name) const;
+
+ private:
+  void readCatalog();
+
+  std::unique_ptr<JetFile> file_;
+  std::unique_ptr<TableDefinitions> definitions_;
+  std::unique_ptr<TextDecoder> text_;
+  std::vector<JetTable> tables_;
+};
+
+}  // namespace leafward::jet

@@ -1,0 +1,151 @@
+// Checks the reader against a second implementation: mdb-export from Debian's mdbtools.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+
+#include "dataaccess/jet/jet_format.h"
+#include "jet_test_support.h"
+
+namespace leafward::jet {
+namespace {
+
+using dataaccess::Value;
+using testing::Rows;
+
+// Stored text may hold any control character, so the separators are longer.
+const std::string kFieldEnd = "|~F~|";
+const std::string kRowEnd = "|~R~|\n";
+const std::string kNull = "|~N~|";
+
+std::vector<std::vector<std::string>> exportTable(const std::string& file,
+                                                  const std::string& table) {
+  const std::string text = testing::runProgram(
+      {"mdb-export", "-H", "-Q", "-d", kFieldEnd, "-R", kRowEnd, "-0", kNull, "-b", "strip", "-D",
+       "%Y-%m-%d %H:%M:%S", "-T", "%Y-%m-%d %H:%M:%S", file, table});
+  std::vector<std::vector<std::string>> rows;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(kRowEnd, start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (;;) {
+      const std::size_t to = line.find(kFieldEnd, from);
+      fields.push_back(line.substr(from, to - from));
+      if (to == std::string::npos) break;
+      from = to + kFieldEnd.size();
+    }
+    rows.push_back(std::move(fields));
+    start = end + kRowEnd.size();
+  }
+  return rows;
+}
+
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// mdb-export's "YYYY-MM-DD HH:MM:SS" as days since 1899-12-30.
+double exportedDays(const std::string& text) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) return NAN;
+  return static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
+                             daysFromCivil(1899, 12, 30)) +
+         (h * 3600 + mi * 60 + s) / 86400.0;
+}
+
+// Compares one of our values with mdb-export's text for it; an empty string means they agree.
+std::string compare(const Value& ours, sql::ColumnType type, const std::string& theirs) {
+  if (type == sql::ColumnType::Other) return {};
+  const std::string shown = ours.isNull() ? "NULL" : ours.toText();
+  const std::string mismatch = "ours " + shown + ", mdb-export " + theirs;
+  if (ours.isNull()) return theirs == kNull ? "" : mismatch;
+  if (theirs == kNull) return mismatch;
+  switch (ours.kind()) {
+    case Value::Kind::YesNo:
+      return theirs == (ours.asYesNo() ? "1" : "0") ? "" : mismatch;
+    case Value::Kind::Integer:
+    case Value::Kind::Text:
+      return theirs == ours.toText() ? "" : mismatch;
+    case Value::Kind::Floating: {
+      const double a = ours.asFloating(), b = std::strtod(theirs.c_str(), nullptr);
+      return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(a)) ? "" : mismatch;
+    }
+    case Value::Kind::Date: {
+      const double days = ours.asDate().days;
+      // mdb-export leaves dates before 1899-12-30 unconverted.
+      if (days < 0 || days > 1e6) return {};
+      return std::fabs(days - exportedDays(theirs)) <= 1.0 / 86400 ? "" : mismatch;
+    }
+    case Value::Kind::Null:
+      break;
+  }
+  return mismatch;
+}
+
+class JetExportCompareTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
+  const std::string& file = GetParam();
+  JetDatabase database(file);
+  JetTableSource source(database);
+  const testing::RawFile raw(file);
+  ASSERT_FALSE(database.tables().empty());
+  for (const auto& table : database.tables()) {
+    const std::string& name = table.layout.name;
+    SCOPED_TRACE("table " + name);
+    const auto info = source.describe(name);
+    ASSERT_TRUE(info);
+    const Rows ours = testing::readAll(source, name);
+    const auto& locations = source.rowLocations(name);
+    ASSERT_EQ(locations.size(), ours.size());
+
+    std::vector<std::size_t> order(ours.size());
+    std::iota(order.begin(), order.end(), 0);
+    // mdb-export meets a moved row where its bytes are, we meet it at the entry that points
+    // there.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return raw.storedAt(locations[a]) < raw.storedAt(locations[b]);
+    });
+
+    const auto theirs = exportTable(file, name);
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      const auto& row = ours[order[i]];
+      ASSERT_EQ(row.size(), theirs[i].size()) << "row " << i;
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        const std::string difference = compare(row[c], info->columns[c].type, theirs[i][c]);
+        EXPECT_EQ(difference, "") << "row " << order[i] << " column " << info->columns[c].name;
+      }
+    }
+  }
+}
+
+std::vector<std::string> comparedFiles() {
+  auto files = testing::fixturesIn("jet-samples");
+  const auto accountSets = testing::fixturesIn("account-sets");
+  files.insert(files.end(), accountSets.begin(), accountSets.end());
+  return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, JetExportCompareTest, ::testing::ValuesIn(comparedFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = std::filesystem::path(info.param).stem().string();
+                           std::replace_if(
+                               name.begin(), name.end(),
+                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+                               '_');
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace leafward::jet
