@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "login/login_world.h"
+#include "support/fixtures.h"
 #include "ui/login/login_dialog_host.h"
 #include "ui/window_harness.h"
 
@@ -68,6 +69,14 @@ TEST_F(LinkCommandTest, CancelWithTheAccessFileStillOpenKeepsTheAccessDialect) {
   h_.window->tbToolBarButtonClick("Check");
   ASSERT_FALSE(sent->empty());
   EXPECT_EQ(sent->front(), testing::kFirstListAccess);
+}
+
+TEST_F(LinkCommandTest, ARealAccessFileLeftOpenKeepsItsDialect) {
+  testing::FixtureCopy file("consistent.mdb");
+  h_.shared.openAccess(file.path());
+  link([](FrmLogin&) {});
+  EXPECT_TRUE(h_.shared.accessFileOpen());
+  EXPECT_FALSE(h_.shared.blnServer);
 }
 
 TEST_F(LinkCommandTest, ARefreshThenCancelLeavesMasterOpenInTheServerDialect) {
