@@ -15,10 +15,15 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
 if ((${#missing[@]})); then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's tdsodbc does not always register its driver; Leafward looks for it as "FreeTDS".
+if ! odbcinst -q -d 2>/dev/null | grep -qx '\[FreeTDS\]' && [ -f /usr/share/tdsodbc/odbcinst.ini ]; then
+  $sudo_cmd odbcinst -i -d -f /usr/share/tdsodbc/odbcinst.ini
 fi

@@ -16,20 +16,16 @@ constexpr int kNoVerdict = 3;
 
 }  // namespace
 
-int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
-    err << "usage: leafward-cli check FILE\n";
-    return kCannotRead;
-  }
-  const std::string& file = args[0];
+int runCheck(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   connection::SharedConnection shared;
-  if (!openAccountSet(shared, file, err)) return kCannotRead;
+  const std::optional<std::string> name = openAccountSet("check", words, shared, err);
+  if (!name) return kCannotRead;
 
   audit::TextWorkbench bench;
   const audit::CheckOutcome outcome = audit::runCheck(shared, bench);
   shared.shutDown();
   if (outcome.end == audit::CheckEnd::EndedEarly && !outcome.failure.empty()) {
-    err << "leafward-cli: cannot read " << file << ": " << onOneLine(outcome.failure) << "\n";
+    err << "leafward-cli: cannot read " << *name << ": " << onOneLine(outcome.failure) << "\n";
     return kCannotRead;
   }
 

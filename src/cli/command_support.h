@@ -1,17 +1,22 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "audit/workbench.h"
 #include "connection/shared_connection.h"
 
 namespace leafward::cli {
 
-// Starts `shared` up and opens the Access file on it, as the window's Open does. False, with
-// a one-line reason on `err`, when the file cannot be opened.
-bool openAccountSet(connection::SharedConnection& shared, const std::string& file,
-                    std::ostream& err);
+// Opens the account set that `words` name, FILE or --server NAME --database NAME, on `shared`
+// (started up here), as the window's Open or Link does. Returns the name to show for it, or
+// nothing when the words do not name one (usage of `command` on `err`) or it cannot be opened
+// (a one-line reason on `err`).
+std::optional<std::string> openAccountSet(const std::string& command,
+                                          const std::vector<std::string>& words,
+                                          connection::SharedConnection& shared, std::ostream& err);
 
 // Prints the result box's text: each CR LF as a newline, then a final newline.
 void printReport(const audit::TextWorkbench& bench, std::ostream& out);

@@ -9,8 +9,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: leafward-cli query FILE \"SELECT ...\"\n"
-    "       leafward-cli check FILE\n"
-    "       leafward-cli update FILE\n";
+    "       leafward-cli check FILE | --server NAME --database NAME\n"
+    "       leafward-cli update FILE | --server NAME --database NAME\n"
+    "       leafward-cli databases --server NAME\n";
 
 }  // namespace
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     if (command == "query") return runQuery(args, std::cout, std::cerr);
     if (command == "check") return runCheck(args, std::cout, std::cerr);
     if (command == "update") return runUpdate(args, std::cout, std::cerr);
+    if (command == "databases") return runDatabases(args, std::cout, std::cerr);
   } catch (const std::exception& error) {
     std::cerr << "leafward-cli: " << error.what() << "\n";
     return 2;

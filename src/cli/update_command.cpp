@@ -20,14 +20,10 @@ void addFailure(std::string& failures, const char* repair, const audit::RepairOu
 
 }  // namespace
 
-int runUpdate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
-    err << "usage: leafward-cli update FILE\n";
-    return kRefused;
-  }
-  const std::string& file = args[0];
+int runUpdate(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   connection::SharedConnection shared;
-  if (!openAccountSet(shared, file, err)) return kRefused;
+  const std::optional<std::string> name = openAccountSet("update", words, shared, err);
+  if (!name) return kRefused;
 
   audit::TextWorkbench bench;
   const audit::UpdateOutcome outcome = audit::runUpdate(shared, bench);
@@ -39,7 +35,7 @@ int runUpdate(const std::vector<std::string>& args, std::ostream& out, std::ostr
   addFailure(failures, "leaf", outcome.leaf);
   if (!outcome.ran) failures = "the file was not open";
   if (failures.empty()) return kBothRan;
-  err << "leafward-cli: cannot update " << file << ": " << onOneLine(failures) << "\n";
+  err << "leafward-cli: cannot update " << *name << ": " << onOneLine(failures) << "\n";
   return kRefused;
 }
 

@@ -1,5 +1,6 @@
 #include "connection/shared_connection.h"
 
+#include "dataaccess/ascii.h"
 #include "dataaccess/connection_string.h"
 
 namespace leafward::connection {
@@ -47,6 +48,11 @@ std::int64_t SharedConnection::executeUpdate() {
   std::int64_t recordsAffected = 0;
   cnData.execute(strSQL, &recordsAffected, -1);
   return recordsAffected;
+}
+
+bool SharedConnection::accessFileOpen() const {
+  return cnData.state() == kAdStateOpen &&
+         dataaccess::equalsIgnoringCase(cnData.provider(), "Microsoft.Jet.OLEDB.4.0");
 }
 
 void SharedConnection::shutDown() noexcept {

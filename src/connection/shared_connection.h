@@ -56,6 +56,9 @@ class SharedConnection {
   // recordset it gives back is dropped and `rsData` is left alone. Throws DataAccessError.
   std::int64_t executeUpdate();
 
+  // True when the open connection is an Access account-set file.
+  bool accessFileOpen() const;
+
   // Closes whatever is open and drops the recordset. Never fails.
   void shutDown() noexcept;
 };

@@ -8,10 +8,13 @@ void Connection::open(std::string_view connectionString, std::string_view user,
                       std::string_view password, int /*options*/) {
   if (session_) throw DataAccessError("The connection is already open");
   try {
-    session_ = openSession(ConnectionString::parse(connectionString), user, password);
+    const ConnectionString parsed = ConnectionString::parse(connectionString);
+    session_ = openSession(parsed, user, password);
+    provider_ = parsed.get("Provider").value_or("");
     lastError_.clear();
   } catch (const DataAccessError& error) {
     session_.reset();
+    provider_.clear();
     lastError_ = error.what();
     throw;
   }
@@ -20,10 +23,11 @@ void Connection::open(std::string_view connectionString, std::string_view user,
 void Connection::close() {
   if (!session_) throw DataAccessError("The connection is not open");
   session_.reset();
+  provider_.clear();
 }
 
-std::shared_ptr<Recordset> Connection::execute(std::string_view text,
-                                               std::int64_t* recordsAffected, int /*options*/) {
+std::shared_ptr<Recordset> Connection::execute(std::string_view text, std::int64_t* recordsAffected,
+                                               int /*options*/) {
   if (!session_) throw DataAccessError("The connection is not open");
   StatementResult result = session_->execute(text);
   if (recordsAffected) *recordsAffected = result.recordsAffected;
@@ -36,8 +40,9 @@ std::string Connection::defaultDatabase() const {
   return session_->currentCatalog();
 }
 
-void Connection::adopt(std::unique_ptr<Session> session) {
+void Connection::adopt(std::unique_ptr<Session> session, std::string provider) {
   session_ = std::move(session);
+  provider_ = session_ ? std::move(provider) : std::string();
   lastError_.clear();
 }
 

@@ -44,12 +44,16 @@ class Connection {
 
   const std::string& lastError() const { return lastError_; }
 
-  // For tests and embedders: use a session opened elsewhere.
-  void adopt(std::unique_ptr<Session> session);
+  // The `Provider` the open connection was opened with, as written; empty when closed.
+  const std::string& provider() const { return provider_; }
+
+  // For tests and embedders: use a session opened elsewhere, as if by `provider`.
+  void adopt(std::unique_ptr<Session> session, std::string provider = {});
 
  private:
   int cursorLocation_ = 2;
   std::unique_ptr<Session> session_;
+  std::string provider_;
   std::string lastError_;
 };
 

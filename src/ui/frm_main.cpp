@@ -180,7 +180,9 @@ void FrmMain::tbToolBarButtonClick(const QString& key) {
 void FrmMain::commandLink() {
   if (!showLogin_) return;
   attempt([&] { showLogin_(); });
-  shared_.blnServer = true;
+  // The dialect follows what is open: an Access file that the dialog left open keeps its own,
+  // anything else (a server connection, or none) is addressed as SQL Server.
+  shared_.blnServer = !shared_.accessFileOpen();
   attempt([&] { panel1_->setText(QString::fromStdString(shared_.cnData.defaultDatabase())); });
 }
 

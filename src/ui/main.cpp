@@ -3,6 +3,7 @@
 #include "connection/shared_connection.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
+#include "ui/login/login_dialog_host.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -11,6 +12,9 @@ int main(int argc, char** argv) {
   leafward::connection::SharedConnection shared;
   leafward::ui::QtDialogs dialogs;
   leafward::ui::FrmMain window(shared, dialogs);
+  leafward::ui::QtLoginPrompts loginPrompts;
+  leafward::ui::LoginDialogHost login(leafward::ui::loginTargetOf(shared), loginPrompts);
+  window.setLoginDialog([&login] { login.showModal(); });
   QObject::connect(&window, &leafward::ui::FrmMain::closed, &app, &QApplication::quit);
   window.show();
   return QApplication::exec();

@@ -57,6 +57,16 @@ TEST(SharedConnectionTest, OpeningAFileClosesTheOpenConnectionFirstEvenWhenTheOp
   EXPECT_EQ(shared.cnData.state(), kAdStateClosed);
 }
 
+TEST(SharedConnectionTest, TellsAnOpenAccessFileFromEverythingElse) {
+  SharedConnection shared;
+  EXPECT_FALSE(shared.accessFileOpen());
+  shared.cnData.adopt(std::make_unique<FakeSession>(), "microsoft.jet.oledb.4.0");
+  EXPECT_TRUE(shared.accessFileOpen());
+  shared.cnData.close();
+  shared.cnData.adopt(std::make_unique<FakeSession>(), "SQLOLEDB");
+  EXPECT_FALSE(shared.accessFileOpen());
+}
+
 TEST(StepsTest, AFailingStepIsSkippedAndAFailingTestLetsItsStepsRun) {
   std::string failure;
   EXPECT_FALSE(attempt([] { throw dataaccess::DataAccessError("refused"); }, &failure));

@@ -1,0 +1,47 @@
+#include <ostream>
+
+#include "cli/commands.h"
+#include "cli/server_target.h"
+#include "connection/server_connection_string.h"
+#include "dataaccess/errors.h"
+
+namespace leafward::cli {
+
+int runDatabases(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  constexpr const char* kUsage = "usage: leafward-cli databases --server NAME\n";
+  std::vector<std::string> args = words;
+  std::optional<ServerTarget> target;
+  try {
+    target = takeServerTarget(args);
+  } catch (const std::invalid_argument& error) {
+    err << "leafward-cli: " << error.what() << "\n" << kUsage;
+    return 2;
+  }
+  if (!target || target->database || !args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+
+  connection::SharedConnection shared;
+  shared.startUp();
+  try {
+    openServer(shared, *target, saPassword(target->server));
+    shared.strSQL = connection::kAccountSetQuery;
+    shared.executeQuery();
+    std::string names;
+    for (auto& rows = *shared.rsData; !rows.eof(); rows.moveNext()) {
+      names += rows.field("name").toText();
+      names += '\n';
+    }
+    shared.shutDown();
+    out << names;
+    out.flush();
+  } catch (const std::exception& error) {
+    shared.shutDown();
+    err << "leafward-cli: " << error.what() << "\n";
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace leafward::cli

@@ -1,0 +1,196 @@
+#include "dataaccess/odbc/column_reader.h"
+
+#include <algorithm>
+#include <array>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/odbc/utf16.h"
+
+namespace leafward::odbc {
+namespace {
+
+using dataaccess::DataAccessError;
+using dataaccess::Value;
+
+// Longest text read from one field; anything beyond is a driver gone wrong.
+constexpr std::size_t kMaxTextUnits = std::size_t{64} << 20;
+
+std::u16string_view unitsOf(const SQLWCHAR* text, std::size_t length) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+  return {reinterpret_cast<const char16_t*>(text), length};
+}
+
+[[noreturn]] void fieldFailed(const Handle& statement, const ColumnInfo& info,
+                              std::string_view secret) {
+  throw DataAccessError("Cannot read field " + info.name + ": " + diagnostics(statement, secret));
+}
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian), after H. Hinnant's algorithm.
+long long daysFromCivil(long long year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(year - era * 400);
+  const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// A date and time as days since 1899-12-30; before that day Jet counts whole days back and
+// the time of day forward, so the fraction's sign follows the day's.
+dataaccess::DateTime dateTimeOf(const SQL_TIMESTAMP_STRUCT& t) {
+  const long long whole = daysFromCivil(t.year, t.month, t.day) - daysFromCivil(1899, 12, 30);
+  const double fraction =
+      (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 1e9) / 86400.0;
+  const auto days = static_cast<double>(whole);
+  return {whole < 0 ? days - fraction : days + fraction};
+}
+
+Value readInteger(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                  std::string_view secret) {
+  SQLBIGINT value = 0;
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value, sizeof value, &indicator);
+  if (!succeeded(rc)) fieldFailed(statement, info, secret);
+  if (indicator == SQL_NULL_DATA) return Value();
+  return Value::integer(value);
+}
+
+Value readFloating(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                   std::string_view secret) {
+  SQLDOUBLE value = 0;
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value, sizeof value, &indicator);
+  if (!succeeded(rc)) fieldFailed(statement, info, secret);
+  if (indicator == SQL_NULL_DATA) return Value();
+  return Value::floating(value);
+}
+
+Value readDate(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+               std::string_view secret) {
+  SQL_TIMESTAMP_STRUCT value = {};
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
+  if (!succeeded(rc)) fieldFailed(statement, info, secret);
+  if (indicator == SQL_NULL_DATA) return Value();
+  return Value::date(dateTimeOf(value));
+}
+
+// Text arrives in pieces when it is longer than the buffer; each piece but the last fills the
+// buffer up to its terminator.
+template <typename Unit, SQLSMALLINT kCType>
+bool readPieces(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                std::string_view secret, std::basic_string<Unit>& text) {
+  std::array<Unit, 4096> buffer{};
+  constexpr auto kBufferBytes = static_cast<SQLLEN>(sizeof buffer);
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN rc =
+        SQLGetData(statement.get(), column, kCType, buffer.data(), kBufferBytes, &indicator);
+    if (rc == SQL_NO_DATA) return true;
+    if (!succeeded(rc)) fieldFailed(statement, info, secret);
+    if (indicator == SQL_NULL_DATA) return false;
+    const bool whole = indicator != SQL_NO_TOTAL && indicator >= 0 &&
+                       indicator <= kBufferBytes - static_cast<SQLLEN>(sizeof(Unit));
+    const std::size_t units =
+        whole ? static_cast<std::size_t>(indicator) / sizeof(Unit) : buffer.size() - 1;
+    text.append(buffer.data(), units);
+    if (whole || rc == SQL_SUCCESS) return true;
+    if (text.size() > kMaxTextUnits) {
+      throw DataAccessError("Field " + info.name + " holds more text than can be read");
+    }
+  }
+}
+
+// Bytes a driver hands out as UTF-8 are checked, so that a stray byte cannot travel further.
+std::string validUtf8(std::string text) {
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? text : utf8FromUtf16(utf16FromUtf8(text));
+}
+
+Value readText(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+               std::string_view secret) {
+  if (statement.textMode() == TextMode::Utf8) {
+    std::string text;
+    if (!readPieces<char, SQL_C_CHAR>(statement, column, info, secret, text)) return Value();
+    return Value::text(validUtf8(std::move(text)));
+  }
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+  std::u16string text;
+  if (!readPieces<char16_t, SQL_C_WCHAR>(statement, column, info, secret, text)) return Value();
+  return Value::text(utf8FromUtf16(text));
+}
+
+bool isWholeNumber(const ColumnInfo& info) {
+  switch (info.sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+      return true;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+      return info.decimalDigits == 0 && info.size > 0 && info.size <= 18;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_view secret) {
+  SQLSMALLINT count = 0;
+  check(SQLNumResultCols(statement.get(), &count), statement, "Cannot read the result's columns",
+        secret);
+  std::vector<ColumnInfo> columns(count > 0 ? static_cast<std::size_t>(count) : 0);
+  for (SQLSMALLINT i = 0; i < count; ++i) {
+    ColumnInfo& info = columns[static_cast<std::size_t>(i)];
+    const auto number = static_cast<SQLUSMALLINT>(i + 1);
+    SQLSMALLINT nameLength = 0;
+    SQLSMALLINT nullable = 0;
+    if (statement.textMode() == TextMode::Utf8) {
+      std::array<SQLCHAR, 512> name{};
+      check(SQLDescribeCol(statement.get(), number, name.data(),
+                           static_cast<SQLSMALLINT>(name.size()), &nameLength, &info.sqlType,
+                           &info.size, &info.decimalDigits, &nullable),
+            statement, "Cannot read the result's columns", secret);
+      info.name = validUtf8(reinterpret_cast<const char*>(name.data()));
+    } else {
+      std::array<SQLWCHAR, 256> name{};
+      check(SQLDescribeColW(statement.get(), number, name.data(),
+                            static_cast<SQLSMALLINT>(name.size()), &nameLength, &info.sqlType,
+                            &info.size, &info.decimalDigits, &nullable),
+            statement, "Cannot read the result's columns", secret);
+      const std::size_t length =
+          std::min<std::size_t>(nameLength < 0 ? 0 : nameLength, name.size() - 1);
+      info.name = utf8FromUtf16(unitsOf(name.data(), length));
+    }
+  }
+  return columns;
+}
+
+Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                std::string_view secret) {
+  if (isWholeNumber(info)) return readInteger(statement, column, info, secret);
+  switch (info.sqlType) {
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return readFloating(statement, column, info, secret);
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_DATE:
+    case SQL_TIMESTAMP:
+      return readDate(statement, column, info, secret);
+    default:
+      return readText(statement, column, info, secret);
+  }
+}
+
+}  // namespace leafward::odbc

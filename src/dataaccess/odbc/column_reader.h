@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dataaccess/odbc/odbc_handles.h"
+#include "dataaccess/value.h"
+
+namespace leafward::odbc {
+
+// What the driver says about one result column.
+struct ColumnInfo {
+  std::string name;
+  SQLSMALLINT sqlType = SQL_UNKNOWN_TYPE;
+  SQLULEN size = 0;
+  SQLSMALLINT decimalDigits = 0;
+};
+
+// Describes the columns of the statement's current result.
+std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_view secret);
+
+// Reads one field of the current row as the Value its SQL type maps to: whole numbers and bit
+// columns as integers (a bit is 1 or 0), other numbers as floating, dates as dates, all else as
+// UTF-8 text. Throws DataAccessError.
+dataaccess::Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                            std::string_view secret);
+
+}  // namespace leafward::odbc

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "dataaccess/connection_string.h"
+#include "dataaccess/odbc/sql_server_driver.h"
+
+namespace leafward::odbc {
+
+// A value in ODBC braces, a `}` inside doubled, so that `;`, `=` and braces stay in the value.
+std::string odbcBraced(std::string_view value);
+
+// A value written for FreeTDS, whose releases read braces differently: up to 1.3 a braced value
+// ends at the first "};" and "}}" stays doubled; later releases follow the ODBC rule. A value
+// without "}" is braced, one with "}" but without ";" (and not starting with "{") is written
+// bare, which both read alike. Throws DataAccessError, naming `what` (never the value), for a
+// value that holds both "}" and ";".
+std::string freeTdsValue(std::string_view value, std::string_view what);
+
+// The parts of an SQLOLEDB data source: "host", "host\instance", "host,port", optionally with
+// "tcp:" in front. "(local)", "." and an empty name mean this computer.
+struct ServerAddress {
+  std::string host;
+  std::string instance;
+  std::string port;  // empty when none was given
+};
+
+// Throws DataAccessError for a port that is not a number from 1 to 65535.
+ServerAddress parseDataSource(std::string_view dataSource);
+
+// The ODBC connection string that reaches what an SQLOLEDB connection string describes,
+// through `driver`. A non-empty `user` or `password` replaces the string's own, as the
+// arguments of an ADO open do. Throws DataAccessError for an unusable data source.
+std::string odbcConnectionString(const dataaccess::ConnectionString& oledb,
+                                 const SqlServerDriver& driver, std::string_view user,
+                                 std::string_view password);
+
+// The password the connection will send, for masking it in error texts.
+std::string loginPassword(const dataaccess::ConnectionString& oledb, std::string_view password);
+
+// "SQL Server 'name'", naming the data source as written, for error texts.
+std::string describeServer(const dataaccess::ConnectionString& oledb);
+
+}  // namespace leafward::odbc

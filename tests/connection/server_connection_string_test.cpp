@@ -1,0 +1,47 @@
+#include "connection/server_connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include "dataaccess/connection_string.h"
+
+namespace leafward::connection {
+namespace {
+
+using dataaccess::ConnectionString;
+
+TEST(ServerConnectionStringTest, OrdinaryValuesGiveTheTemplatesOwnText) {
+  EXPECT_EQ(serverConnectionString("pw", "SRV"),
+            "Provider=SQLOLEDB;Password='pw';Persist Security Info='True';User ID='sa';"
+            "Initial Catalog='master';Data Source='SRV'");
+  EXPECT_EQ(serverConnectionString("", "(local)", "pelkor_001_2024"),
+            "Provider=SQLOLEDB;Password='';Persist Security Info='True';User ID='sa';"
+            "Initial Catalog='pelkor_001_2024';Data Source='(local)'");
+  // An empty database name is a name too: the catalogue becomes empty.
+  EXPECT_EQ(ConnectionString::parse(serverConnectionString("pw", "S", "")).get("Initial Catalog"),
+            "");
+}
+
+TEST(ServerConnectionStringTest, EveryValueReadsBackAsTyped) {
+  const std::string hostile[] = {"",          "|1",      "|2",    "master",
+                                 "'master'",  "it's",    "a;b=c", "say \"x\"",
+                                 "both ' \"", "  pad  ", "口令",  "Data Source='evil'"};
+  for (const std::string& password : hostile) {
+    for (const std::string& server : hostile) {
+      for (const std::optional<std::string_view> database :
+           {std::optional<std::string_view>(), std::optional<std::string_view>("master|1"),
+            std::optional<std::string_view>(password)}) {
+        const std::string text = serverConnectionString(password, server, database);
+        const auto parsed = ConnectionString::parse(text);
+        EXPECT_EQ(parsed.get("Password"), password) << text;
+        EXPECT_EQ(parsed.get("Data Source"), server) << text;
+        EXPECT_EQ(parsed.get("Initial Catalog"), database ? *database : "master") << text;
+        EXPECT_EQ(parsed.get("User ID"), "sa") << text;
+        EXPECT_EQ(parsed.get("Provider"), "SQLOLEDB") << text;
+        EXPECT_EQ(parsed.entries().size(), 6u) << text;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace leafward::connection
