@@ -12,7 +12,7 @@ namespace {
 // A statement that was interrupted is undone before anything is read, so that no query
 // ever sees half of it.
 const std::string& recovered(const std::string& path) {
-  recoverIfNeeded(path);
+  if (!path.empty()) recoverIfNeeded(path);
   return path;
 }
 
