@@ -1,7 +1,9 @@
 #include "dataaccess/sql/exists_plan.h"
 
+#include <optional>
 #include <vector>
 
+#include "dataaccess/sql/joined_like_pattern.h"
 #include "dataaccess/sql/prefix_index.h"
 #include "dataaccess/sql/value_ops.h"
 
@@ -50,6 +52,11 @@ class PrefixRangePlan final : public ExistsPlan {
   PrefixRangePlan(Evaluator& evaluator, const ast::Select& subquery, const Expr& like,
                   std::vector<const Expr*> others)
       : ExistsPlan(evaluator, subquery), like_(like), others_(std::move(others)) {
+    const Expr& pattern = *like_.operands[1];
+    if (pattern.kind == ExprKind::Add && pattern.operands[1]->kind == ExprKind::Literal &&
+        pattern.operands[1]->literal.kind() == Value::Kind::Text) {
+      joined_.emplace(pattern.operands[1]->literal.asText());
+    }
     const std::uint32_t enclosing = ownScope(subquery) >> 1;
     answersByOuterRow_ = (like_.operands[1]->scopes & ~enclosing) == 0;
     for (const Expr* other : others_) {
@@ -92,17 +99,31 @@ class PrefixRangePlan final : public ExistsPlan {
 
   // `hint`: a position in the index near the pattern's prefix, when known.
   bool lookup(Frame& frame, std::size_t hint) {
+    if (joined_) {
+      const Datum lead = evaluator_.value(*like_.operands[1]->operands[0], frame);
+      if (lead.isNull()) return false;  // and so is the pattern
+      if (lead.isText() && joined_->setLead(lead.text)) {
+        return scan(*joined_, frame, hint,
+                    [this](std::string_view key) { return joined_->matchesFoldedCandidate(key); });
+      }
+    }
     const Datum pattern = evaluator_.value(*like_.operands[1], frame);
     if (pattern.isNull()) return false;
     const std::string_view patternText = textOf(pattern, patternBuffer_);
     if (!pattern_.compiledFrom(patternText)) pattern_.compile(patternText);
+    return scan(pattern_, frame, hint,
+                [this](std::string_view key) { return pattern_.matches(key); });
+  }
 
-    const std::string_view prefix = pattern_.foldedPrefix();
+  // Tries the rows whose key begins with the pattern's literal prefix.
+  template <class Pattern, class Matches>
+  bool scan(const Pattern& pattern, Frame& frame, std::size_t hint, Matches matches) {
+    const std::string_view prefix = pattern.foldedPrefix();
     // A key no longer than the prefix cannot match a pattern that asks for more characters.
-    const bool longerOnly = pattern_.minimumLength() > pattern_.prefixLength();
+    const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
     for (std::size_t i = index_.seek(prefix, longerOnly, hint);
          i < index_.size() && index_.startsWith(i, prefix); ++i) {
-      if (!pattern_.matches(index_.key(i))) continue;
+      if (!matches(index_.key(i))) continue;
       frame.rows[subquery_.depth] = index_.row(i);
       if (othersHold(frame)) return true;
     }
@@ -159,6 +180,7 @@ class PrefixRangePlan final : public ExistsPlan {
   bool built_ = false;
   LikePattern pattern_;
   std::string patternBuffer_;
+  std::optional<JoinedLikePattern> joined_;  // for a pattern `<expression> + '<text>'`
   bool answersByOuterRow_ = false;
   bool answered_ = false;
   std::size_t lookups_ = 0;

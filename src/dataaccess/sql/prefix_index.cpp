@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "dataaccess/sql/engine.h"
+#include "dataaccess/sql/run_sort.h"
 #include "dataaccess/sql/text_fold.h"
 
 namespace leafward::sql {
@@ -51,12 +52,18 @@ int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
 
 void FoldedPrefixIndex::sort() {
   const auto less = [this](const Entry& a, const Entry& b) {
-    const int order = compare(a, {{b.head[0], b.head[1]}, keyOf(b)});
-    return order != 0 ? order < 0 : a.row < b.row;
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    if (a.length > kHeadBytes || b.length > kHeadBytes) {
+      const int order = keyOf(a).compare(keyOf(b));
+      if (order != 0) return order < 0;
+    } else if (a.length != b.length) {
+      return a.length < b.length;
+    }
+    return a.row < b.row;
   };
   // Tables are often stored in code order already.
-  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) {
-    std::sort(entries_.begin(), entries_.end(), less);
+  if (sortMergingRuns(entries_.begin(), entries_.end(), less)) {
     // Lay the keys out in the same order, so that walking the index reads them in sequence.
     std::string sorted;
     sorted.reserve(keys_.size());
