@@ -9,24 +9,40 @@ namespace leafward::sql {
 // ends on a character boundary: a folded text that begins with its bytes begins with its
 // characters, which a dangling lead byte (a character of its own) would not guarantee.
 bool JoinedLikePattern::setLead(std::string_view lead) {
-  prefix_.clear();
-  leadLength_ = 0;
-  std::size_t pos = 0;
-  while (pos < lead.size()) {
-    const char c = lead[pos];
-    if (c == '%' || c == '_' || c == '[') return false;
-    if (static_cast<unsigned char>(c) < 0x80) {
-      prefix_.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
-      ++pos;
-    } else {
-      const char32_t character = nextCharacter(lead, pos);
-      if (character >= kRawByteBase) return false;
-      appendCharacter(prefix_, foldCase(character));
-    }
-    ++leadLength_;
+  if (!isPlainLead(lead)) return false;
+  buffer_.clear();
+  appendFolded(buffer_, lead);
+  leadBytes_ = buffer_.size();
+  buffer_.append(tail_.foldedPrefix());
+  prefix_ = buffer_;
+  return true;
+}
+
+bool JoinedLikePattern::setFoldedLead(std::string_view folded) {
+  if (!isPlainLead(folded)) return false;
+  leadBytes_ = folded.size();
+  if (tail_.foldedPrefix().empty()) {
+    prefix_ = folded;
+  } else {
+    buffer_.assign(folded);
+    buffer_.append(tail_.foldedPrefix());
+    prefix_ = buffer_;
   }
-  leadBytes_ = prefix_.size();
-  prefix_.append(tail_.foldedPrefix());
+  return true;
+}
+
+bool JoinedLikePattern::isPlainLead(std::string_view lead) {
+  std::size_t length = 0;
+  for (std::size_t pos = 0; pos < lead.size(); ++length) {
+    const char c = lead[pos];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      if (c == '%' || c == '_' || c == '[') return false;
+      ++pos;
+    } else if (nextCharacter(lead, pos) >= kRawByteBase) {
+      return false;
+    }
+  }
+  leadLength_ = length;
   return true;
 }
 

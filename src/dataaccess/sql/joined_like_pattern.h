@@ -19,6 +19,9 @@ class JoinedLikePattern {
   // Sets the lead; false when it holds `%`, `_`, `[` or a byte that is not well-formed UTF-8,
   // in which case the whole pattern must be compiled as usual.
   bool setLead(std::string_view lead);
+  // The same for a lead that is folded already, which must outlive its use. Folding neither
+  // makes nor removes a wildcard or a malformed byte, so it refuses the same leads.
+  bool setFoldedLead(std::string_view folded);
 
   // As for LikePattern, for the lead set last.
   std::string_view foldedPrefix() const { return prefix_; }
@@ -31,8 +34,12 @@ class JoinedLikePattern {
   }
 
  private:
+  // Whether the lead can be taken as it is; counts its characters.
+  bool isPlainLead(std::string_view lead);
+
   LikePattern tail_;
-  std::string prefix_;          // the folded lead, then the tail's folded prefix
+  std::string_view prefix_;     // the folded lead, then the tail's folded prefix
+  std::string buffer_;          // holds prefix_ unless it is the folded lead alone
   std::size_t leadBytes_ = 0;   // of the folded lead
   std::size_t leadLength_ = 0;  // in characters
 };

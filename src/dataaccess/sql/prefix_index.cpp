@@ -1,6 +1,7 @@
 #include "dataaccess/sql/prefix_index.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "dataaccess/sql/engine.h"
@@ -15,10 +16,12 @@ void FoldedPrefixIndex::reserve(std::size_t rows, std::size_t textBytes) {
 }
 
 FoldedPrefixIndex::Probe FoldedPrefixIndex::probeOf(std::string_view key) {
+  unsigned char bytes[kHeadBytes] = {};
+  std::memcpy(bytes, key.data(), std::min(key.size(), kHeadBytes));
   Probe probe{{0, 0}, key};
-  for (std::size_t i = 0; i < kHeadBytes; ++i) {
-    const unsigned byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
-    probe.head[i / 8] = (probe.head[i / 8] << 8) | byte;
+  for (std::size_t word = 0; word < 2; ++word) {
+    for (std::size_t i = 0; i < 8; ++i)
+      probe.head[word] = (probe.head[word] << 8) | bytes[word * 8 + i];
   }
   return probe;
 }
