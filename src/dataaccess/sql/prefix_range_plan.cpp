@@ -68,7 +68,9 @@ class PrefixRangePlan final : public ExistsPlan {
     std::string buffer;
     for (std::size_t row = 0; row < values.size(); ++row) {
       const Datum datum = viewOf(values[row]);
-      if (!datum.isNull()) index_.add(textOf(datum, buffer), row);  // NULL is LIKE nothing
+      if (datum.isNull()) continue;  // NULL is LIKE nothing
+      keysAreTexts_ = keysAreTexts_ && datum.isText();
+      index_.add(textOf(datum, buffer), row);
     }
     index_.sort();
     built_ = true;
@@ -126,9 +128,6 @@ class PrefixRangePlan final : public ExistsPlan {
       if (!leadIsOuterSubject_) {
         collectColumns(*like_.operands[1], subquery_.depth - 1, patternColumns);
       }
-      const Expr& subject = *like_.operands[0];
-      const std::vector<Value>& keyValues =
-          evaluator_.tables()[subject.table].values(subject.column);
       constexpr std::size_t kAhead = 16;
       for (std::size_t i = 0; i < index_.size(); ++i) {
         if (i + kAhead < index_.size()) {
@@ -138,8 +137,7 @@ class PrefixRangePlan final : public ExistsPlan {
         }
         const std::size_t row = index_.row(i);
         if (answers_[row] != kUnknown) continue;
-        if (leadIsOuterSubject_ && keyValues[row].kind() == Value::Kind::Text &&
-            joined_->setFoldedLead(index_.key(i))) {
+        if (leadIsOuterSubject_ && keysAreTexts_ && joined_->setFoldedLead(index_.key(i))) {
           frame.rows[subquery_.depth - 1] = row;
           answers_[row] = scanJoined(frame, i) ? 1 : 0;
         } else {
@@ -178,6 +176,7 @@ class PrefixRangePlan final : public ExistsPlan {
   // The expression before the `+` is the inner column itself, read in the enclosing scope:
   // the folded lead of an outer row is its key in the index (`p.code LIKE code.code + '_%'`).
   bool leadIsOuterSubject_ = false;
+  bool keysAreTexts_ = true;  // no key is the printed form of a number
   bool answersByOuterRow_ = false;
   bool answered_ = false;
   std::size_t lookups_ = 0;
