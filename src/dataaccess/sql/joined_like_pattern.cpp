@@ -1,5 +1,7 @@
 #include "dataaccess/sql/joined_like_pattern.h"
 
+#include <array>
+
 #include "dataaccess/sql/text_fold.h"
 
 namespace leafward::sql {
@@ -32,8 +34,17 @@ bool JoinedLikePattern::setFoldedLead(std::string_view folded) {
 }
 
 bool JoinedLikePattern::isPlainLead(std::string_view lead) {
-  std::size_t length = 0;
-  for (std::size_t pos = 0; pos < lead.size(); ++length) {
+  // Most leads are short ASCII codes: one look at each byte settles them.
+  static constexpr auto kNotPlainAscii = [] {
+    std::array<bool, 256> table{};
+    for (std::size_t c = 0x80; c < 256; ++c) table[c] = true;
+    table['%'] = table['_'] = table['['] = true;
+    return table;
+  }();
+  std::size_t pos = 0;
+  while (pos < lead.size() && !kNotPlainAscii[static_cast<unsigned char>(lead[pos])]) ++pos;
+  std::size_t length = pos;
+  for (; pos < lead.size(); ++length) {
     const char c = lead[pos];
     if (static_cast<unsigned char>(c) < 0x80) {
       if (c == '%' || c == '_' || c == '[') return false;

@@ -1,6 +1,7 @@
 #include "dataaccess/sql/prefix_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -15,15 +16,30 @@ void FoldedPrefixIndex::reserve(std::size_t rows, std::size_t textBytes) {
   keys_.reserve(textBytes + textBytes / 8);  // folding may lengthen a few characters
 }
 
-FoldedPrefixIndex::Probe FoldedPrefixIndex::probeOf(std::string_view key) {
+namespace {
+
+std::uint64_t bigEndianWord(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
+// The bits of the first `count` (at most 8) bytes of a big-endian word.
+std::uint64_t leadingBytesMask(std::size_t count) {
+  return count == 0 ? 0 : ~0ull << (8 * (8 - count));
+}
+
+}  // namespace
+
+FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
   unsigned char bytes[kHeadBytes] = {};
-  std::memcpy(bytes, key.data(), std::min(key.size(), kHeadBytes));
-  Probe probe{{0, 0}, key};
-  for (std::size_t word = 0; word < 2; ++word) {
-    for (std::size_t i = 0; i < 8; ++i)
-      probe.head[word] = (probe.head[word] << 8) | bytes[word * 8 + i];
-  }
-  return probe;
+  const std::size_t filled = std::min(prefix.size(), kHeadBytes);
+  std::memcpy(bytes, prefix.data(), filled);
+  return {{bigEndianWord(bytes), bigEndianWord(bytes + 8)},
+          {leadingBytesMask(std::min<std::size_t>(filled, 8)),
+           leadingBytesMask(filled > 8 ? filled - 8 : 0)},
+          prefix};
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
@@ -34,8 +50,8 @@ void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
       length > std::numeric_limits<std::uint32_t>::max()) {
     throw SqlError("The table is too large to search");
   }
-  const Probe probe = probeOf(std::string_view(keys_).substr(offset, length));
-  entries_.push_back({{probe.head[0], probe.head[1]},
+  const Probe head = probe(std::string_view(keys_).substr(offset, length));
+  entries_.push_back({{head.head[0], head.head[1]},
                       offset,
                       static_cast<std::uint32_t>(length),
                       static_cast<std::uint32_t>(row)});
@@ -43,7 +59,7 @@ void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
 
 // Zero padding keeps the heads in the order of the keys. When the heads are equal and both
 // keys fit in them, the shorter key is a prefix of the longer one.
-int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
+inline int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
   for (int i = 0; i < 2; ++i) {
     if (entry.head[i] != probe.head[i]) return entry.head[i] < probe.head[i] ? -1 : 1;
   }
@@ -81,11 +97,9 @@ void FoldedPrefixIndex::sort() {
   for (std::size_t i = 0; i < entries_.size(); i += kSampleEvery) samples_.push_back(entries_[i]);
 }
 
-std::size_t FoldedPrefixIndex::seek(std::string_view prefix, bool longerOnly,
-                                    std::size_t hint) const {
-  const Probe probe = probeOf(prefix);
+std::size_t FoldedPrefixIndex::seek(const Probe& prefix, bool longerOnly, std::size_t hint) const {
   const auto before = [&](const Entry& entry) {
-    const int order = compare(entry, probe);
+    const int order = compare(entry, prefix);
     return longerOnly ? order <= 0 : order < 0;
   };
   const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
@@ -116,22 +130,14 @@ std::size_t FoldedPrefixIndex::seek(std::string_view prefix, bool longerOnly,
                                   entries_.begin());
 }
 
-bool FoldedPrefixIndex::startsWith(std::size_t i, std::string_view prefix) const {
+bool FoldedPrefixIndex::startsWith(std::size_t i, const Probe& prefix) const {
   const Entry& entry = entries_[i];
-  if (entry.length < prefix.size()) return false;
-  if (prefix.size() <= kHeadBytes) {
-    // Compare the heads under a mask of the prefix's bytes.
-    const Probe probe = probeOf(prefix);
-    for (std::size_t word = 0; word < 2; ++word) {
-      const std::size_t bytes =
-          std::min<std::size_t>(8, prefix.size() - std::min(prefix.size(), word * 8));
-      if (bytes == 0) break;
-      const std::uint64_t mask = bytes == 8 ? ~0ull : ~(~0ull >> (bytes * 8));
-      if ((entry.head[word] & mask) != (probe.head[word] & mask)) return false;
-    }
-    return true;
+  if (entry.length < prefix.key.size()) return false;
+  if (prefix.key.size() <= kHeadBytes) {
+    return ((entry.head[0] ^ prefix.head[0]) & prefix.mask[0]) == 0 &&
+           ((entry.head[1] ^ prefix.head[1]) & prefix.mask[1]) == 0;
   }
-  return keyOf(entry).substr(0, prefix.size()) == prefix;
+  return keyOf(entry).substr(0, prefix.key.size()) == prefix.key;
 }
 
 }  // namespace leafward::sql

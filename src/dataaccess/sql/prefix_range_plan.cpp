@@ -100,7 +100,7 @@ class PrefixRangePlan final : public ExistsPlan {
   // Tries the rows whose key begins with the pattern's literal prefix.
   template <class Pattern, class Matches>
   bool scan(const Pattern& pattern, Frame& frame, std::size_t hint, Matches matches) {
-    const std::string_view prefix = pattern.foldedPrefix();
+    const FoldedPrefixIndex::Probe prefix = FoldedPrefixIndex::probe(pattern.foldedPrefix());
     // A key no longer than the prefix cannot match a pattern that asks for more characters.
     const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
     for (std::size_t i = index_.seek(prefix, longerOnly, hint);
