@@ -86,14 +86,18 @@ class SqlRangePlanProperty : public ::testing::Test {
     for (std::size_t n = pick(maxLength + 1); n > 0; --n) text += alphabet[pick(alphabet.size())];
     return text;
   }
-  // Mostly sub-accounts of codes already there, so that the hierarchy is rich; some NULL.
+  // Mostly sub-accounts of codes already there, so that the hierarchy is rich; some NULL. Some
+  // top-level codes are long, so that codes of 16 bytes and more share their first 16.
   std::vector<CodeRow> randomCodes(std::size_t count) {
     std::vector<CodeRow> rows;
     for (std::size_t i = 0; i < count; ++i) {
       CodeRow row;
       if (pick(25) != 0) {
         const CodeRow* parent = rows.empty() || pick(3) == 0 ? nullptr : &rows[pick(rows.size())];
-        row.code = (parent ? parent->code.value_or("") : "") + randomText(3);
+        const std::string top = pick(4) != 0   ? ""
+                                : pick(2) == 0 ? "0123456789abcd"
+                                               : "0123456789ABCD";
+        row.code = (parent ? parent->code.value_or("") : top) + randomText(3);
       }
       if (pick(20) != 0) row.leaf = pick(2) == 0;
       rows.push_back(row);

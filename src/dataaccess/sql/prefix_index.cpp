@@ -10,15 +10,10 @@
 #include "dataaccess/sql/text_fold.h"
 
 namespace leafward::sql {
-
-void FoldedPrefixIndex::reserve(std::size_t rows, std::size_t textBytes) {
-  entries_.reserve(rows);
-  keys_.reserve(textBytes + textBytes / 8);  // folding may lengthen a few characters
-}
-
 namespace {
 
-std::uint64_t bigEndianWord(const unsigned char* bytes) {
+// Big-endian words keep the order of the bytes, so that two heads compare as two numbers.
+std::uint64_t bigEndianWord(const char* bytes) {
   std::uint64_t word = 0;
   std::memcpy(&word, bytes, sizeof word);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
@@ -33,7 +28,7 @@ std::uint64_t leadingBytesMask(std::size_t count) {
 }  // namespace
 
 FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
-  unsigned char bytes[kHeadBytes] = {};
+  char bytes[kHeadBytes] = {};
   const std::size_t filled = std::min(prefix.size(), kHeadBytes);
   std::memcpy(bytes, prefix.data(), filled);
   return {{bigEndianWord(bytes), bigEndianWord(bytes + 8)},
@@ -43,25 +38,28 @@ FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
-  const std::size_t offset = keys_.size();
-  appendFolded(keys_, text);
-  const std::size_t length = keys_.size() - offset;
-  if (row > std::numeric_limits<std::uint32_t>::max() ||
-      length > std::numeric_limits<std::uint32_t>::max()) {
+  folded_.clear();
+  appendFolded(folded_, text);
+  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
+  if (row > kLimit || folded_.size() > kLimit ||
+      (folded_.size() > kHeadBytes && keys_.size() > kLimit - folded_.size())) {
     throw SqlError("The table is too large to search");
   }
-  const Probe head = probe(std::string_view(keys_).substr(offset, length));
-  entries_.push_back({{head.head[0], head.head[1]},
-                      offset,
-                      static_cast<std::uint32_t>(length),
-                      static_cast<std::uint32_t>(row)});
+  Entry& entry = entries_.emplace_back();
+  std::memset(entry.head, 0, kHeadBytes);
+  std::memcpy(entry.head, folded_.data(), std::min(folded_.size(), kHeadBytes));
+  entry.length = static_cast<std::uint32_t>(folded_.size());
+  entry.row = static_cast<std::uint32_t>(row);
+  entry.offset = static_cast<std::uint32_t>(keys_.size());
+  if (folded_.size() > kHeadBytes) keys_.append(folded_);
 }
 
 // Zero padding keeps the heads in the order of the keys. When the heads are equal and both
 // keys fit in them, the shorter key is a prefix of the longer one.
 inline int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
   for (int i = 0; i < 2; ++i) {
-    if (entry.head[i] != probe.head[i]) return entry.head[i] < probe.head[i] ? -1 : 1;
+    const std::uint64_t word = bigEndianWord(entry.head + 8 * i);
+    if (word != probe.head[i]) return word < probe.head[i] ? -1 : 1;
   }
   if (entry.length <= kHeadBytes && probe.key.size() <= kHeadBytes) {
     return (entry.length > probe.key.size()) - (entry.length < probe.key.size());
@@ -71,8 +69,11 @@ inline int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) co
 
 void FoldedPrefixIndex::sort() {
   const auto less = [this](const Entry& a, const Entry& b) {
-    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    for (int i = 0; i < 2; ++i) {
+      const std::uint64_t x = bigEndianWord(a.head + 8 * i);
+      const std::uint64_t y = bigEndianWord(b.head + 8 * i);
+      if (x != y) return x < y;
+    }
     if (a.length > kHeadBytes || b.length > kHeadBytes) {
       const int order = keyOf(a).compare(keyOf(b));
       if (order != 0) return order < 0;
@@ -82,19 +83,24 @@ void FoldedPrefixIndex::sort() {
     return a.row < b.row;
   };
   // Tables are often stored in code order already.
-  if (sortMergingRuns(entries_.begin(), entries_.end(), less)) {
-    // Lay the keys out in the same order, so that walking the index reads them in sequence.
-    std::string sorted;
-    sorted.reserve(keys_.size());
-    for (Entry& entry : entries_) {
-      const std::string_view key = keyOf(entry);
-      entry.offset = sorted.size();
-      sorted.append(key);
-    }
-    keys_.swap(sorted);
+  if (sortMergingRuns(entries_.begin(), entries_.end(), less) && !keys_.empty()) {
+    layOutLongKeys();
   }
   samples_.clear();
   for (std::size_t i = 0; i < entries_.size(); i += kSampleEvery) samples_.push_back(entries_[i]);
+}
+
+// In the order of the entries, so that walking the index reads them in sequence.
+void FoldedPrefixIndex::layOutLongKeys() {
+  std::string sorted;
+  sorted.reserve(keys_.size());
+  for (Entry& entry : entries_) {
+    if (entry.length <= kHeadBytes) continue;
+    const std::string_view key = keyOf(entry);
+    entry.offset = static_cast<std::uint32_t>(sorted.size());
+    sorted.append(key);
+  }
+  keys_.swap(sorted);
 }
 
 std::size_t FoldedPrefixIndex::seek(const Probe& prefix, bool longerOnly, std::size_t hint) const {
@@ -134,8 +140,8 @@ bool FoldedPrefixIndex::startsWith(std::size_t i, const Probe& prefix) const {
   const Entry& entry = entries_[i];
   if (entry.length < prefix.key.size()) return false;
   if (prefix.key.size() <= kHeadBytes) {
-    return ((entry.head[0] ^ prefix.head[0]) & prefix.mask[0]) == 0 &&
-           ((entry.head[1] ^ prefix.head[1]) & prefix.mask[1]) == 0;
+    return ((bigEndianWord(entry.head) ^ prefix.head[0]) & prefix.mask[0]) == 0 &&
+           ((bigEndianWord(entry.head + 8) ^ prefix.head[1]) & prefix.mask[1]) == 0;
   }
   return keyOf(entry).substr(0, prefix.key.size()) == prefix.key;
 }

@@ -16,13 +16,13 @@ class FoldedPrefixIndex {
 
   // A folded prefix to look for, prepared once for the searches and tests that use it.
   struct Probe {
-    std::uint64_t head[2];  // the first kHeadBytes bytes, big-endian, padded with zeros
+    std::uint64_t head[2];  // its first kHeadBytes bytes as big-endian words, padded with zeros
     std::uint64_t mask[2];  // the bits of `head` that the prefix fills
     std::string_view key;
   };
   static Probe probe(std::string_view prefix);
 
-  void reserve(std::size_t rows, std::size_t textBytes);
+  void reserve(std::size_t rows) { entries_.reserve(rows); }
   void add(std::string_view text, std::size_t row);
   void sort();  // after the last add
 
@@ -40,21 +40,24 @@ class FoldedPrefixIndex {
  private:
   static constexpr std::size_t kSampleEvery = 32;
 
-  // `head` as in Probe: keys as short as account codes are ordered without looking at the key
-  // texts at all.
+  // A key that fits in `head` lives there whole (most account codes do): it is ordered, tested
+  // and read without a look anywhere else. A longer one lives in `keys_`, its start in `head`.
   struct Entry {
-    std::uint64_t head[2];
-    std::uint64_t offset;
+    char head[kHeadBytes];  // the key's first bytes, padded with zeros
     std::uint32_t length;
     std::uint32_t row;
+    std::uint32_t offset;  // in keys_, for a key longer than the head
   };
 
   std::string_view keyOf(const Entry& entry) const {
-    return std::string_view(keys_).substr(entry.offset, entry.length);
+    return entry.length <= kHeadBytes ? std::string_view(entry.head, entry.length)
+                                      : std::string_view(keys_).substr(entry.offset, entry.length);
   }
   int compare(const Entry& entry, const Probe& probe) const;
+  void layOutLongKeys();
 
-  std::string keys_;  // every key, one after the other
+  std::string keys_;    // the keys longer than a head, one after the other
+  std::string folded_;  // add()'s buffer
   std::vector<Entry> entries_;
   // Every kSampleEvery-th entry, small enough to stay in cache: the search narrows to one
   // stretch of entries there before it touches the entries themselves.

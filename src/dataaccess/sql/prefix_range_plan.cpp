@@ -60,11 +60,7 @@ class PrefixRangePlan final : public ExistsPlan {
   void build() {
     const Expr& column = *like_.operands[0];
     const std::vector<Value>& values = evaluator_.tables()[column.table].values(column.column);
-    std::size_t textBytes = 0;
-    for (const Value& value : values) {
-      textBytes += value.kind() == Value::Kind::Text ? value.asText().size() : 0;
-    }
-    index_.reserve(values.size(), textBytes);
+    index_.reserve(values.size());
     std::string buffer;
     for (std::size_t row = 0; row < values.size(); ++row) {
       const Datum datum = viewOf(values[row]);
