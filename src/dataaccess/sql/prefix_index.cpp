@@ -38,20 +38,34 @@ FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
+  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
+  if (row > kLimit) throw SqlError("The table is too large to search");
+  Entry entry{};
+  entry.row = static_cast<std::uint32_t>(row);
+  // A short ASCII text, the usual account code, is folded straight into the entry.
+  bool ascii = text.size() <= kHeadBytes;
+  for (std::size_t i = 0; ascii && i < text.size(); ++i) {
+    const char c = text[i];
+    ascii = static_cast<unsigned char>(c) < 0x80;
+    entry.head[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  if (ascii) {
+    entry.length = static_cast<std::uint32_t>(text.size());
+    entries_.push_back(entry);
+    return;
+  }
   folded_.clear();
   appendFolded(folded_, text);
-  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
-  if (row > kLimit || folded_.size() > kLimit ||
+  if (folded_.size() > kLimit ||
       (folded_.size() > kHeadBytes && keys_.size() > kLimit - folded_.size())) {
     throw SqlError("The table is too large to search");
   }
-  Entry& entry = entries_.emplace_back();
   std::memset(entry.head, 0, kHeadBytes);
   std::memcpy(entry.head, folded_.data(), std::min(folded_.size(), kHeadBytes));
   entry.length = static_cast<std::uint32_t>(folded_.size());
-  entry.row = static_cast<std::uint32_t>(row);
   entry.offset = static_cast<std::uint32_t>(keys_.size());
   if (folded_.size() > kHeadBytes) keys_.append(folded_);
+  entries_.push_back(entry);
 }
 
 // Zero padding keeps the heads in the order of the keys. When the heads are equal and both

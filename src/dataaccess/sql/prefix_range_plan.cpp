@@ -48,7 +48,7 @@ class PrefixRangePlan final : public ExistsPlan {
     if (!built_) build();
     // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
     if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
-      return lookup(frame, kNoHint);
+      return lookup(frame, lastNearLast_ ? lastStart_ : kNoHint);
     }
     if (!answered_) answerEveryOuterRow();
     return answers_[frame.rows[subquery_.depth - 1]] != 0;
@@ -99,8 +99,11 @@ class PrefixRangePlan final : public ExistsPlan {
     const FoldedPrefixIndex::Probe prefix = FoldedPrefixIndex::probe(pattern.foldedPrefix());
     // A key no longer than the prefix cannot match a pattern that asks for more characters.
     const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
-    for (std::size_t i = index_.seek(prefix, longerOnly, hint);
-         i < index_.size() && index_.startsWith(i, prefix); ++i) {
+    const std::size_t start = index_.seek(prefix, longerOnly, hint);
+    const std::size_t distance = start > lastStart_ ? start - lastStart_ : lastStart_ - start;
+    lastNearLast_ = lastStart_ < index_.size() && distance <= kNearby;
+    lastStart_ = start;
+    for (std::size_t i = start; i < index_.size() && index_.startsWith(i, prefix); ++i) {
       if (!matches(index_.key(i))) continue;
       frame.rows[subquery_.depth] = index_.row(i);
       if (othersHold(frame)) return true;
@@ -176,6 +179,11 @@ class PrefixRangePlan final : public ExistsPlan {
   bool answersByOuterRow_ = false;
   bool answered_ = false;
   std::size_t lookups_ = 0;
+  // Outer rows often come in the order of their keys (a table stored by code). While the
+  // searches land close to each other, each one starts where the last one did.
+  static constexpr std::size_t kNearby = 64;
+  std::size_t lastStart_ = kNoHint;
+  bool lastNearLast_ = false;
   std::vector<std::uint8_t> answers_;  // by row of the enclosing table
 };
 
