@@ -1,4 +1,5 @@
 #include "dataaccess/sql/like_pattern.h"
+#include "dataaccess/sql/joined_like_pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,26 @@ TEST(SqlLikePattern, LiteralPrefixBoundsEveryMatch) {
   EXPECT_EQ(pattern.foldedPrefix(), "");
   EXPECT_TRUE(pattern.compiledFrom("%1"));
   EXPECT_FALSE(pattern.compiledFrom("%2"));
+}
+
+// A lead is taken literally only when it reads the same inside the whole pattern.
+TEST(SqlJoinedLikePattern, TakesOnlyLeadsWithoutWildcardsOrStrayBytes) {
+  JoinedLikePattern pattern("É_%");
+  ASSERT_TRUE(pattern.setLead("AbÉ"));
+  EXPECT_EQ(pattern.foldedPrefix(), "abéé");
+  EXPECT_EQ(pattern.prefixLength(), 4u);
+  EXPECT_EQ(pattern.minimumLength(), 5u);
+  EXPECT_TRUE(pattern.matchesFoldedCandidate("abééx"));
+  EXPECT_FALSE(pattern.matchesFoldedCandidate("abéé"));
+  ASSERT_TRUE(pattern.setFoldedLead("ab"));
+  EXPECT_EQ(pattern.foldedPrefix(), "abé");
+  for (const char* lead : {"1%", "1_", "[1]", "1\xc3", "\xa9"}) {
+    EXPECT_FALSE(pattern.setLead(lead)) << lead;
+    EXPECT_FALSE(pattern.setFoldedLead(lead)) << lead;
+  }
+  EXPECT_TRUE(pattern.setLead("1]!-"));
+  EXPECT_TRUE(pattern.setLead(""));
+  EXPECT_EQ(pattern.foldedPrefix(), "é");
 }
 
 }  // namespace

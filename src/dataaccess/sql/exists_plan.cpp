@@ -2,18 +2,13 @@
 
 #include <vector>
 
-#include "dataaccess/sql/prefix_index.h"
-#include "dataaccess/sql/value_ops.h"
+#include "dataaccess/sql/prefix_range_plan.h"
 
 namespace leafward::sql {
 namespace {
 
 using ast::Expr;
 using ast::ExprKind;
-
-std::uint32_t ownScope(const ast::Select& subquery) {
-  return 1u << subquery.depth;
-}
 
 void collectConjuncts(const Expr& expr, std::vector<const Expr*>& out) {
   if (expr.kind == ExprKind::And) {
@@ -37,132 +32,6 @@ class RowByRowPlan final : public ExistsPlan {
     }
     return false;
   }
-};
-
-// Looks only at the rows whose folded inner column begins with the pattern's literal prefix;
-// the full LIKE and the other conditions decide on those.
-//
-// When the answer depends on nothing but the row of the enclosing scope, all of them are found
-// in one pass on first use, the rows taken in the order of the index when the enclosing table
-// is the inner one: the searches then move through the index in step instead of jumping about.
-class PrefixRangePlan final : public ExistsPlan {
- public:
-  PrefixRangePlan(Evaluator& evaluator, const ast::Select& subquery, const Expr& like,
-                  std::vector<const Expr*> others)
-      : ExistsPlan(evaluator, subquery), like_(like), others_(std::move(others)) {
-    const std::uint32_t enclosing = ownScope(subquery) >> 1;
-    answersByOuterRow_ = (like_.operands[1]->scopes & ~enclosing) == 0;
-    for (const Expr* other : others_) {
-      answersByOuterRow_ =
-          answersByOuterRow_ && (other->scopes & ~(enclosing | ownScope(subquery))) == 0;
-    }
-  }
-
- protected:
-  bool search(Frame& frame) override {
-    if (rowCount_ == 0) return false;
-    if (!built_) build();
-    // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
-    if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
-      return lookup(frame, kNoHint);
-    }
-    if (!answered_) answerEveryOuterRow();
-    return answers_[frame.rows[subquery_.depth - 1]] != 0;
-  }
-
- private:
-  void build() {
-    const Expr& column = *like_.operands[0];
-    const std::vector<Value>& values = evaluator_.tables()[column.table].values(column.column);
-    std::size_t textBytes = 0;
-    for (const Value& value : values) {
-      textBytes += value.kind() == Value::Kind::Text ? value.asText().size() : 0;
-    }
-    index_.reserve(values.size(), textBytes);
-    std::string buffer;
-    for (std::size_t row = 0; row < values.size(); ++row) {
-      const Datum datum = viewOf(values[row]);
-      if (!datum.isNull()) index_.add(textOf(datum, buffer), row);  // NULL is LIKE nothing
-    }
-    index_.sort();
-    built_ = true;
-  }
-
-  static constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
-
-  // `hint`: a position in the index near the pattern's prefix, when known.
-  bool lookup(Frame& frame, std::size_t hint) {
-    const Datum pattern = evaluator_.value(*like_.operands[1], frame);
-    if (pattern.isNull()) return false;
-    const std::string_view patternText = textOf(pattern, patternBuffer_);
-    if (!pattern_.compiledFrom(patternText)) pattern_.compile(patternText);
-
-    const std::string_view prefix = pattern_.foldedPrefix();
-    // A key no longer than the prefix cannot match a pattern that asks for more characters.
-    const bool longerOnly = pattern_.minimumLength() > pattern_.prefixLength();
-    for (std::size_t i = index_.seek(prefix, longerOnly, hint);
-         i < index_.size() && index_.startsWith(i, prefix); ++i) {
-      if (!pattern_.matches(index_.key(i))) continue;
-      frame.rows[subquery_.depth] = index_.row(i);
-      if (othersHold(frame)) return true;
-    }
-    return false;
-  }
-
-  void answerEveryOuterRow() {
-    const std::size_t outerTable = subquery_.enclosingTable;
-    constexpr std::uint8_t kUnknown = 2;
-    answers_.assign(evaluator_.tables()[outerTable].data.rowCount, kUnknown);
-    Frame frame;
-    const auto answer = [&](std::size_t row, std::size_t hint) {
-      frame.rows[subquery_.depth - 1] = row;
-      answers_[row] = lookup(frame, hint) ? 1 : 0;
-    };
-    if (outerTable == like_.operands[0]->table) {
-      // The rows come out of order here: fetch the values the pattern reads a little ahead.
-      std::vector<const std::vector<Value>*> patternColumns;
-      collectColumns(*like_.operands[1], subquery_.depth - 1, patternColumns);
-      constexpr std::size_t kAhead = 16;
-      for (std::size_t i = 0; i < index_.size(); ++i) {
-        if (i + kAhead < index_.size()) {
-          const std::size_t ahead = index_.row(i + kAhead);
-          __builtin_prefetch(&answers_[ahead]);
-          for (const auto* column : patternColumns) __builtin_prefetch(&(*column)[ahead]);
-        }
-        if (answers_[index_.row(i)] == kUnknown) answer(index_.row(i), i);
-      }
-    }
-    for (std::size_t row = 0; row < answers_.size(); ++row) {
-      if (answers_[row] == kUnknown) answer(row, kNoHint);
-    }
-    answered_ = true;
-  }
-
-  void collectColumns(const Expr& expr, std::size_t depth,
-                      std::vector<const std::vector<Value>*>& out) const {
-    if (expr.kind == ExprKind::Column && expr.depth == depth) {
-      out.push_back(&evaluator_.tables()[expr.table].values(expr.column));
-    }
-    for (const auto& operand : expr.operands) collectColumns(*operand, depth, out);
-  }
-
-  bool othersHold(Frame& frame) {
-    for (const Expr* other : others_) {
-      if (evaluator_.test(*other, frame) != Truth::True) return false;
-    }
-    return true;
-  }
-
-  const Expr& like_;
-  std::vector<const Expr*> others_;
-  FoldedPrefixIndex index_;
-  bool built_ = false;
-  LikePattern pattern_;
-  std::string patternBuffer_;
-  bool answersByOuterRow_ = false;
-  bool answered_ = false;
-  std::size_t lookups_ = 0;
-  std::vector<std::uint8_t> answers_;  // by row of the enclosing table
 };
 
 }  // namespace
@@ -192,7 +61,7 @@ std::unique_ptr<ExistsPlan> planExists(Evaluator& evaluator, const ast::Select& 
       if ((pattern.scopes & ownScope(subquery)) != 0 || pattern.hasSubquery) continue;
       std::vector<const Expr*> others(conjuncts);
       others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
-      return std::make_unique<PrefixRangePlan>(evaluator, subquery, term, std::move(others));
+      return makePrefixRangePlan(evaluator, subquery, term, std::move(others));
     }
   }
   return std::make_unique<RowByRowPlan>(evaluator, subquery);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -7,6 +8,11 @@
 #include "dataaccess/sql/evaluator.h"
 
 namespace leafward::sql {
+
+// The scope bit (see ast::Expr::scopes) of a subquery's own table.
+inline std::uint32_t ownScope(const ast::Select& subquery) {
+  return 1u << subquery.depth;
+}
 
 // How one EXISTS subquery is answered for the current outer rows.
 class ExistsPlan {
@@ -32,8 +38,8 @@ class ExistsPlan {
 
 // Chooses the plan. A condition `inner_column LIKE <pattern>`, where the pattern reads no
 // column of the subquery's own table (typically `outer.code + '_%'`), possibly ANDed with
-// others, is answered by a range search over the inner column sorted once: the pattern's
-// literal prefix bounds the rows that can match. Any other condition is tried row by row.
+// others, is answered by a range search (see prefix_range_plan.h). Any other condition is
+// tried row by row.
 std::unique_ptr<ExistsPlan> planExists(Evaluator& evaluator, const ast::Select& subquery);
 
 }  // namespace leafward::sql

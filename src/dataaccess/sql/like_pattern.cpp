@@ -90,6 +90,7 @@ bool LikePattern::matches(std::string_view text) const {
     if (p < count && elements_[p].op == Op::AnyRun) {
       afterRun = ++p;
       runEnd = t;
+      if (p == count) return true;  // a `%` at the end takes whatever is left
       continue;
     }
     if (t == text.size()) break;

@@ -1,47 +1,79 @@
 #include "dataaccess/sql/prefix_index.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 
 #include "dataaccess/sql/engine.h"
+#include "dataaccess/sql/run_sort.h"
 #include "dataaccess/sql/text_fold.h"
 
 namespace leafward::sql {
+namespace {
 
-void FoldedPrefixIndex::reserve(std::size_t rows, std::size_t textBytes) {
-  entries_.reserve(rows);
-  keys_.reserve(textBytes + textBytes / 8);  // folding may lengthen a few characters
+// Big-endian words keep the order of the bytes, so that two heads compare as two numbers.
+std::uint64_t bigEndianWord(const char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
 }
 
-FoldedPrefixIndex::Probe FoldedPrefixIndex::probeOf(std::string_view key) {
-  Probe probe{{0, 0}, key};
-  for (std::size_t i = 0; i < kHeadBytes; ++i) {
-    const unsigned byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
-    probe.head[i / 8] = (probe.head[i / 8] << 8) | byte;
-  }
-  return probe;
+// The bits of the first `count` (at most 8) bytes of a big-endian word.
+std::uint64_t leadingBytesMask(std::size_t count) {
+  return count == 0 ? 0 : ~0ull << (8 * (8 - count));
+}
+
+}  // namespace
+
+FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
+  char bytes[kHeadBytes] = {};
+  const std::size_t filled = std::min(prefix.size(), kHeadBytes);
+  std::memcpy(bytes, prefix.data(), filled);
+  return {{bigEndianWord(bytes), bigEndianWord(bytes + 8)},
+          {leadingBytesMask(std::min<std::size_t>(filled, 8)),
+           leadingBytesMask(filled > 8 ? filled - 8 : 0)},
+          prefix};
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
-  const std::size_t offset = keys_.size();
-  appendFolded(keys_, text);
-  const std::size_t length = keys_.size() - offset;
-  if (row > std::numeric_limits<std::uint32_t>::max() ||
-      length > std::numeric_limits<std::uint32_t>::max()) {
+  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
+  if (row > kLimit) throw SqlError("The table is too large to search");
+  Entry entry{};
+  entry.row = static_cast<std::uint32_t>(row);
+  // A short ASCII text, the usual account code, is folded straight into the entry.
+  bool ascii = text.size() <= kHeadBytes;
+  for (std::size_t i = 0; ascii && i < text.size(); ++i) {
+    const char c = text[i];
+    ascii = static_cast<unsigned char>(c) < 0x80;
+    entry.head[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  if (ascii) {
+    entry.length = static_cast<std::uint32_t>(text.size());
+    entries_.push_back(entry);
+    return;
+  }
+  folded_.clear();
+  appendFolded(folded_, text);
+  if (folded_.size() > kLimit ||
+      (folded_.size() > kHeadBytes && keys_.size() > kLimit - folded_.size())) {
     throw SqlError("The table is too large to search");
   }
-  const Probe probe = probeOf(std::string_view(keys_).substr(offset, length));
-  entries_.push_back({{probe.head[0], probe.head[1]},
-                      offset,
-                      static_cast<std::uint32_t>(length),
-                      static_cast<std::uint32_t>(row)});
+  std::memset(entry.head, 0, kHeadBytes);
+  std::memcpy(entry.head, folded_.data(), std::min(folded_.size(), kHeadBytes));
+  entry.length = static_cast<std::uint32_t>(folded_.size());
+  entry.offset = static_cast<std::uint32_t>(keys_.size());
+  if (folded_.size() > kHeadBytes) keys_.append(folded_);
+  entries_.push_back(entry);
 }
 
 // Zero padding keeps the heads in the order of the keys. When the heads are equal and both
 // keys fit in them, the shorter key is a prefix of the longer one.
-int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
+inline int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
   for (int i = 0; i < 2; ++i) {
-    if (entry.head[i] != probe.head[i]) return entry.head[i] < probe.head[i] ? -1 : 1;
+    const std::uint64_t word = bigEndianWord(entry.head + 8 * i);
+    if (word != probe.head[i]) return word < probe.head[i] ? -1 : 1;
   }
   if (entry.length <= kHeadBytes && probe.key.size() <= kHeadBytes) {
     return (entry.length > probe.key.size()) - (entry.length < probe.key.size());
@@ -51,31 +83,43 @@ int FoldedPrefixIndex::compare(const Entry& entry, const Probe& probe) const {
 
 void FoldedPrefixIndex::sort() {
   const auto less = [this](const Entry& a, const Entry& b) {
-    const int order = compare(a, {{b.head[0], b.head[1]}, keyOf(b)});
-    return order != 0 ? order < 0 : a.row < b.row;
+    for (int i = 0; i < 2; ++i) {
+      const std::uint64_t x = bigEndianWord(a.head + 8 * i);
+      const std::uint64_t y = bigEndianWord(b.head + 8 * i);
+      if (x != y) return x < y;
+    }
+    if (a.length > kHeadBytes || b.length > kHeadBytes) {
+      const int order = keyOf(a).compare(keyOf(b));
+      if (order != 0) return order < 0;
+    } else if (a.length != b.length) {
+      return a.length < b.length;
+    }
+    return a.row < b.row;
   };
   // Tables are often stored in code order already.
-  if (!std::is_sorted(entries_.begin(), entries_.end(), less)) {
-    std::sort(entries_.begin(), entries_.end(), less);
-    // Lay the keys out in the same order, so that walking the index reads them in sequence.
-    std::string sorted;
-    sorted.reserve(keys_.size());
-    for (Entry& entry : entries_) {
-      const std::string_view key = keyOf(entry);
-      entry.offset = sorted.size();
-      sorted.append(key);
-    }
-    keys_.swap(sorted);
+  if (sortMergingRuns(entries_.begin(), entries_.end(), less) && !keys_.empty()) {
+    layOutLongKeys();
   }
   samples_.clear();
   for (std::size_t i = 0; i < entries_.size(); i += kSampleEvery) samples_.push_back(entries_[i]);
 }
 
-std::size_t FoldedPrefixIndex::seek(std::string_view prefix, bool longerOnly,
-                                    std::size_t hint) const {
-  const Probe probe = probeOf(prefix);
+// In the order of the entries, so that walking the index reads them in sequence.
+void FoldedPrefixIndex::layOutLongKeys() {
+  std::string sorted;
+  sorted.reserve(keys_.size());
+  for (Entry& entry : entries_) {
+    if (entry.length <= kHeadBytes) continue;
+    const std::string_view key = keyOf(entry);
+    entry.offset = static_cast<std::uint32_t>(sorted.size());
+    sorted.append(key);
+  }
+  keys_.swap(sorted);
+}
+
+std::size_t FoldedPrefixIndex::seek(const Probe& prefix, bool longerOnly, std::size_t hint) const {
   const auto before = [&](const Entry& entry) {
-    const int order = compare(entry, probe);
+    const int order = compare(entry, prefix);
     return longerOnly ? order <= 0 : order < 0;
   };
   const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
@@ -106,22 +150,14 @@ std::size_t FoldedPrefixIndex::seek(std::string_view prefix, bool longerOnly,
                                   entries_.begin());
 }
 
-bool FoldedPrefixIndex::startsWith(std::size_t i, std::string_view prefix) const {
+bool FoldedPrefixIndex::startsWith(std::size_t i, const Probe& prefix) const {
   const Entry& entry = entries_[i];
-  if (entry.length < prefix.size()) return false;
-  if (prefix.size() <= kHeadBytes) {
-    // Compare the heads under a mask of the prefix's bytes.
-    const Probe probe = probeOf(prefix);
-    for (std::size_t word = 0; word < 2; ++word) {
-      const std::size_t bytes =
-          std::min<std::size_t>(8, prefix.size() - std::min(prefix.size(), word * 8));
-      if (bytes == 0) break;
-      const std::uint64_t mask = bytes == 8 ? ~0ull : ~(~0ull >> (bytes * 8));
-      if ((entry.head[word] & mask) != (probe.head[word] & mask)) return false;
-    }
-    return true;
+  if (entry.length < prefix.key.size()) return false;
+  if (prefix.key.size() <= kHeadBytes) {
+    return ((bigEndianWord(entry.head) ^ prefix.head[0]) & prefix.mask[0]) == 0 &&
+           ((bigEndianWord(entry.head + 8) ^ prefix.head[1]) & prefix.mask[1]) == 0;
   }
-  return keyOf(entry).substr(0, prefix.size()) == prefix;
+  return keyOf(entry).substr(0, prefix.key.size()) == prefix.key;
 }
 
 }  // namespace leafward::sql

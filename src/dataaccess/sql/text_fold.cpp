@@ -83,7 +83,18 @@ void appendCharacter(std::string& out, char32_t c) {
 }
 
 void appendFolded(std::string& out, std::string_view text) {
+  // Copied in one go and lowered in place for as long as the text is ASCII, often to the end.
+  const std::size_t start = out.size();
+  out.append(text);
+  char* const copy = out.data() + start;
   std::size_t pos = 0;
+  for (; pos < text.size(); ++pos) {
+    const char c = copy[pos];
+    if (static_cast<unsigned char>(c) >= 0x80) break;
+    if (c >= 'A' && c <= 'Z') copy[pos] = static_cast<char>(c + 32);
+  }
+  if (pos == text.size()) return;
+  out.resize(start + pos);
   while (pos < text.size()) {
     const char c = text[pos];
     if (static_cast<unsigned char>(c) < 0x80) {

@@ -115,24 +115,6 @@ int rank(const Datum& value) {
 
 }  // namespace
 
-Datum viewOf(const Value& value) {
-  switch (value.kind()) {
-    case Value::Kind::Null:
-      return Datum::null();
-    case Value::Kind::YesNo:
-      return Datum::yesNo(value.asYesNo());
-    case Value::Kind::Integer:
-      return Datum::ofInteger(value.asInteger());
-    case Value::Kind::Floating:
-      return Datum::ofFloating(value.asFloating());
-    case Value::Kind::Text:
-      return Datum::ofText(value.asText());
-    case Value::Kind::Date:
-      return Datum::ofDate(value.asDate().days);
-  }
-  return Datum::null();
-}
-
 Value toValue(const Datum& datum) {
   switch (datum.kind) {
     case Kind::Null:
@@ -151,7 +133,7 @@ Value toValue(const Datum& datum) {
   return Value();
 }
 
-Truth conditionOf(const Datum& value) {
+Truth conditionOfNonWhole(const Datum& value) {
   if (value.isNull()) return Truth::Unknown;
   const Datum number = numericOf(value);
   return truthOf(number.isWhole() ? number.integer != 0 : number.number != 0);

@@ -12,12 +12,32 @@ namespace leafward::sql {
 // Operations on values with Jet's meaning. They throw SqlError ("Data type mismatch") where
 // Jet refuses the operands. A NULL operand makes the result NULL (Unknown for conditions).
 
-Datum viewOf(const Value& value);  // the datum points into `value`
+// The datum points into `value`. Inline, as conditionOf, because every row goes through it.
+inline Datum viewOf(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::Null:
+      return Datum::null();
+    case Value::Kind::YesNo:
+      return Datum::yesNo(value.asYesNo());
+    case Value::Kind::Integer:
+      return Datum::ofInteger(value.asInteger());
+    case Value::Kind::Floating:
+      return Datum::ofFloating(value.asFloating());
+    case Value::Kind::Text:
+      return Datum::ofText(value.asText());
+    case Value::Kind::Date:
+      return Datum::ofDate(value.asDate().days);
+  }
+  return Datum::null();
+}
 Value toValue(const Datum& datum);
 
 // A value used as a condition: a number is true when it is not zero (a Yes/No value is -1 or
 // 0), a text must hold a number.
-Truth conditionOf(const Datum& value);
+Truth conditionOfNonWhole(const Datum& value);  // for all but Yes/No and Integer values
+inline Truth conditionOf(const Datum& value) {
+  return value.isWhole() ? truthOf(value.integer != 0) : conditionOfNonWhole(value);
+}
 
 // Two texts compare by their folded characters; anything else compares as numbers, a text
 // being converted when it holds a number.

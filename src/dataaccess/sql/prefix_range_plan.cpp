@@ -1,0 +1,197 @@
+#include "dataaccess/sql/prefix_range_plan.h"
+
+#include <optional>
+#include <string>
+
+#include "dataaccess/sql/joined_like_pattern.h"
+#include "dataaccess/sql/like_pattern.h"
+#include "dataaccess/sql/prefix_index.h"
+#include "dataaccess/sql/value_ops.h"
+
+namespace leafward::sql {
+namespace {
+
+using ast::Expr;
+using ast::ExprKind;
+
+// Looks only at the rows whose folded inner column begins with the pattern's literal prefix;
+// the full LIKE and the other conditions decide on those.
+//
+// When the answer depends on nothing but the row of the enclosing scope, all of them are found
+// in one pass on first use, the rows taken in the order of the index when the enclosing table
+// is the inner one: the searches then move through the index in step instead of jumping about.
+class PrefixRangePlan final : public ExistsPlan {
+ public:
+  PrefixRangePlan(Evaluator& evaluator, const ast::Select& subquery, const Expr& like,
+                  std::vector<const Expr*> others)
+      : ExistsPlan(evaluator, subquery), like_(like), others_(std::move(others)) {
+    const std::uint32_t enclosing = ownScope(subquery) >> 1;
+    const Expr& pattern = *like_.operands[1];
+    answersByOuterRow_ = (pattern.scopes & ~enclosing) == 0;
+    for (const Expr* other : others_) {
+      answersByOuterRow_ =
+          answersByOuterRow_ && (other->scopes & ~(enclosing | ownScope(subquery))) == 0;
+    }
+    if (pattern.kind == ExprKind::Add && pattern.operands[1]->kind == ExprKind::Literal &&
+        pattern.operands[1]->literal.kind() == Value::Kind::Text) {
+      joined_.emplace(pattern.operands[1]->literal.asText());
+      const Expr& lead = *pattern.operands[0];
+      const Expr& subject = *like_.operands[0];
+      leadIsOuterSubject_ = lead.kind == ExprKind::Column && lead.depth + 1 == subquery.depth &&
+                            lead.table == subject.table && lead.column == subject.column;
+    }
+  }
+
+ protected:
+  bool search(Frame& frame) override {
+    if (rowCount_ == 0) return false;
+    if (!built_) build();
+    // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
+    if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
+      return lookup(frame, lastNearLast_ ? lastStart_ : kNoHint);
+    }
+    if (!answered_) answerEveryOuterRow();
+    return answers_[frame.rows[subquery_.depth - 1]] != 0;
+  }
+
+ private:
+  static constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
+
+  void build() {
+    const Expr& column = *like_.operands[0];
+    const std::vector<Value>& values = evaluator_.tables()[column.table].values(column.column);
+    index_.reserve(values.size());
+    std::string buffer;
+    for (std::size_t row = 0; row < values.size(); ++row) {
+      const Datum datum = viewOf(values[row]);
+      if (datum.isNull()) continue;  // NULL is LIKE nothing
+      keysAreTexts_ = keysAreTexts_ && datum.isText();
+      index_.add(textOf(datum, buffer), row);
+    }
+    index_.sort();
+    built_ = true;
+  }
+
+  // `hint`: a position in the index near the pattern's prefix, when known.
+  bool lookup(Frame& frame, std::size_t hint) {
+    if (joined_) {
+      const Datum lead = evaluator_.value(*like_.operands[1]->operands[0], frame);
+      if (lead.isNull()) return false;  // and so is the pattern
+      if (lead.isText() && joined_->setLead(lead.text)) return scanJoined(frame, hint);
+    }
+    const Datum pattern = evaluator_.value(*like_.operands[1], frame);
+    if (pattern.isNull()) return false;
+    const std::string_view patternText = textOf(pattern, patternBuffer_);
+    if (!pattern_.compiledFrom(patternText)) pattern_.compile(patternText);
+    return scan(pattern_, frame, hint,
+                [this](std::string_view key) { return pattern_.matches(key); });
+  }
+
+  // For the lead set last in `joined_`.
+  bool scanJoined(Frame& frame, std::size_t hint) {
+    return scan(*joined_, frame, hint,
+                [this](std::string_view key) { return joined_->matchesFoldedCandidate(key); });
+  }
+
+  // Tries the rows whose key begins with the pattern's literal prefix.
+  template <class Pattern, class Matches>
+  bool scan(const Pattern& pattern, Frame& frame, std::size_t hint, Matches matches) {
+    const FoldedPrefixIndex::Probe prefix = FoldedPrefixIndex::probe(pattern.foldedPrefix());
+    // A key no longer than the prefix cannot match a pattern that asks for more characters.
+    const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
+    const std::size_t start = index_.seek(prefix, longerOnly, hint);
+    const std::size_t distance = start > lastStart_ ? start - lastStart_ : lastStart_ - start;
+    lastNearLast_ = lastStart_ < index_.size() && distance <= kNearby;
+    lastStart_ = start;
+    for (std::size_t i = start; i < index_.size() && index_.startsWith(i, prefix); ++i) {
+      if (!matches(index_.key(i))) continue;
+      frame.rows[subquery_.depth] = index_.row(i);
+      if (othersHold(frame)) return true;
+    }
+    return false;
+  }
+
+  void answerEveryOuterRow() {
+    const std::size_t outerTable = subquery_.enclosingTable;
+    constexpr std::uint8_t kUnknown = 2;
+    answers_.assign(evaluator_.tables()[outerTable].data.rowCount, kUnknown);
+    Frame frame;
+    const auto answer = [&](std::size_t row, std::size_t hint) {
+      frame.rows[subquery_.depth - 1] = row;
+      answers_[row] = lookup(frame, hint) ? 1 : 0;
+    };
+    if (outerTable == like_.operands[0]->table) {
+      // The rows come out of order here: fetch the values the pattern reads a little ahead,
+      // unless the pattern's lead is the row's own key, at hand in the index.
+      std::vector<const std::vector<Value>*> patternColumns;
+      if (!leadIsOuterSubject_) {
+        collectColumns(*like_.operands[1], subquery_.depth - 1, patternColumns);
+      }
+      constexpr std::size_t kAhead = 16;
+      for (std::size_t i = 0; i < index_.size(); ++i) {
+        if (i + kAhead < index_.size()) {
+          const std::size_t ahead = index_.row(i + kAhead);
+          __builtin_prefetch(&answers_[ahead]);
+          for (const auto* column : patternColumns) __builtin_prefetch(&(*column)[ahead]);
+        }
+        const std::size_t row = index_.row(i);
+        if (answers_[row] != kUnknown) continue;
+        if (leadIsOuterSubject_ && keysAreTexts_ && joined_->setFoldedLead(index_.key(i))) {
+          frame.rows[subquery_.depth - 1] = row;
+          answers_[row] = scanJoined(frame, i) ? 1 : 0;
+        } else {
+          answer(row, i);
+        }
+      }
+    }
+    for (std::size_t row = 0; row < answers_.size(); ++row) {
+      if (answers_[row] == kUnknown) answer(row, kNoHint);
+    }
+    answered_ = true;
+  }
+
+  void collectColumns(const Expr& expr, std::size_t depth,
+                      std::vector<const std::vector<Value>*>& out) const {
+    if (expr.kind == ExprKind::Column && expr.depth == depth) {
+      out.push_back(&evaluator_.tables()[expr.table].values(expr.column));
+    }
+    for (const auto& operand : expr.operands) collectColumns(*operand, depth, out);
+  }
+
+  bool othersHold(Frame& frame) {
+    for (const Expr* other : others_) {
+      if (evaluator_.test(*other, frame) != Truth::True) return false;
+    }
+    return true;
+  }
+
+  const Expr& like_;
+  std::vector<const Expr*> others_;
+  FoldedPrefixIndex index_;
+  bool built_ = false;
+  LikePattern pattern_;
+  std::string patternBuffer_;
+  std::optional<JoinedLikePattern> joined_;  // for a pattern `<expression> + '<text>'`
+  // The expression before the `+` is the inner column itself, read in the enclosing scope:
+  // the folded lead of an outer row is its key in the index (`p.code LIKE code.code + '_%'`).
+  bool leadIsOuterSubject_ = false;
+  bool keysAreTexts_ = true;  // no key is the printed form of a number
+  bool answersByOuterRow_ = false;
+  bool answered_ = false;
+  std::size_t lookups_ = 0;
+  // Outer rows often come in the order of their keys (a table stored by code). While the
+  // searches land close to each other, each one starts where the last one did.
+  static constexpr std::size_t kNearby = 64;
+  std::size_t lastStart_ = kNoHint;
+  bool lastNearLast_ = false;
+  std::vector<std::uint8_t> answers_;  // by row of the enclosing table
+};
+
+}  // namespace
+
+std::unique_ptr<ExistsPlan> makePrefixRangePlan(Evaluator& evaluator, const ast::Select& subquery,
+                                                const Expr& like, std::vector<const Expr*> others) {
+  return std::make_unique<PrefixRangePlan>(evaluator, subquery, like, std::move(others));
+}
+
+}  // namespace leafward::sql
