@@ -11,7 +11,7 @@
 
 #include "cli_run.h"
 #include "hierarchy_reference.h"
-#include "writer/writer_test_support.h"
+#include "support/jet_files.h"
 
 namespace leafward::cli {
 namespace {

@@ -8,7 +8,7 @@
 #include "cli_run.h"
 #include "connection/shared_connection.h"
 #include "dataaccess/connection.h"
-#include "writer/writer_test_support.h"
+#include "support/jet_files.h"
 
 namespace leafward::cli {
 namespace {

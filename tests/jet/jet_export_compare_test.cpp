@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
 
 #include "dataaccess/jet/jet_format.h"
@@ -15,35 +14,7 @@ namespace {
 using dataaccess::Value;
 using testing::Rows;
 
-// Stored text may hold any control character, so the separators are longer.
-const std::string kFieldEnd = "|~F~|";
-const std::string kRowEnd = "|~R~|\n";
 const std::string kNull = "|~N~|";
-
-std::vector<std::vector<std::string>> exportTable(const std::string& file,
-                                                  const std::string& table) {
-  const std::string text = testing::runProgram(
-      {"mdb-export", "-H", "-Q", "-d", kFieldEnd, "-R", kRowEnd, "-0", kNull, "-b", "strip", "-D",
-       "%Y-%m-%d %H:%M:%S", "-T", "%Y-%m-%d %H:%M:%S", file, table});
-  std::vector<std::vector<std::string>> rows;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(kRowEnd, start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    std::vector<std::string> fields;
-    std::size_t from = 0;
-    for (;;) {
-      const std::size_t to = line.find(kFieldEnd, from);
-      fields.push_back(line.substr(from, to - from));
-      if (to == std::string::npos) break;
-      from = to + kFieldEnd.size();
-    }
-    rows.push_back(std::move(fields));
-    start = end + kRowEnd.size();
-  }
-  return rows;
-}
 
 long long daysFromCivil(long long y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -117,7 +88,8 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
       return raw.storedAt(locations[a]) < raw.storedAt(locations[b]);
     });
 
-    const auto theirs = exportTable(file, name);
+    auto theirs = testing::mdbExportRows(file, name, {"-0", kNull});
+    theirs.erase(theirs.begin());  // the header
     ASSERT_EQ(ours.size(), theirs.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
       const auto& row = ours[order[i]];
@@ -138,14 +110,7 @@ std::vector<std::string> comparedFiles() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JetExportCompareTest, ::testing::ValuesIn(comparedFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = std::filesystem::path(info.param).stem().string();
-                           std::replace_if(
-                               name.begin(), name.end(),
-                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-                               '_');
-                           return name;
-                         });
+                         [](const auto& info) { return testing::testName(info.param); });
 
 }  // namespace
 }  // namespace leafward::jet

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <set>
 
 #include "dataaccess/jet/flag_scan.h"
@@ -14,14 +13,14 @@
 #include "dataaccess/jet/rollback_journal.h"
 #include "dataaccess/jet/write_hooks.h"
 #include "dataaccess/jet/write_refusal.h"
-#include "writer_test_support.h"
+#include "support/jet_files.h"
 
 namespace leafward::jet {
 namespace {
 
 using testing::fileExists;
 using testing::readBytes;
-using testing::TempFolder;
+using testing::TempDir;
 
 // Where the forked writer kills itself; set before the fork.
 WriteStep killStep = WriteStep::JournalSynced;
@@ -62,7 +61,7 @@ class CrashRecoveryTest : public ::testing::Test {
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   }
 
-  TempFolder folder_;
+  TempDir folder_;
   std::string path_;
   std::vector<std::uint8_t> original_, changed_;
   std::vector<FlagChange> changes_;
@@ -106,8 +105,8 @@ TEST_F(CrashRecoveryTest, ATornJournalIsDiscardedWithoutTouchingTheFile) {
   ASSERT_TRUE(runKilledAt(WriteStep::JournalSynced, 0));
   std::string journal = journalPathFor(path_);
   auto complete = readBytes(journal);
-  for (std::size_t length : {std::size_t{0}, std::size_t{10}, std::size_t{40}, std::size_t{5000},
-                             complete.size() / 2, complete.size() - 1}) {
+  for (std::size_t length :
+       {std::size_t{0}, std::size_t{40}, complete.size() / 2, complete.size() - 1}) {
     SCOPED_TRACE("journal cut to " + std::to_string(length));
     testing::writeBytes(journal, {complete.begin(), complete.begin() + length});
     EXPECT_EQ(recoverIfNeeded(path_), Recovery::DiscardedIncompleteJournal);
@@ -172,6 +171,9 @@ TEST_F(CrashRecoveryTest, APendingRollbackOnAFileTheUserCannotWriteFailsTheOpen)
 
   EXPECT_EQ(recoverIfNeeded(path_), Recovery::RolledBack);
   EXPECT_EQ(readBytes(path_), original_);
+  // Without a journal there is nothing to do, even on a file that cannot be written.
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  EXPECT_EQ(recoverIfNeeded(path_), Recovery::NothingToDo);
 }
 
 // The next statement rolls a leftover journal back before it checks its rows, so rows read
@@ -183,13 +185,6 @@ TEST_F(CrashRecoveryTest, TheNextStatementRollsALeftoverJournalBackFirst) {
   EXPECT_EQ(result.rowsChanged, changes_.size());
   EXPECT_EQ(readBytes(path_), changed_);
   EXPECT_FALSE(fileExists(journalPathFor(path_)));
-}
-
-TEST_F(CrashRecoveryTest, AFileWithoutAJournalIsLeftAlone) {
-  EXPECT_EQ(recoverIfNeeded(path_), Recovery::NothingToDo);
-  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
-  EXPECT_EQ(recoverIfNeeded(path_), Recovery::NothingToDo);
-  EXPECT_EQ(readBytes(path_), original_);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "dataaccess/jet/flag_writer.h"
 #include "dataaccess/jet/rollback_journal.h"
 #include "dataaccess/jet/table_catalog.h"
-#include "writer_test_support.h"
+#include "support/jet_files.h"
 
 namespace leafward::jet {
 namespace {
@@ -18,7 +18,7 @@ using testing::readBytes;
 // Damaged table pages never crash the writer: it refuses with an error and leaves the file
 // as it was, or it makes exactly the change asked for when the damage lies elsewhere.
 TEST(HostilePagesTest, DamagedTablePagesAreRefusedOrLeftAlone) {
-  testing::TempFolder folder;
+  testing::TempDir folder;
   std::string path = folder.copyFixture("account-sets/overflow-2k.mdb");
   auto original = readBytes(path);
   auto rows = scanFlags(path, "code", "bend");
