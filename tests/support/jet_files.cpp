@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -85,40 +86,18 @@ std::vector<ByteDifference> differences(const std::vector<std::uint8_t>& a,
 }
 
 std::string runProgram(const std::vector<std::string>& arguments) {
-  int pipeEnds[2];
-  if (::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-  std::vector<char*> argv;
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  std::fflush(nullptr);
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    ::dup2(pipeEnds[1], 1);
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    if (devNull >= 0) ::dup2(devNull, 2);
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
+  const TempDir dir;
+  std::string command = "exec";
+  for (std::string argument : arguments) {
+    for (std::size_t at = 0; (at = argument.find('\'', at)) != std::string::npos; at += 4) {
+      argument.replace(at, 1, "'\\''");
+    }
+    command += " '" + argument + "'";
   }
-  ::close(pipeEnds[1]);
-  std::string output;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    output.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(pipeEnds[0]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error(arguments[0] + " failed");
-  }
-  return output;
+  command += " >'" + dir.file("out") + "' 2>/dev/null";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error(arguments[0] + " failed");
+  const auto bytes = readBytes(dir.file("out"));
+  return std::string(bytes.begin(), bytes.end());
 }
 
 int runInChild(const std::function<int()>& body) {
