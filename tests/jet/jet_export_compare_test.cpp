@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numeric>
 
@@ -16,22 +17,14 @@ using testing::Rows;
 
 const std::string kNull = "|~N~|";
 
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 // mdb-export's "YYYY-MM-DD HH:MM:SS" as days since 1899-12-30.
 double exportedDays(const std::string& text) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) return NAN;
-  return static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
-                             daysFromCivil(1899, 12, 30)) +
-         (h * 3600 + mi * 60 + s) / 86400.0;
+  using namespace std::chrono;
+  int y = 0, h = 0, mi = 0, s = 0;
+  unsigned mo = 0, d = 0;
+  if (std::sscanf(text.c_str(), "%d-%u-%u %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) return NAN;
+  const auto days = sys_days(year(y) / mo / d) - sys_days(year(1899) / December / 30);
+  return static_cast<double>(days.count()) + (h * 3600 + mi * 60 + s) / 86400.0;
 }
 
 // Compares one of our values with mdb-export's text for it; an empty string means they agree.
