@@ -67,15 +67,12 @@ TEST(SqlServerLoginTest, TheDriverSendsTheLoginExactlyAsTyped) {
     std::string password;
     std::string database;
   };
-  const Case cases[] = {
-      {"pa;ss{w=o'rd\"", "pelkor_001_2024;x"},
-      {"p}ass{word", "db}x"},
-      {"口令 密码", "账套"},
-      {"}", "master"},
-      {"master|2", "|1"},
-      {"", "a b"},
-      {" a} b ", " x "},
-  };
+  // Quotes, ';', braces, padding, non-ASCII, "|n" and an empty password.
+  const Case cases[] = {{"pa;ss{w=o'rd\"", "pelkor_001_2024;x"},
+                        {" p}ass{word ", " db}x "},
+                        {"口令 密码", "账套"},
+                        {"master|2", "|1"},
+                        {"", "a b"}};
   for (const Case& c : cases) {
     testing::TdsLoginCatcher catcher;
     const std::string server = "127.0.0.1," + std::to_string(catcher.port());
