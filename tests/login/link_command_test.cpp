@@ -71,14 +71,6 @@ TEST_F(LinkCommandTest, CancelWithTheAccessFileStillOpenKeepsTheAccessDialect) {
   EXPECT_EQ(sent->front(), testing::kFirstListAccess);
 }
 
-TEST_F(LinkCommandTest, ARealAccessFileLeftOpenKeepsItsDialect) {
-  testing::FixtureCopy file("consistent.mdb");
-  h_.shared.openAccess(file.path());
-  link([](FrmLogin&) {});
-  EXPECT_TRUE(h_.shared.accessFileOpen());
-  EXPECT_FALSE(h_.shared.blnServer);
-}
-
 TEST_F(LinkCommandTest, ARefreshThenCancelLeavesMasterOpenInTheServerDialect) {
   openAccessFile();
   link([](FrmLogin& dialog) {
