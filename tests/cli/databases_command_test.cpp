@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_run.h"
-#include "odbc/loopback.h"
+#include "support/loopback.h"
 
 namespace leafward::cli {
 namespace {

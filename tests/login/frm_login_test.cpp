@@ -9,7 +9,7 @@
 
 #include "connection/server_connection_string.h"
 #include "login/login_world.h"
-#include "odbc/loopback.h"
+#include "support/loopback.h"
 #include "support/qt_application.h"
 
 namespace leafward::ui {

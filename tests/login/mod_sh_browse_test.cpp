@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "netbrowse/browser_responder.h"
+#include "support/browser_responder.h"
 #include "ui/login/computer_picker.h"
 
 namespace leafward::ui {
@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 TEST(FolderIdFromIndexTest, MapsIndexesToShellFolders) {
   // Below 2 is the desktop; from 12 on the ids skip four.
-  for (const auto [index, id] :
+  for (const auto& [index, id] :
        {std::pair{-32768, 0}, {1, 0}, {2, 2}, {11, 11}, {12, 16}, {32767, 32771}}) {
     EXPECT_EQ(FolderIdFromIndex(index), id) << index;
   }

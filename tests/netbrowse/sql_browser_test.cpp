@@ -1,6 +1,6 @@
 #include "netbrowse/sql_browser.h"
 
-#include "netbrowse/browser_responder.h"
+#include "support/browser_responder.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 
 #include "dataaccess/errors.h"
 #include "dataaccess/odbc/odbc_session.h"
-#include "odbc/loopback.h"
 #include "odbc/tds_login_catcher.h"
+#include "support/loopback.h"
 
 namespace leafward::odbc {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dataaccess/odbc/utf16.h"
-#include "odbc/loopback.h"
+#include "support/loopback.h"
 
 namespace leafward::testing {
 namespace {
