@@ -12,10 +12,6 @@ using testing::FixtureCopy;
 using testing::oneLine;
 using testing::runCli;
 
-CliRun check(const std::filesystem::path& file) {
-  return runCli({"check", file.string()}, file.parent_path());
-}
-
 struct Expected {
   const char* fixture;
   int exitCode;
@@ -27,8 +23,7 @@ class CliCheckTest : public ::testing::TestWithParam<Expected> {};
 TEST_P(CliCheckTest, PrintsTheReportAndExitsByItsVerdict) {
   const Expected expected = GetParam();
   FixtureCopy copy(expected.fixture);
-  const CliRun run = check(copy.path());
-  if (testing::readerMissing(run.err)) GTEST_SKIP() << "no .mdb reader yet";
+  const CliRun run = runCli({"check", copy.path()}, copy.dir());
   EXPECT_EQ(run.out, testing::expectedReport(expected.fixture));
   EXPECT_EQ(run.exitCode, expected.exitCode) << run.err;
   if (expected.exitCode == 3) {
@@ -51,18 +46,41 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// A garbage file, a missing one, and (for check) a database without a code table: exit 2,
+// one line naming the file, nothing on standard output; the same from each command.
 TEST(CliCheckTest, AFileThatCannotBeOpenedOrReadExitsTwoWithOneLineWhy) {
   FixtureCopy noCodeTable("testV1997.mdb", "jet-samples");
   const auto garbage = noCodeTable.dir() / "garbage.mdb";
   std::ofstream(garbage) << std::string(8192, '\x5a');
-  for (const auto& file :
-       {garbage, noCodeTable.dir() / "missing.mdb", std::filesystem::path(noCodeTable.path())}) {
-    const CliRun run = check(file);
-    EXPECT_EQ(run.exitCode, 2) << file;
-    EXPECT_EQ(run.out, "");
+  const std::vector<std::vector<std::string>> runs = {
+      {"check", garbage.string()},
+      {"check", (noCodeTable.dir() / "missing.mdb").string()},
+      {"check", noCodeTable.path()},
+      {"update", garbage.string()},
+      {"update", (noCodeTable.dir() / "missing.mdb").string()},
+      {"query", garbage.string(), "SELECT ccode FROM code"},
+      {"query", (noCodeTable.dir() / "missing.mdb").string(), "SELECT ccode FROM code"}};
+  for (const auto& args : runs) {
+    const CliRun run = runCli(args, noCodeTable.dir());
+    EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args[1];
+    EXPECT_EQ(run.out, "") << args[0] << " " << args[1];
     EXPECT_TRUE(oneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find(file.filename().string()), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(std::filesystem::path(args[1]).filename().string()), std::string::npos)
+        << run.err;
   }
+  EXPECT_EQ(runCli({"update"}, noCodeTable.dir()).exitCode, 2);
+}
+
+TEST(CliQueryTest, PrintsOneLinePerRowAndNothingForNoRows) {
+  FixtureCopy consistent("consistent.mdb");
+  CliRun run = runCli({"query", consistent.path(), "SELECT ccode FROM code WHERE bend = 0"},
+                      consistent.dir());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "1001\n1002\n100201\n");
+  FixtureCopy empty("empty-code.mdb");
+  run = runCli({"query", empty.path(), "SELECT ccode FROM code"}, empty.dir());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "");
 }
 
 }  // namespace

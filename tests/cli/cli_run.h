@@ -18,13 +18,16 @@ struct CliRun {
 };
 
 // Runs leafward-cli with `args`, its output caught in files in `folder`. `environment` is
-// put before the program as NAME=VALUE words.
+// put before the program as env's words (NAME=VALUE, -u NAME). A detached run has no terminal
+// and no input, so that it can never wait for typing.
 inline CliRun runCli(const std::vector<std::string>& args, const std::filesystem::path& folder,
-                     const std::string& environment = "") {
+                     const std::string& environment = "", bool detached = false) {
   const auto outFile = folder / "stdout.txt";
   const auto errFile = folder / "stderr.txt";
-  std::string command = "exec env " + environment + " '" + LEAFWARD_CLI + "'";
+  std::string command =
+      "exec env " + environment + (detached ? " setsid -w '" : " '") + LEAFWARD_CLI + "'";
   for (const auto& arg : args) command += " '" + arg + "'";
+  if (detached) command += " </dev/null";
   command += " >'" + outFile.string() + "' 2>'" + errFile.string() + "'";
   const int status = std::system(command.c_str());
   CliRun run;

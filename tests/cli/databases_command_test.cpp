@@ -1,99 +1,70 @@
-// `leafward-cli databases` and `check --server`, run as a user would, without a SQL Server.
+// `leafward-cli databases`, `check --server` and `update --server`, run as a user would,
+// without a SQL Server and without a terminal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include "odbc/loopback.h"
+#include "cli_run.h"
+#include "support/loopback.h"
 
 namespace leafward::cli {
 namespace {
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
+using testing::CliRun;
+
+class ServerCommandTest : public ::testing::Test {
+ protected:
+  ServerCommandTest() { std::filesystem::create_directories(folder_); }
+  ~ServerCommandTest() override { std::filesystem::remove_all(folder_); }
+
+  // `password` is the environment's LEAFWARD_SA_PASSWORD, unset when null.
+  CliRun run(std::vector<std::string> args, const char* password) {
+    const std::string environment = password
+                                        ? std::string("LEAFWARD_SA_PASSWORD='") + password + "'"
+                                        : "-u LEAFWARD_SA_PASSWORD";
+    return testing::runCli(args, folder_, environment, true);
+  }
+
+  const std::string server_ = "127.0.0.1," + std::to_string(testing::closedLoopbackPort());
+  const std::filesystem::path folder_ =
+      std::filesystem::temp_directory_path() / ("leafward-cli-" + std::to_string(getpid()));
 };
 
-std::string slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+TEST_F(ServerCommandTest, UsageErrorsExitTwo) {
+  // Which option lists are refused is ServerTargetTest's; here, that a refusal is a usage error.
+  const CliRun noServer = run({"databases", "x"}, "pw");
+  EXPECT_EQ(noServer.exitCode, 2);
+  EXPECT_NE(noServer.err.find("usage: leafward-cli databases --server NAME"), std::string::npos)
+      << noServer.err;
+  EXPECT_EQ(noServer.out, "");
+  const CliRun serverAlone = run({"check", "--server", "S"}, "pw");  // names no account set
+  EXPECT_EQ(serverAlone.exitCode, 2);
+  EXPECT_NE(serverAlone.err.find("check --server NAME --database NAME"), std::string::npos)
+      << serverAlone.err;
 }
 
-// Runs the CLI detached from any terminal (so that it can never wait for typing), with the
-// password in the environment when one is given.
-CliRun run(const std::string& arguments, const char* password) {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("leafward-cli-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  const auto out = folder / "out.txt";
-  const auto err = folder / "err.txt";
-  std::string command = password ? std::string("LEAFWARD_SA_PASSWORD='") + password + "' "
-                                 : std::string("env -u LEAFWARD_SA_PASSWORD ");
-  command += std::string("setsid -w '") + LEAFWARD_CLI + "' " + arguments + " </dev/null >'" +
-             out.string() + "' 2>'" + err.string() + "'";
-  const int status = std::system(command.c_str());
-  CliRun result;
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  result.out = slurp(out);
-  result.err = slurp(err);
-  std::filesystem::remove_all(folder);
-  return result;
-}
-
-std::string closedServer() {
-  return "'127.0.0.1," + std::to_string(testing::closedLoopbackPort()) + "'";
-}
-
-TEST(DatabasesCommandTest, NeedsExactlyAServer) {
-  for (const char* arguments :
-       {"databases", "databases x", "databases --server", "databases --server S --database D"}) {
-    const CliRun result = run(arguments, "pw");
-    EXPECT_EQ(result.exitCode, 2) << arguments;
-    EXPECT_NE(result.err.find("usage: leafward-cli databases --server NAME"), std::string::npos)
-        << arguments << ": " << result.err;
-    EXPECT_EQ(result.out, "");
+// An unreachable server fails each command clearly, never showing the password; an empty
+// password in the environment is still a password, so nothing asks for one.
+TEST_F(ServerCommandTest, AnUnreachableServerFailsClearlyWithoutThePassword) {
+  const std::string database = "pelkor_001_2024";
+  for (const char* password : {"Hush;Hush", ""}) {
+    CliRun result = run({"databases", "--server", server_}, password);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("Cannot connect to SQL Server '" + server_), std::string::npos)
+        << result.err;
+    for (const char* command : {"check", "update"}) {
+      result = run({command, "--server", server_, "--database", database}, password);
+      EXPECT_EQ(result.exitCode, 2);
+      EXPECT_NE(result.err.find("cannot open " + database + " on " + server_), std::string::npos)
+          << result.err;
+      EXPECT_EQ(result.err.find("Hush"), std::string::npos) << result.err;
+      EXPECT_EQ(result.out, "");
+    }
   }
 }
 
-TEST(DatabasesCommandTest, AnUnreachableServerFailsClearlyWithoutThePassword) {
-  const CliRun result = run("databases --server " + closedServer(), "Hush;Hush");
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("Cannot connect to SQL Server '127.0.0.1,"), std::string::npos)
-      << result.err;
-  EXPECT_EQ(result.err.find("Hush"), std::string::npos) << result.err;
-  EXPECT_EQ(result.out, "");
-}
-
-TEST(DatabasesCommandTest, WithoutPasswordOrTerminalItSaysWhatIsMissing) {
-  const CliRun result = run("databases --server " + closedServer(), nullptr);
+TEST_F(ServerCommandTest, WithoutPasswordOrTerminalItSaysWhatIsMissing) {
+  const CliRun result = run({"databases", "--server", server_}, nullptr);
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_NE(result.err.find("LEAFWARD_SA_PASSWORD is not set"), std::string::npos) << result.err;
-}
-
-TEST(CheckOnServerTest, TakesAServerAndADatabaseInsteadOfAFile) {
-  CliRun result =
-      run("check --server " + closedServer() + " --database pelkor_001_2024", "Hush;Hush");
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("cannot open pelkor_001_2024 on 127.0.0.1,"), std::string::npos)
-      << result.err;
-  EXPECT_EQ(result.err.find("Hush"), std::string::npos) << result.err;
-
-  result = run("check --server S", "pw");  // a server alone names no account set
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("check --server NAME --database NAME"), std::string::npos)
-      << result.err;
-
-  // Update takes its account set the same way.
-  result = run("update --server " + closedServer() + " --database pelkor_001_2024", "Hush;Hush");
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("cannot open pelkor_001_2024 on 127.0.0.1,"), std::string::npos)
-      << result.err;
-  EXPECT_EQ(result.out, "");
 }
 
 }  // namespace

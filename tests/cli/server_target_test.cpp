@@ -38,14 +38,6 @@ TEST(ServerTargetTest, TakesTheServerOptionsAndLeavesTheRest) {
   }
 }
 
-TEST(ServerTargetTest, ThePasswordComesFromTheEnvironmentEvenWhenEmpty) {
-  setenv("LEAFWARD_SA_PASSWORD", "", 1);
-  EXPECT_EQ(saPassword("S"), "");
-  setenv("LEAFWARD_SA_PASSWORD", "pa;ss 口令", 1);
-  EXPECT_EQ(saPassword("S"), "pa;ss 口令");
-  unsetenv("LEAFWARD_SA_PASSWORD");
-}
-
 // Reads what the terminal shows until `expected` appeared (or a few seconds passed).
 std::string readUntil(int master, const std::string& expected) {
   std::string shown;
@@ -78,15 +70,6 @@ TEST(ServerTargetTest, TheTerminalPromptDoesNotEchoThePassword) {
   const std::string shown = readUntil(master, "\n");
   EXPECT_EQ(shown.find("s3cr"), std::string::npos) << shown;
   close(master);
-}
-
-TEST(ServerTargetTest, NoTerminalIsAClearError) {
-  try {
-    askWithoutEcho("Password: ", "/nonexistent/tty");
-    FAIL();
-  } catch (const std::runtime_error& error) {
-    EXPECT_NE(std::string(error.what()).find("LEAFWARD_SA_PASSWORD is not set"), std::string::npos);
-  }
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,32 +92,6 @@ TEST_F(UpdateCrashTest, AKillAnywhereLeavesEachRepairWholeOrAbsent) {
   EXPECT_EQ(reopened.back(), Image::BothRepairsDone);
   // Some kills really did leave pages half written for the next open to undo.
   EXPECT_GE(halfWritten, 3u);
-}
-
-// An interrupted repair that cannot be undone (the file has changed since: it grew) keeps the
-// file from being read at all, rather than showing half a statement.
-TEST_F(UpdateCrashTest, AnInterruptedRepairThatCannotBeUndoneKeepsTheFileClosed) {
-  std::size_t step = 1;
-  for (; step < 1000; ++step) {
-    writeBytes(copy_.path(), old_);
-    ASSERT_EQ(updateKilledAt(step).signal, SIGKILL);
-    if (imageOf(readBytes(copy_.path())) == Image::Neither) break;
-  }
-  auto grown = readBytes(copy_.path());
-  grown.resize(grown.size() + 4096);
-  writeBytes(copy_.path(), grown);
-  const testing::CliRun refused = runCli({"check", copy_.path()}, copy_.dir());
-  EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_TRUE(testing::oneLine(refused.err)) << refused.err;
-  EXPECT_THAT(refused.err, ::testing::HasSubstr("interrupted"));
-  EXPECT_EQ(readBytes(copy_.path()), grown);
-  EXPECT_TRUE(fs::exists(journal()));
-
-  grown.resize(old_.size());
-  writeBytes(copy_.path(), grown);
-  EXPECT_EQ(runCli({"check", copy_.path()}, copy_.dir()).exitCode, 1);
-  EXPECT_EQ(imageOf(readBytes(copy_.path())), Image::Old);
 }
 
 }  // namespace

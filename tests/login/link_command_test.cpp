@@ -71,14 +71,6 @@ TEST_F(LinkCommandTest, CancelWithTheAccessFileStillOpenKeepsTheAccessDialect) {
   EXPECT_EQ(sent->front(), testing::kFirstListAccess);
 }
 
-TEST_F(LinkCommandTest, ARealAccessFileLeftOpenKeepsItsDialect) {
-  testing::FixtureCopy file("consistent.mdb");
-  h_.shared.openAccess(file.path());
-  link([](FrmLogin&) {});
-  EXPECT_TRUE(h_.shared.accessFileOpen());
-  EXPECT_FALSE(h_.shared.blnServer);
-}
-
 TEST_F(LinkCommandTest, ARefreshThenCancelLeavesMasterOpenInTheServerDialect) {
   openAccessFile();
   link([](FrmLogin& dialog) {
@@ -98,7 +90,9 @@ TEST_F(LinkCommandTest, ARefreshThenCancelLeavesMasterOpenInTheServerDialect) {
   });
 }
 
-TEST_F(LinkCommandTest, AFailedRefreshLeavesNothingOpenAndTheServerDialect) {
+TEST_F(LinkCommandTest, NothingOpenOrAFailedRefreshMeansTheServerDialect) {
+  link([](FrmLogin&) {});
+  EXPECT_TRUE(h_.shared.blnServer);
   openAccessFile();
   link([](FrmLogin& dialog) {
     dialog.txtPassword()->setText("wrong");
@@ -108,11 +102,6 @@ TEST_F(LinkCommandTest, AFailedRefreshLeavesNothingOpenAndTheServerDialect) {
   EXPECT_EQ(h_.shared.cnData.state(), dataaccess::kAdStateClosed);
   EXPECT_TRUE(h_.shared.blnServer);
   EXPECT_EQ(h_.panel(1)->text(), "2024.mdb");  // nothing to read: the panel keeps its text
-}
-
-TEST_F(LinkCommandTest, NothingOpenMeansTheServerDialect) {
-  link([](FrmLogin&) {});
-  EXPECT_TRUE(h_.shared.blnServer);
 }
 
 TEST_F(LinkCommandTest, OkOpensTheAccountSetThatCheckThenQueriesAsSqlServer) {
@@ -129,8 +118,7 @@ TEST_F(LinkCommandTest, OkOpensTheAccountSetThatCheckThenQueriesAsSqlServer) {
   EXPECT_TRUE(h_.shared.blnServer);
   EXPECT_EQ(h_.panel(1)->text(), "pelkor_002_2024");
   EXPECT_EQ(h_.shared.strConn,
-            "Provider=SQLOLEDB;Password='right';Persist Security Info='True';User ID='sa';"
-            "Initial Catalog='pelkor_002_2024';Data Source='ACCT1'");
+            connection::serverConnectionString("right", "ACCT1", "pelkor_002_2024"));
 
   world_.sent->clear();
   h_.window->tbToolBarButtonClick("Check");

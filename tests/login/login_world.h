@@ -13,37 +13,11 @@
 #include "dataaccess/connection_string.h"
 #include "dataaccess/errors.h"
 #include "dataaccess/recordset.h"
+#include "support/fake_session.h"
 #include "ui/login/frm_login.h"
 #include "ui/login/login_prompts.h"
 
 namespace leafward::testing {
-
-// A SQL Server as the login dialog sees it: `sa` with one password, a list of databases.
-class FakeServerSession : public dataaccess::Session {
- public:
-  FakeServerSession(std::vector<std::string> databases, bool refuseQuery, std::string catalog,
-                    std::shared_ptr<std::vector<std::string>> sent)
-      : databases_(std::move(databases)),
-        refuseQuery_(refuseQuery),
-        catalog_(std::move(catalog)),
-        sent_(std::move(sent)) {}
-  dataaccess::StatementResult execute(std::string_view text) override {
-    sent_->emplace_back(text);
-    if (text != connection::kAccountSetQuery || refuseQuery_) {
-      throw dataaccess::DataAccessError("permission denied");
-    }
-    dataaccess::ResultSet rows{{"name"}, {}};
-    for (const auto& name : databases_) rows.rows.push_back({dataaccess::Value::text(name)});
-    return {rows, 0};
-  }
-  std::string currentCatalog() const override { return catalog_; }
-
- private:
-  std::vector<std::string> databases_;
-  bool refuseQuery_;
-  std::string catalog_;
-  std::shared_ptr<std::vector<std::string>> sent_;
-};
 
 // The program's shared connection state with a stand-in server behind it.
 struct LoginWorld {
@@ -55,22 +29,25 @@ struct LoginWorld {
   std::string password = "right";
   std::vector<std::string> databases = {"pelkor_001_2023", "pelkor_002_2024"};
   bool refuseQuery = false;
-  std::vector<std::string> opened;  // every connection string the dialog opened
   // Every statement the stand-in servers were sent.
   std::shared_ptr<std::vector<std::string>> sent = std::make_shared<std::vector<std::string>>();
 
   // Opens a connection on the stand-in server, which knows only `password`.
   std::function<void(dataaccess::Connection&, const std::string&)> opener() {
     return [this](dataaccess::Connection& connection, const std::string& text) {
-      opened.push_back(text);
       const auto parsed = dataaccess::ConnectionString::parse(text);
       if (parsed.get("Password") != password) {
         throw dataaccess::DataAccessError("Login failed for user 'sa'");
       }
-      connection.adopt(
-          std::make_unique<FakeServerSession>(databases, refuseQuery,
-                                              parsed.get("Initial Catalog").value_or(""), sent),
-          "SQLOLEDB");
+      // It lists the databases, or refuses to; it knows no other statement.
+      auto server = std::make_unique<FakeSession>();
+      server->sent = sent;
+      server->catalog = parsed.get("Initial Catalog").value_or("");
+      const std::string query(connection::kAccountSetQuery);
+      if (refuseQuery) server->failures[query] = "permission denied";
+      auto& list = server->answers[query] = {{"name"}, {}};
+      for (const auto& name : databases) list.rows.push_back({dataaccess::Value::text(name)});
+      connection.adopt(std::move(server), "SQLOLEDB");
     };
   }
 

@@ -1,6 +1,6 @@
 #include "netbrowse/sql_browser.h"
 
-#include "netbrowse/browser_responder.h"
+#include "support/browser_responder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,7 @@ using testing::Bytes;
 using testing::Responder;
 using namespace std::chrono_literals;
 
-std::vector<std::string> parse(const Bytes& bytes) {
-  return parseBrowserAnswer(bytes);
-}
+constexpr auto parse = parseBrowserAnswer;
 
 constexpr std::string_view kTwoInstances =
     "ServerName;ACCT1;InstanceName;MSSQLSERVER;IsClustered;No;Version;8.00.194;tcp;1433;np;"
@@ -34,20 +32,17 @@ TEST(BrowserAnswerTest, NamesDefaultAndNamedInstances) {
 }
 
 TEST(BrowserAnswerTest, MalformedAnswersGiveNoNames) {
-  const Bytes good = answer(kTwoInstances);
-  Bytes wrongType = good;
-  wrongType[0] = 0x04;
-  Bytes longer = good;
-  longer[1] += 1;
-  Bytes shorter = good;
-  shorter[1] -= 1;
-  Bytes huge = good;
-  huge[1] = 0xFF;
-  huge[2] = 0xFF;
-  Bytes nonAscii = answer("ServerName;\xE5\x8F\xA3;InstanceName;MSSQLSERVER;;");
-  Bytes control = answer("ServerName;A\nB;InstanceName;MSSQLSERVER;;");
-  const Bytes cases[] = {{},     {0x05},  {0x05, 0x00}, {0x05, 0x00, 0x00}, wrongType,
-                         longer, shorter, huge,         nonAscii,           control};
+  // Each a good answer spoilt one way: wrong type, length one too many, one too few, huge.
+  std::vector<Bytes> cases(4, answer(kTwoInstances));
+  cases[0][0] = 0x04;
+  cases[1][1] += 1;
+  cases[2][1] -= 1;
+  cases[3][1] = cases[3][2] = 0xFF;
+  for (Bytes bytes : {Bytes{}, Bytes{0x05}, Bytes{0x05, 0x00}, Bytes{0x05, 0x00, 0x00},
+                      answer("ServerName;\xE5\x8F\xA3;InstanceName;MSSQLSERVER;;"),
+                      answer("ServerName;A\nB;InstanceName;MSSQLSERVER;;")}) {
+    cases.push_back(bytes);
+  }
   for (const Bytes& bytes : cases) EXPECT_TRUE(parse(bytes).empty()) << bytes.size();
 
   // Records without a usable server name are dropped, the rest kept.

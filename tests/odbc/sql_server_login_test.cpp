@@ -1,13 +1,13 @@
 // SQL Server logins through the real driver (FreeTDS here), against stand-ins on loopback.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 
-#include "dataaccess/connection.h"
 #include "dataaccess/errors.h"
 #include "dataaccess/odbc/odbc_session.h"
-#include "odbc/loopback.h"
 #include "odbc/tds_login_catcher.h"
+#include "support/loopback.h"
 
 namespace leafward::odbc {
 namespace {
@@ -45,18 +45,14 @@ TEST(SqlServerLoginTest, AClosedPortFailsAtOnceWithoutThePassword) {
   EXPECT_EQ(text.find("Pa55"), std::string::npos) << text;
   // Refused at once, not after waiting for the login time-out.
   EXPECT_LT(took, 10s);
-
-  // The same through the ADO-like connection, which stays closed and keeps the reason.
-  dataaccess::Connection connection;
-  EXPECT_THROW(connection.open(loginString("Pa55;word", server, "master")), DataAccessError);
-  EXPECT_EQ(connection.state(), dataaccess::kAdStateClosed);
-  EXPECT_EQ(connection.lastError().find("Pa55"), std::string::npos);
 }
 
 TEST(SqlServerLoginTest, ASilentServerIsGivenUpAfterTheLoginTimeOut) {
-  testing::SilentServer server;
+  std::uint16_t port = 0;
+  const int silent = testing::listenOnLoopback(port);
   const auto [text, took] =
-      failedOpen(loginString("pw", "127.0.0.1," + std::to_string(server.port()), "master"), 2s);
+      failedOpen(loginString("pw", "127.0.0.1," + std::to_string(port), "master"), 2s);
+  close(silent);
   EXPECT_NE(text.find("Cannot connect to SQL Server"), std::string::npos) << text;
   EXPECT_GE(took, 1s);
   EXPECT_LT(took, 12s);  // it must not hang on a server that never answers
@@ -67,15 +63,12 @@ TEST(SqlServerLoginTest, TheDriverSendsTheLoginExactlyAsTyped) {
     std::string password;
     std::string database;
   };
-  const Case cases[] = {
-      {"pa;ss{w=o'rd\"", "pelkor_001_2024;x"},
-      {"p}ass{word", "db}x"},
-      {"口令 密码", "账套"},
-      {"}", "master"},
-      {"master|2", "|1"},
-      {"", "a b"},
-      {" a} b ", " x "},
-  };
+  // Quotes, ';', braces, padding, non-ASCII, "|n" and an empty password.
+  const Case cases[] = {{"pa;ss{w=o'rd\"", "pelkor_001_2024;x"},
+                        {" p}ass{word ", " db}x "},
+                        {"口令 密码", "账套"},
+                        {"master|2", "|1"},
+                        {"", "a b"}};
   for (const Case& c : cases) {
     testing::TdsLoginCatcher catcher;
     const std::string server = "127.0.0.1," + std::to_string(catcher.port());

@@ -1,4 +1,4 @@
-#include "netbrowse/browser_responder.h"
+#include "support/browser_responder.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

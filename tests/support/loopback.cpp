@@ -1,13 +1,11 @@
-#include "odbc/loopback.h"
+#include "support/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <stdexcept>
-#include <vector>
 
 namespace leafward::testing {
 
@@ -31,26 +29,6 @@ std::uint16_t closedLoopbackPort() {
   std::uint16_t port = 0;
   close(listenOnLoopback(port));
   return port;
-}
-
-SilentServer::SilentServer() : listener_(listenOnLoopback(port_)) {
-  thread_ = std::thread([this] {
-    std::vector<int> accepted;
-    while (!stop_) {
-      pollfd entry{listener_, POLLIN, 0};
-      if (poll(&entry, 1, 50) > 0) {
-        const int client = accept(listener_, nullptr, nullptr);
-        if (client >= 0) accepted.push_back(client);
-      }
-    }
-    for (int client : accepted) close(client);
-  });
-}
-
-SilentServer::~SilentServer() {
-  stop_ = true;
-  thread_.join();
-  close(listener_);
 }
 
 }  // namespace leafward::testing
