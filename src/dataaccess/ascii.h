@@ -6,7 +6,9 @@
 
 namespace leafward::dataaccess {
 
-inline char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline char asciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 // Compares names the way Jet and SQL Server compare identifiers and connection-string keys:
 // ASCII letters without regard to case, every other byte exactly.

@@ -6,7 +6,9 @@
 namespace leafward::dataaccess {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view trim(std::string_view text) {
   while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);

@@ -26,7 +26,9 @@ void Recordset::close() {
   position_ = 0;
 }
 
-int Recordset::state() const { return open_ ? 1 : 0; }
+int Recordset::state() const {
+  return open_ ? 1 : 0;
+}
 
 void Recordset::requireOpen() const {
   if (!open_) throw DataAccessError("The recordset is closed");

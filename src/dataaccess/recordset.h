@@ -22,8 +22,8 @@ class Recordset {
 
   // Runs `source` on `connection` and holds its rows. Throws DataAccessError on failure and
   // then stays closed.
-  void open(std::string_view source, Connection& connection, int cursorType = -1,
-            int lockType = -1, int options = -1);
+  void open(std::string_view source, Connection& connection, int cursorType = -1, int lockType = -1,
+            int options = -1);
   void close();
   int state() const;
 
