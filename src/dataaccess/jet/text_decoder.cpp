@@ -4,27 +4,15 @@
 
 #include <cerrno>
 
+#include "dataaccess/utf8.h"
+
 namespace leafward::jet {
 namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 void appendCodePoint(std::uint32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  dataaccess::appendUtf8(out, static_cast<char32_t>(c));
 }
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
