@@ -23,10 +23,10 @@ namespace {
 using leafward::dataaccess::DataAccessError;
 using Clock = std::chrono::steady_clock;
 
-const char* const kLeavesFlaggedNo =
+const char* const kParentsFlaggedLeaf =
     "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and [bend]";
-const char* const kParentsFlaggedYes =
+const char* const kLeavesFlaggedNonLeaf =
     "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and not [bend]";
 
@@ -105,9 +105,14 @@ int main(int argc, char** argv) {
     const std::string path = folder + "/" + name;
     std::printf("%s\n", name);
     measure([&] { readCodeTable(path); });
-    measure([&] { runQuery(path, "leaves flagged No (exists ... and [bend])", kLeavesFlaggedNo); });
     measure([&] {
-      runQuery(path, "parents flagged Yes (not exists ... and not [bend])", kParentsFlaggedYes);
+      runQuery(path, "codes with sub-accounts flagged as leaf (exists ... and [bend])",
+               kParentsFlaggedLeaf);
+    });
+    measure([&] {
+      runQuery(path,
+               "codes without sub-accounts flagged as non-leaf (not exists ... and not [bend])",
+               kLeavesFlaggedNonLeaf);
     });
   }
   return 0;
