@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "cli_run.h"
+#include "support/fixture_names.h"
 
 namespace leafward::cli {
 namespace {
@@ -35,7 +36,7 @@ TEST_P(CliCheckTest, PrintsTheReportAndExitsByItsVerdict) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccountSets, CliCheckTest,
-    ::testing::Values(Expected{"consistent.mdb", 0}, Expected{"spec-example.mdb", 1},
+    ::testing::Values(Expected{"consistent.mdb", 0}, Expected{leafward::testing::kWorkedExample, 1},
                       Expected{"scheme-mismatch.mdb", 1}, Expected{"no-scheme-tables.mdb", 1},
                       Expected{"odd-codes.mdb", 1}, Expected{"empty-code.mdb", 3},
                       Expected{"realistic-5k.mdb", 1}, Expected{"deleted-2k.mdb", 1}),

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli_run.h"
+#include "support/fixture_names.h"
 #include "support/jet_files.h"
 
 namespace leafward::cli {
@@ -105,7 +106,7 @@ TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccountSets, CliUpdateTest,
-    ::testing::Values(Fixture{"consistent.mdb", 0}, Fixture{"spec-example.mdb", 0},
+    ::testing::Values(Fixture{"consistent.mdb", 0}, Fixture{leafward::testing::kWorkedExample, 0},
                       Fixture{"scheme-mismatch.mdb", 1}, Fixture{"no-scheme-tables.mdb", 1},
                       Fixture{"odd-codes.mdb", 0}, Fixture{"empty-code.mdb", 3},
                       Fixture{"realistic-5k.mdb", 0}, Fixture{"overflow-2k.mdb", 0},
@@ -137,7 +138,7 @@ TEST(CliUpdateRefusalTest, AnIndexOnTheFlagIsRefusedAndTheFileUntouched) {
 
 // Permission bits are honoured even for an administrator, whom the system would let write.
 TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
-  FixtureCopy copy("spec-example.mdb");
+  FixtureCopy copy(leafward::testing::kWorkedExample);
   fs::permissions(copy.path(), fs::perms::owner_read | fs::perms::group_read);
   expectRefused(copy, "文件或文件夹只读");
   fs::permissions(copy.path(), fs::perms::owner_write, fs::perm_options::add);
@@ -148,7 +149,7 @@ TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
 }
 
 TEST(CliUpdateRefusalTest, AFileAnotherProgramHasLockedIsRefused) {
-  FixtureCopy copy("spec-example.mdb");
+  FixtureCopy copy(leafward::testing::kWorkedExample);
   const int fd = ::open(copy.path().c_str(), O_RDONLY);
   struct flock lock {};
   lock.l_type = F_RDLCK;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "jet_test_support.h"
+#include "support/fixture_names.h"
 
 namespace leafward::jet {
 namespace {
@@ -11,7 +12,8 @@ TEST(JetFixtureRowsTest, CodeTablesHoldTheListedRowsInTableOrder) {
   for (const auto& [file, listing] : std::vector<std::pair<std::string, std::string>>{
            {"consistent.mdb",
             "1001:0 100101:1 100102:1 1002:0 100201:0 10020101:1 10020102:1 100202:1 2001:1"},
-           {"spec-example.mdb", "1001:1 100101:1 1002:1 100201:0 100202:1 10020201:1"},
+           {leafward::testing::kWorkedExample,
+            "1001:1 100101:1 1002:1 100201:0 100202:1 10020201:1"},
            {"scheme-mismatch.mdb", "1001:0 100101:0 10010101:1"},
            {"no-scheme-tables.mdb", "1001:1"},
            {"empty-code.mdb", ""},

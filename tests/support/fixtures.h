@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include "support/fixture_names.h"
+
 namespace leafward::testing {
 
 // A private, writable copy of a fixture account set: the shared files are never opened in
@@ -48,15 +50,12 @@ inline std::string readFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-// What `leafward-cli check` prints for a fixture (tests/check-reports/NAME.txt).
+// What `leafward-cli check` prints for a fixture (tests/check-reports/NAME.txt; the worked
+// example's report is worked-example.txt).
 inline std::string expectedReport(const std::string& fixture) {
-  const std::string stem = fixture.substr(0, fixture.rfind('.'));
+  const std::string stem =
+      fixture == kWorkedExample ? "worked-example" : fixture.substr(0, fixture.rfind('.'));
   return readFile(std::filesystem::path(LEAFWARD_CHECK_REPORTS_DIR) / (stem + ".txt"));
-}
-
-// Until the .mdb reader is in, opening any .mdb fails with this.
-inline bool readerMissing(const std::string& failure) {
-  return failure.find("not supported yet") != std::string::npos;
 }
 
 }  // namespace leafward::testing
