@@ -2,13 +2,16 @@
 # Times `leafward-cli check` on the benchmark account sets (wall time, peak memory), next to
 # the time to only read the code table, and measures the CPU the idle main window uses over
 # 10 s under Xvfb. Targets: Check on 1,000,000 codes under 3 s; idle window under 1 % of a core.
-# Usage: bench/check_bench.sh [BUILD_DIR]   (default build/release; build it first)
+# Usage: bench/check_bench.sh [BUILD_DIR] [FILE.mdb ...]
+#        (defaults build/release and the .mdb files of ../shared/fixtures/bench; build it first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
+shift || true
+files=("$@")
+((${#files[@]})) || files=(../shared/fixtures/bench/*.mdb)
 cli=$build/src/cli/leafward-cli
 gui=$build/src/ui/leafward
-bench_dir=../shared/fixtures/bench
 [ -x "$cli" ] && [ -x "$gui" ] || { echo "build $build first" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 2; }
 
@@ -25,8 +28,8 @@ measure() {
 }
 
 echo "== leafward-cli check"
-for file in "$bench_dir"/*.mdb; do
-  # A private copy: the shared files are never opened in place.
+for file in "${files[@]}"; do
+  # A private copy: the benchmark files are never opened in place.
   cp "$file" "$work/set.mdb"
   read_only=$(measure "$cli" query "$work/set.mdb" "SELECT ccode, bend FROM code")
   check=$(measure "$cli" check "$work/set.mdb")

@@ -25,7 +25,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
   fs::path source =
-      argc > 1 ? fs::path(argv[1]) : fs::path(LEAFWARD_FIXTURES_DIR) / "bench" / "narrow-1m.mdb";
+      argc > 1 ? fs::path(argv[1]) : fs::path(LEAFWARD_BENCH_DATA_DIR) / "narrow-1m.mdb";
   std::string pattern = (fs::temp_directory_path() / "leafward-bench-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) {
     std::perror("mkdtemp");

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, JetDamageTest,
                          ::testing::Values("account-sets/consistent.mdb",
                                            "account-sets/overflow-2k.mdb",
                                            "account-sets/deleted-2k.mdb",
-                                           "jet-samples/testV1997.mdb", "jet-samples/nwind.mdb"),
+                                           "jet-samples/testV1997.mdb", "jet-samples/test2V2000.mdb"),
                          [](const auto& info) { return testing::testName(info.param); });
 
 }  // namespace

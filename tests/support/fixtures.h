@@ -50,11 +50,9 @@ inline std::string readFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-// What `leafward-cli check` prints for a fixture (tests/check-reports/NAME.txt; the worked
-// example's report is worked-example.txt).
+// What `leafward-cli check` prints for a fixture (tests/check-reports/NAME.txt).
 inline std::string expectedReport(const std::string& fixture) {
-  const std::string stem =
-      fixture == kWorkedExample ? "worked-example" : fixture.substr(0, fixture.rfind('.'));
+  const std::string stem = fixture.substr(0, fixture.rfind('.'));
   return readFile(std::filesystem::path(LEAFWARD_CHECK_REPORTS_DIR) / (stem + ".txt"));
 }
 

@@ -18,7 +18,6 @@ TEST(FlagScanTest, AgreesWithMdbExport) {
         {"account-sets/odd-codes.mdb", "code", "bend"},
         {"account-sets/empty-code.mdb", "code", "bend"},
         {"account-sets/bend-indexed-1k.mdb", "code", "bcash"},
-        {"jet-samples/nwind.mdb", "Products", "Discontinued"},
         {"jet-samples/testV1997.mdb", "Table1", "I"},
         {"jet-samples/test2V2000.mdb", "MSP_PROJECTS", "PROJ_OPT_NEW_ARE_EFFORT_DRIVEN"}}) {
     SCOPED_TRACE(std::string(file) + " " + column);
