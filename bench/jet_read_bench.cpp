@@ -14,9 +14,8 @@
 
 #include "dataaccess/connection.h"
 #include "dataaccess/connection_string.h"
-#include "dataaccess/jet/jet_database.h"
-#include "dataaccess/jet/jet_table_source.h"
 #include "dataaccess/recordset.h"
+#include "support/open_database.h"
 
 namespace {
 
@@ -68,9 +67,9 @@ void measure(const std::function<void()>& work) {
 
 void readCodeTable(const std::string& path) {
   const auto start = Clock::now();
-  leafward::jet::JetDatabase database(path);
+  leafward::testing::OpenDatabase open(path);
   const double opened = secondsSince(start);
-  leafward::jet::JetTableSource source(database);
+  leafward::jet::JetTableSource source(open.database);
   const auto info = source.describe("code");
   if (!info) throw DataAccessError("no table code");
   std::vector<std::size_t> columns;

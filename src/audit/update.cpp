@@ -3,34 +3,39 @@
 #include "audit/report.h"
 #include "audit/statements.h"
 #include "connection/steps.h"
-#include "dataaccess/jet/write_refusal.h"
+#include "dataaccess/errors.h"
 
 namespace leafward::audit {
 namespace {
 
 using connection::attempt;
 using connection::SharedConnection;
-using Reason = jet::WriteRefused::Reason;
+using dataaccess::ErrorKind;
 
-// Why an Access file refused a repair, in the words of the report.
-std::string refusalText(Reason reason) {
-  switch (reason) {
-    case Reason::ColumnNotWritable:
+// Why the database refused a repair, in the words of the report; empty for a failure of no
+// particular kind, which keeps the provider's own words.
+std::string refusalText(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::General:
+      return {};
+    case ErrorKind::ColumnNotWritable:
       return "bend字段不是是/否字段";
-    case Reason::IndexedColumn:
+    case ErrorKind::IndexedColumn:
       return "bend字段带有索引";
-    case Reason::ReadOnly:
+    case ErrorKind::ReadOnly:
       return "文件或文件夹只读";
-    case Reason::Locked:
+    case ErrorKind::InUse:
       return "文件正被其他程序使用";
-    case Reason::UnknownRowLayout:
+    case ErrorKind::BeingUpdated:
+      return "文件正被其他程序修改";
+    case ErrorKind::UnknownLayout:
       return "无法识别的记录格式";
-    case Reason::RowChanged:
+    case ErrorKind::ChangedSinceRead:
       return "记录在读取后已被其他程序修改";
-    case Reason::PendingRollback:
+    case ErrorKind::PendingRollback:
       return "上次中断的修改无法撤销";
   }
-  return "未知原因";
+  return {};
 }
 
 struct Repair {
@@ -46,8 +51,8 @@ Repair repair(SharedConnection& shared) {
       [&] {
         try {
           repair.outcome.count = shared.executeUpdate();
-        } catch (const jet::WriteRefused& refused) {
-          repair.reason = refusalText(refused.reason());
+        } catch (const dataaccess::DataAccessError& error) {
+          repair.reason = refusalText(error.kind());
           throw;
         }
       },

@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "cli/commands.h"
+#ifdef LEAFWARD_TEST_HOOKS
 #include "cli/test_kill_hook.h"
+#endif
 
 namespace {
 
@@ -21,7 +23,9 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+#ifdef LEAFWARD_TEST_HOOKS
   installTestKillHook();
+#endif
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   try {

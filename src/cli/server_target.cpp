@@ -1,16 +1,10 @@
 #include "cli/server_target.h"
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 #include "connection/server_connection_string.h"
+#include "platform/console.h"
 
 namespace leafward::cli {
 namespace {
@@ -40,30 +34,6 @@ bool takeOption(std::vector<std::string>& args, std::size_t i, const std::string
   return true;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;
-    done += static_cast<std::size_t>(wrote);
-  }
-}
-
 }  // namespace
 
 std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
@@ -81,45 +51,12 @@ std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
 
 std::string saPassword(const std::string& server) {
   if (const char* value = std::getenv(kPasswordVariable)) return value;
-  return askWithoutEcho("Password of sa on " + server + ": ");
-}
-
-std::string askWithoutEcho(const std::string& prompt, const std::string& terminal) {
-  const FileDescriptor tty(open(terminal.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (tty.get() < 0) {
+  try {
+    return platform::askWithoutEcho("Password of sa on " + server + ": ");
+  } catch (const std::exception&) {
     throw std::runtime_error(std::string(kPasswordVariable) +
                              " is not set and there is no terminal to ask for the password");
   }
-  termios saved{};
-  const bool canHide = tcgetattr(tty.get(), &saved) == 0;
-  if (canHide) {
-    termios hidden = saved;
-    hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    hidden.c_lflag |= ECHONL;
-    tcsetattr(tty.get(), TCSAFLUSH, &hidden);
-  }
-  // Restores the terminal however the reading ends.
-  struct Restore {
-    int fd;
-    bool active;
-    const termios& settings;
-    ~Restore() {
-      if (active) tcsetattr(fd, TCSAFLUSH, &settings);
-    }
-  } restore{tty.get(), canHide, saved};
-
-  writeAll(tty.get(), prompt);
-  std::string line;
-  for (;;) {
-    char c = 0;
-    const ssize_t got = read(tty.get(), &c, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw std::runtime_error("Cannot read the password from the terminal");
-    if (got == 0 || c == '\n') break;
-    line += c;
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 void openServer(connection::SharedConnection& shared, const ServerTarget& target,

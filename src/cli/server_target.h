@@ -25,10 +25,6 @@ std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args);
 // command line. Throws std::runtime_error when it is unset and there is no terminal.
 std::string saPassword(const std::string& server);
 
-// Asks on `terminal` with `prompt`, echo off, and returns the line typed (without its end).
-// Throws std::runtime_error when the terminal cannot be opened or read.
-std::string askWithoutEcho(const std::string& prompt, const std::string& terminal = "/dev/tty");
-
 // Builds the connection string for the target into `shared.strConn` and opens the shared
 // connection on it, closing what was open; the connection kind becomes SQL Server. Throws
 // DataAccessError when it does not open.

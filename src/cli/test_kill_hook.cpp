@@ -1,9 +1,9 @@
 #include "cli/test_kill_hook.h"
 
-#include <csignal>
 #include <cstdlib>
 
-#include "dataaccess/jet/write_hooks.h"
+#include "dataaccess/jet/write/write_hooks.h"
+#include "platform/process.h"
 
 namespace leafward::cli {
 namespace {
@@ -12,7 +12,7 @@ std::size_t killAt = 0;
 std::size_t reached = 0;
 
 void killAtChosenStep(jet::WriteStep /*step*/, std::size_t /*count*/) {
-  if (++reached == killAt) std::raise(SIGKILL);
+  if (++reached == killAt) platform::killCurrentProcess();
 }
 
 }  // namespace

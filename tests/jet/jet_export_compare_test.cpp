@@ -6,7 +6,6 @@
 #include <cmath>
 #include <numeric>
 
-#include "dataaccess/jet/jet_format.h"
 #include "jet_test_support.h"
 
 namespace leafward::jet {
@@ -60,12 +59,11 @@ class JetExportCompareTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
   const std::string& file = GetParam();
-  JetDatabase database(file);
-  JetTableSource source(database);
-  const testing::RawFile raw(file);
-  ASSERT_FALSE(database.tables().empty());
-  for (const auto& table : database.tables()) {
-    const std::string& name = table.layout.name;
+  testing::OpenDatabase open(file);
+  JetTableSource source(open.database);
+  ASSERT_FALSE(open.database.tables().empty());
+  for (const auto& table : open.database.tables()) {
+    const std::string& name = table.definition.name;
     SCOPED_TRACE("table " + name);
     const auto info = source.describe(name);
     ASSERT_TRUE(info);
@@ -78,7 +76,8 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
     // mdb-export meets a moved row where its bytes are, we meet it at the entry that points
     // there.
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return raw.storedAt(locations[a]) < raw.storedAt(locations[b]);
+      return testing::storedAt(open.pager, locations[a]) <
+             testing::storedAt(open.pager, locations[b]);
     });
 
     auto theirs = testing::mdbExportRows(file, name, {"-0", kNull});

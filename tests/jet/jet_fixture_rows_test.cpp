@@ -19,8 +19,8 @@ TEST(JetFixtureRowsTest, CodeTablesHoldTheListedRowsInTableOrder) {
            {"empty-code.mdb", ""},
            {"odd-codes.mdb", "NULL:0 1_:1 100:1 10:1 1001:1 1001:1 20%:1 2001:1 ab:0 AB12:1"}}) {
     SCOPED_TRACE(file);
-    JetDatabase database(testing::fixture("account-sets/" + file));
-    JetTableSource source(database);
+    testing::OpenDatabase open(testing::fixture("account-sets/" + file));
+    JetTableSource source(open.database);
     const auto info = source.describe("CODE");
     ASSERT_TRUE(info);
     std::size_t ccode = 99, bend = 99;

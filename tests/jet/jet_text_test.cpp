@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dataaccess/jet/text_decoder.h"
-#include "dataaccess/jet/value_decoder.h"
+#include "dataaccess/jet/format/text.h"
+#include "dataaccess/jet/read/value_decoder.h"
 
 namespace leafward::jet {
 namespace {

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "login/login_world.h"
-#include "support/fixtures.h"
+#include "support/files.h"
 #include "ui/login/login_dialog_host.h"
 #include "ui/window_harness.h"
 

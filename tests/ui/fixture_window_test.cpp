@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 
-#include "support/fixtures.h"
+#include "support/files.h"
 #include "ui/window_harness.h"
 
 namespace leafward::ui {

@@ -1,10 +1,11 @@
-#include "dataaccess/jet/flag_scan.h"
+#include "support/flag_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "support/jet_files.h"
+#include "support/files.h"
+#include "support/oracle.h"
 
 namespace leafward::jet {
 namespace {
@@ -23,7 +24,7 @@ TEST(FlagScanTest, AgreesWithMdbExport) {
     SCOPED_TRACE(std::string(file) + " " + column);
     const std::string path = testing::fixture(file);
     const auto exported = testing::mdbExport(path, table);
-    const auto scanned = scanFlags(path, table, column);
+    const auto scanned = testing::scanFlags(path, table, column);
     ASSERT_EQ(scanned.size(), exported.rows.size());
     const std::size_t index = exported.columnIndex(column);
     for (std::size_t i = 0; i < scanned.size(); ++i) {

@@ -3,12 +3,7 @@
 #include <random>
 #include <set>
 
-#include "dataaccess/errors.h"
-#include "dataaccess/jet/flag_scan.h"
-#include "dataaccess/jet/flag_writer.h"
-#include "dataaccess/jet/rollback_journal.h"
-#include "dataaccess/jet/table_catalog.h"
-#include "support/jet_files.h"
+#include "writer_test_support.h"
 
 namespace leafward::jet {
 namespace {
@@ -21,12 +16,11 @@ TEST(HostilePagesTest, DamagedTablePagesAreRefusedOrLeftAlone) {
   testing::TempDir folder;
   std::string path = folder.copyFixture("account-sets/overflow-2k.mdb");
   auto original = readBytes(path);
-  auto rows = scanFlags(path, "code", "bend");
-  std::vector<FlagChange> changes;
-  std::set<std::uint32_t> pageSet{findTablePage(path, "code")};
-  for (std::size_t i = 0; i < rows.size(); i += 13) {
-    changes.push_back({rows[i].entry, rows[i].value, !rows[i].value});
-  }
+  const auto rows = testing::scanFlags(path, "code", "bend");
+  const auto changes = testing::flipsOf(rows, 13);
+  const testing::OpenDatabase open(path);  // as a session read it before the damage
+  const FlagTarget target = open.target("code", "bend");
+  std::set<std::uint32_t> pageSet{target.table.page};
   for (const auto& row : rows) pageSet.insert(row.location.page);
   std::vector<std::uint32_t> pages(pageSet.begin(), pageSet.end());
 
@@ -43,14 +37,14 @@ TEST(HostilePagesTest, DamagedTablePagesAreRefusedOrLeftAlone) {
     }
     testing::writeBytes(path, damaged);
     try {
-      writeFlags(path, "code", "bend", changes);
+      writeFlags(target, changes);
       auto after = readBytes(path);
       EXPECT_EQ(testing::differences(damaged, after).size(), changes.size()) << round;
     } catch (const leafward::dataaccess::DataAccessError&) {
       ++refused;
       EXPECT_EQ(readBytes(path), damaged) << round;
     }
-    EXPECT_FALSE(testing::fileExists(journalPathFor(path)));
+    EXPECT_FALSE(testing::fileExists(journalPathFor(open.path)));
   }
   EXPECT_GT(refused, 10u);
 }

@@ -1,7 +1,7 @@
 #include "dataaccess/jet/flag_update.h"
 
 #include "dataaccess/errors.h"
-#include "dataaccess/jet/flag_writer.h"
+#include "dataaccess/jet/write/flag_writer.h"
 
 namespace leafward::jet {
 namespace {
@@ -35,10 +35,14 @@ const sql::Assignment& flagAssignment(const sql::UpdatePlan& plan) {
 
 }  // namespace
 
-std::int64_t carryOutFlagUpdate(const std::string& path, const sql::UpdatePlan& plan,
-                                const JetTableSource& source) {
+std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
+                                const sql::UpdatePlan& plan, const JetTableSource& source) {
   const sql::Assignment& assignment = flagAssignment(plan);
   if (plan.rows.empty()) return 0;
+  const JetTable* table = source.database().findTable(plan.table.name);
+  if (!table || assignment.column >= table->definition.columns.size()) {
+    throw DataAccessError("The update of " + plan.table.name + " was planned on another table");
+  }
 
   const std::vector<RowLocation>& locations = source.rowLocations(plan.table.name);
   if (plan.oldValues.size() != plan.rows.size()) {
@@ -56,7 +60,9 @@ std::int64_t carryOutFlagUpdate(const std::string& path, const sql::UpdatePlan& 
     }
     changes.push_back({locations[row], old.front().asYesNo(), value});
   }
-  writeFlags(path, plan.table.name, plan.table.columns[assignment.column].name, changes);
+  writeFlags(FlagTarget{canonicalPath, displayName, table->definition,
+                        table->definition.columns[assignment.column]},
+             changes);
   return static_cast<std::int64_t>(plan.rows.size());
 }
 

@@ -1,0 +1,95 @@
+#include "dataaccess/jet/read/row_cursor.h"
+
+namespace leafward::jet {
+
+RowCursor::RowCursor(const Pager& pager, const TableDefinition& table,
+                     const std::vector<std::uint32_t>& pages)
+    : pager_(pager),
+      table_(table),
+      pages_(pages),
+      page_(pager.pageSize()),
+      movedPage_(pager.pageSize()) {}
+
+void RowCursor::badRow(const std::string& what) const {
+  pager_.damaged("row " + std::to_string(location_.slot) + " on page " +
+                 std::to_string(location_.page) + " of table " + table_.name + " " + what);
+}
+
+bool RowCursor::loadNextPage() {
+  while (pageIndex_ < pages_.size()) {
+    const std::uint32_t number = pages_[pageIndex_++];
+    pager_.readPage(number, page_);
+    // A page map may still name a page the table has given up; such a page now belongs to
+    // something else and is not this table's.
+    if (!RowTable::belongsTo(page_, table_.page)) continue;
+    const auto count = RowTable(page_, pager_.format()).count();
+    if (!count) {
+      pager_.damaged("page " + std::to_string(number) + " of table " + table_.name +
+                     " has a malformed row table");
+    }
+    pageNumber_ = number;
+    slotCount_ = *count;
+    slot_ = 0;
+    return true;
+  }
+  return false;
+}
+
+bool RowCursor::next() {
+  for (;;) {
+    if (slot_ >= slotCount_) {
+      if (!loadNextPage()) return false;
+      continue;
+    }
+    const std::size_t slot = slot_++;
+    const RowTable rows(page_, pager_.format());
+    const SlotKind kind = RowTable::kindOf(rows.entry(slot));
+    if (kind == SlotKind::Deleted || kind == SlotKind::MovedRow) continue;
+    location_ = RowLocation{pageNumber_, static_cast<std::uint16_t>(slot)};
+    const auto extent = rows.extent(slot, slotCount_);
+    if (!extent) badRow("has impossible bounds");
+    if (kind == SlotKind::Pointer) {
+      followPointer(*extent);
+    } else {
+      rowPage_ = page_;
+      extent_ = *extent;
+    }
+    return true;
+  }
+}
+
+void RowCursor::followPointer(RowExtent pointer) {
+  const auto target = RowTable(page_, pager_.format()).pointer(pointer);
+  if (!target) badRow("points nowhere");
+  if (target->page >= pager_.pageCount()) {
+    pager_.truncated("a row of table " + table_.name + " moved to page " +
+                     std::to_string(target->page) + ", past the end of the file");
+  }
+  Bytes targetPage;
+  if (target->page == pageNumber_) {
+    targetPage = page_;
+  } else {
+    if (target->page != movedPageNumber_) {
+      movedPageNumber_ = UINT64_MAX;
+      pager_.readPage(target->page, movedPage_);
+      movedPageNumber_ = target->page;
+    }
+    targetPage = movedPage_;
+  }
+  if (!RowTable::belongsTo(targetPage, table_.page)) {
+    badRow("points to page " + std::to_string(target->page) + ", which is not the table's");
+  }
+  const RowTable rows(targetPage, pager_.format());
+  const auto count = rows.count();
+  if (!count || target->slot >= *count ||
+      RowTable::kindOf(rows.entry(target->slot)) != SlotKind::MovedRow) {
+    badRow("points to a place on page " + std::to_string(target->page) +
+           " that holds no moved row");
+  }
+  const auto extent = rows.extent(target->slot, *count);
+  if (!extent) badRow("moved to a place with impossible bounds");
+  rowPage_ = targetPage;
+  extent_ = *extent;
+}
+
+}  // namespace leafward::jet

@@ -1,0 +1,144 @@
+#include "dataaccess/jet/read/value_decoder.h"
+
+#include <cmath>
+
+#include "dataaccess/jet/format/data_page.h"
+
+namespace leafward::jet {
+namespace {
+
+constexpr std::size_t kMemoHeader = 12;
+constexpr std::uint32_t kMemoInline = 0x80000000;
+constexpr std::uint32_t kMemoSingleRow = 0x40000000;
+constexpr std::size_t kDecimalBytes = 17;
+
+std::size_t storedSize(JetType type) {
+  switch (type) {
+    case JetType::Byte:
+      return 1;
+    case JetType::Integer:
+      return 2;
+    case JetType::LongInteger:
+    case JetType::Single:
+      return 4;
+    case JetType::Money:
+    case JetType::Double:
+    case JetType::DateTime:
+      return 8;
+    case JetType::Numeric:
+      return kDecimalBytes;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+double decodeDecimal(Bytes bytes, unsigned decimals) {
+  double magnitude = 0;
+  for (std::size_t word = 0; word < 4; ++word) {
+    magnitude = magnitude * 4294967296.0 + readU32(bytes, 1 + 4 * word);
+  }
+  const double value = magnitude / std::pow(10.0, decimals);
+  return (bytes[0] & 0x80) != 0 ? -value : value;
+}
+
+ValueDecoder::ValueDecoder(const Pager& file, TextDecoder& text)
+    : file_(file), text_(text), longValuePage_(file.pageSize()) {}
+
+void ValueDecoder::malformed(const ColumnDefinition& column) const {
+  file_.damaged("a value of column " + column.name + " is malformed");
+}
+
+Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Field& field) {
+  const auto type = static_cast<JetType>(column.type);
+  if (type == JetType::Boolean) return Value::yesNo(field.present);
+  if (!field.present) return Value();
+  if (field.length < storedSize(type)) malformed(column);
+  const Bytes bytes = page.subspan(field.offset, field.length);
+  switch (type) {
+    case JetType::Byte:
+      return Value::integer(bytes[0]);
+    case JetType::Integer:
+      return Value::integer(static_cast<std::int16_t>(readU16(bytes, 0)));
+    case JetType::LongInteger:
+      return Value::integer(static_cast<std::int32_t>(readU32(bytes, 0)));
+    case JetType::Money:
+      return Value::floating(static_cast<double>(static_cast<std::int64_t>(readU64(bytes, 0))) /
+                             10000.0);
+    case JetType::Single:
+      return Value::floating(readFloat(bytes, 0));
+    case JetType::Double:
+      return Value::floating(readDouble(bytes, 0));
+    case JetType::DateTime:
+      return Value::date(dataaccess::DateTime{readDouble(bytes, 0)});
+    case JetType::Numeric:
+      return Value::floating(decodeDecimal(bytes, column.scale));
+    case JetType::Text: {
+      std::string text;
+      text_.append(bytes, text);
+      return Value::text(std::move(text));
+    }
+    case JetType::Memo: {
+      if (field.length < kMemoHeader) malformed(column);
+      return decodeMemo(page, field);
+    }
+    default:
+      return Value();
+  }
+}
+
+Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
+  const std::uint32_t pageNumber = pageOfPointer(pointer);
+  const std::size_t slot = slotOfPointer(pointer);
+  if (pageNumber != longValuePageNumber_) {
+    longValuePageNumber_ = UINT64_MAX;
+    file_.readPage(pageNumber, longValuePage_);
+    if (longValuePage_[0] != kPageData || readU32(longValuePage_, 4) != kLongValueTag) {
+      file_.damaged("page " + std::to_string(pageNumber) + " should hold memo text");
+    }
+    longValuePageNumber_ = pageNumber;
+  }
+  const RowTable rows(longValuePage_, file_.format());
+  const auto count = rows.count();
+  std::optional<RowExtent> extent;
+  if (count && slot < *count) extent = rows.extent(slot, *count);
+  if (!extent) {
+    file_.damaged("memo text on page " + std::to_string(pageNumber) + " cannot be found");
+  }
+  return Bytes(longValuePage_).subspan(extent->start, extent->size());
+}
+
+Value ValueDecoder::decodeMemo(Bytes page, const Field& field) {
+  const std::uint32_t header = readU32(page, field.offset);
+  const std::uint32_t pointer = readU32(page, field.offset + 4);
+  std::string text;
+  if ((header & kMemoInline) != 0) {
+    text_.append(page.subspan(field.offset + kMemoHeader, field.length - kMemoHeader), text);
+    return Value::text(std::move(text));
+  }
+  if ((header & kMemoSingleRow) != 0) {
+    text_.append(longValueRow(pointer), text);
+    return Value::text(std::move(text));
+  }
+  if ((header & 0xFF000000) != 0) {
+    file_.damaged("a memo value has an unknown storage kind");
+  }
+  // A chain of rows, each starting with a pointer to the next.
+  std::size_t remaining = header;
+  memo_.clear();
+  std::uint32_t next = pointer;
+  for (std::uint64_t hops = 0; next != 0 && remaining > 0; ++hops) {
+    if (hops > file_.pageCount()) file_.damaged("a memo value's pages form a loop");
+    const Bytes row = longValueRow(next);
+    if (row.size() < 4) file_.damaged("a memo value's pages are malformed");
+    next = readU32(row, 0);
+    const Bytes part = row.subspan(4, std::min(row.size() - 4, remaining));
+    memo_.insert(memo_.end(), part.begin(), part.end());
+    remaining -= part.size();
+  }
+  text_.append(memo_, text);
+  return Value::text(std::move(text));
+}
+
+}  // namespace leafward::jet

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dataaccess/jet/format/pager.h"
+#include "dataaccess/jet/format/row.h"
+#include "dataaccess/jet/format/table_definition.h"
+#include "dataaccess/jet/format/text.h"
+#include "dataaccess/value.h"
+
+namespace leafward::jet {
+
+using dataaccess::Value;
+
+// Turns a column's stored bytes into a Value: Yes/No as yesNo, whole numbers as integer,
+// Single, Double, Currency and Decimal as floating, Date/Time as date, Text and Memo as UTF-8
+// text. Binary, OLE, replication-ID and unknown types come out as NULL. A Memo may live on
+// large-value pages, which are read from the file.
+class ValueDecoder {
+ public:
+  ValueDecoder(const Pager& file, TextDecoder& text);
+
+  // Throws DataAccessError when the value's bytes are malformed.
+  Value decode(const ColumnDefinition& column, Bytes page, const Field& field);
+
+ private:
+  Value decodeMemo(Bytes page, const Field& field);
+  Bytes longValueRow(std::uint32_t pointer);
+  [[noreturn]] void malformed(const ColumnDefinition& column) const;
+
+  const Pager& file_;
+  TextDecoder& text_;
+  std::vector<std::uint8_t> longValuePage_;
+  std::uint64_t longValuePageNumber_ = UINT64_MAX;
+  std::vector<std::uint8_t> memo_;
+};
+
+// The value of a Decimal column's 17 stored bytes (sign byte, then a 128-bit magnitude as
+// four 32-bit little-endian words, most significant first) with `decimals` digits after the
+// point.
+double decodeDecimal(Bytes bytes, unsigned decimals);
+
+}  // namespace leafward::jet

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// The rollback journal's layout, shared by the code that writes journals and the code that
+// reads them back after a crash.
+//
+// A journal holds, before a statement overwrites any page of the database, the original image
+// of every page the statement changes:
+//
+//   header   64 bytes   magic[8] version:u32 pageSize:u32 fileSize:u64 records:u32
+//                       committed:u32 length:u64 reserved[16] checksum:u64 (of bytes 0..55)
+//   records  one per page: page:u32 changes:u16 0:u16, changes x (offset:u16 mask:u8 0:u8),
+//            original image[pageSize], checksum:u64 (of the record's bytes before it)
+//   commit   32 bytes at offset `length`: magic[8] records:u32 0:u32 digest:u64 checksum:u64
+//            (digest: of `length` and every record's checksum; checksum: of bytes 0..23)
+//
+// The header and the records are written and synced first, with `committed` 0. Only then is
+// the journal committed: the commit block is written and the header rewritten with
+// `committed` 1, and both are synced. Pages of the database are written only after that.
+//
+// So a journal that is not committed was never fully synced and its statement never touched
+// the database: it is torn, and may be thrown away. A committed journal that does not read
+// back whole is damaged: the database may hold some of its statement's pages, so whatever its
+// intact records prove is rolled back and the journal is kept for a person to look at.
+namespace leafward::jet::journal {
+
+inline constexpr std::string_view kMagic{"LWJRNL\r\n", 8};
+inline constexpr std::string_view kCommitMagic{"LWCOMMIT", 8};
+inline constexpr std::uint32_t kVersion = 2;
+
+inline constexpr std::size_t kHeaderSize = 64;
+inline constexpr std::size_t kHeaderChecked = 56;  // bytes the header's checksum covers
+inline constexpr std::size_t kVersionAt = 8;
+inline constexpr std::size_t kPageSizeAt = 12;
+inline constexpr std::size_t kFileSizeAt = 16;
+inline constexpr std::size_t kRecordsAt = 24;
+inline constexpr std::size_t kCommittedAt = 28;
+inline constexpr std::size_t kLengthAt = 32;
+inline constexpr std::size_t kHeaderChecksumAt = 56;
+
+inline constexpr std::size_t kRecordHead = 8;
+inline constexpr std::size_t kChangeSize = 4;
+inline constexpr std::size_t kChecksumSize = 8;
+
+inline constexpr std::size_t kCommitSize = 32;
+inline constexpr std::size_t kCommitRecordsAt = 8;
+inline constexpr std::size_t kCommitDigestAt = 16;
+inline constexpr std::size_t kCommitChecksumAt = 24;
+
+inline constexpr std::size_t recordSize(std::size_t pageSize, std::size_t changes) {
+  return kRecordHead + changes * kChangeSize + pageSize + kChecksumSize;
+}
+
+}  // namespace leafward::jet::journal

@@ -1,0 +1,186 @@
+#include "dataaccess/jet/write/journal_recovery.h"
+
+#include <optional>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/jet/format/jet_format.h"
+#include "dataaccess/jet/write/journal_format.h"
+
+namespace leafward::jet {
+namespace {
+
+using dataaccess::DataAccessError;
+using dataaccess::ErrorKind;
+
+[[noreturn]] void refuse(const Pager& pager, const std::string& journal, const std::string& why) {
+  throw DataAccessError("a change to " + pager.displayName() +
+                            " was interrupted and cannot be undone: " + why +
+                            ". Its rollback journal " + journal + " was left in place",
+                        ErrorKind::PendingRollback);
+}
+
+// What a journal found beside the file is.
+struct Assessment {
+  enum class State { Torn, Complete, Damaged };
+  State state = State::Torn;
+  std::string damage;         // how a damaged journal is damaged
+  std::uint64_t length = 0;   // as the header gives it
+  std::uint32_t records = 0;  // how many records to read (at most)
+};
+
+// Opens the journal without waiting on it, refusing anything but a regular file.
+std::optional<platform::File> openJournal(const Pager& pager, const std::string& journal) {
+  try {
+    platform::File file = platform::File::open(journal, platform::FileAccess::Read);
+    if (!file.isRegular()) refuse(pager, journal, "the journal is not a regular file");
+    return file;
+  } catch (const platform::SystemError& error) {
+    if (error.failure() == platform::Failure::NotFound) return std::nullopt;
+    refuse(pager, journal, std::string("the journal cannot be read: ") + error.what());
+  }
+}
+
+bool pageDiffers(const Pager& pager, const PageChange& change) {
+  return pager.readPage(change.page) != change.original;
+}
+
+Assessment assess(const platform::File& journal, const std::string& journalPath,
+                  const Pager& pager) {
+  const std::uint64_t size = journal.size();
+  Assessment result;
+  const std::optional<JournalHeader> header = readJournalHeader(journal);
+  if (!header) {
+    // A committed journal also carries its commit block at its end.
+    if (size >= journal::kCommitSize && readCommitBlock(journal, size - journal::kCommitSize)) {
+      return {Assessment::State::Damaged, "its header is damaged", 0, pager.pageCount()};
+    }
+    // Not known to have been committed: it is torn unless the file holds part of its change,
+    // which only a committed journal's statement can have written.
+    JournalRecords records(journal, pager.pageSize(), pager.pageCount(), 0);
+    while (const auto record = records.next()) {
+      if (pageDiffers(pager, *record)) {
+        return {Assessment::State::Damaged, "its header is damaged", 0, pager.pageCount()};
+      }
+    }
+    return result;
+  }
+
+  const std::optional<CommitBlock> commit = readCommitBlock(journal, header->length);
+  if (!header->committed && !commit) return result;
+  result.length = header->length;
+  result.records = header->records;
+  if (header->pageSize != pager.pageSize() || header->fileSize != pager.fileSize()) {
+    refuse(pager, journalPath, "the file's size has changed since");
+  }
+  JournalRecords records(journal, pager.pageSize(), pager.pageCount(), header->length);
+  std::uint32_t intact = 0;
+  while (intact + records.skipped() < header->records && records.next()) ++intact;
+  if (intact < header->records) {
+    result.state = Assessment::State::Damaged;
+    result.damage = std::to_string(header->records - intact) + " of its " +
+                    std::to_string(header->records) + " records do not read back whole";
+  } else if (records.position() != header->length || !commit ||
+             commit->records != header->records || commit->digest != records.digest()) {
+    result.state = Assessment::State::Damaged;
+    result.damage = "its end does not match its header";
+  } else if (size != header->length + journal::kCommitSize) {
+    result.state = Assessment::State::Damaged;
+    result.damage = "it is longer than it says";
+  } else {
+    result.state = Assessment::State::Complete;
+  }
+  return result;
+}
+
+// Puts back the original pages the journal's intact records hold (at most `limit` records):
+// first checks that each page differs from its original in no other bits than the journaled
+// ones, then writes. Returns how many pages it wrote.
+std::size_t rollBack(Pager& pager, const platform::File& journal, const std::string& journalPath,
+                     const Assessment& assessment, DurabilityStats& stats) {
+  const auto eachRecord = [&](auto&& visit) {
+    JournalRecords records(journal, pager.pageSize(), pager.pageCount(), assessment.length);
+    for (std::uint32_t n = 0; n + records.skipped() < assessment.records; ++n) {
+      const auto record = records.next();
+      if (!record) break;
+      visit(*record);
+    }
+  };
+  eachRecord([&](const PageChange& record) {
+    // Only ever data pages: a record that says otherwise was not written by a statement.
+    const std::vector<std::uint8_t> current = pager.readPage(record.page);
+    if (current[0] != kPageData || record.original[0] != kPageData ||
+        !record.onlyChangedBitsDiffer(current)) {
+      refuse(pager, journalPath,
+             "page " + std::to_string(record.page) + " has since been changed by another program");
+    }
+  });
+  std::size_t written = 0;
+  eachRecord([&](const PageChange& record) {
+    const std::vector<std::uint8_t> current = pager.readPage(record.page);
+    if (current == record.original) return;
+    if (!record.onlyChangedBitsDiffer(current)) {
+      refuse(pager, journalPath,
+             "page " + std::to_string(record.page) + " changed while it was undone");
+    }
+    pager.writePage(record.page, record.original);
+    ++written;
+  });
+  pager.sync();
+  ++stats.fsyncs;
+  return written;
+}
+
+Recovery discard(const Pager& pager, const std::string& journalPath, DurabilityStats& stats) {
+  try {
+    removeJournal(journalPath, stats);
+  } catch (const DataAccessError& error) {
+    throw DataAccessError("an unfinished rollback journal " + journalPath + " lies beside " +
+                              pager.displayName() +
+                              " (the file itself is intact) and cannot be removed: " + error.what(),
+                          ErrorKind::PendingRollback);
+  }
+  return Recovery::DiscardedTornJournal;
+}
+
+}  // namespace
+
+Recovery recoverLocked(Pager& pager, const std::string& journalPath, DurabilityStats& stats) {
+  if (!platform::pathExists(journalPath)) return Recovery::NothingToDo;
+  std::optional<platform::File> journal = openJournal(pager, journalPath);
+  if (!journal) return Recovery::NothingToDo;
+  const Assessment assessment = assess(*journal, journalPath, pager);
+  switch (assessment.state) {
+    case Assessment::State::Torn:
+      journal->close();
+      return discard(pager, journalPath, stats);
+    case Assessment::State::Complete:
+      rollBack(pager, *journal, journalPath, assessment, stats);
+      journal->close();
+      removeJournal(journalPath, stats);
+      return Recovery::RolledBack;
+    case Assessment::State::Damaged:
+      break;
+  }
+  rollBack(pager, *journal, journalPath, assessment, stats);
+  throw DataAccessError(
+      "the rollback journal " + journalPath + " of " + pager.displayName() + " is damaged (" +
+          assessment.damage +
+          "): the part of an interrupted change that it still records was undone, but the file "
+          "may hold more of that change. The journal was kept: check the file (or restore it "
+          "from a backup), then remove the journal",
+      ErrorKind::PendingRollback);
+}
+
+Recovery recoverWithoutWriting(const Pager& pager, const std::string& journalPath) {
+  if (!platform::pathExists(journalPath)) return Recovery::NothingToDo;
+  std::optional<platform::File> journal = openJournal(pager, journalPath);
+  if (!journal) return Recovery::NothingToDo;
+  if (assess(*journal, journalPath, pager).state != Assessment::State::Torn) {
+    refuse(pager, journalPath, "the file is read-only");
+  }
+  journal->close();
+  DurabilityStats stats;
+  return discard(pager, journalPath, stats);
+}
+
+}  // namespace leafward::jet

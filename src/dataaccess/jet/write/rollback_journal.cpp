@@ -1,0 +1,255 @@
+#include "dataaccess/jet/write/rollback_journal.h"
+
+#include <cstring>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/jet/format/byte_order.h"
+#include "dataaccess/jet/write/checksum.h"
+#include "dataaccess/jet/write/journal_format.h"
+#include "dataaccess/jet/write/write_hooks.h"
+
+namespace leafward::jet {
+namespace {
+
+using dataaccess::DataAccessError;
+using dataaccess::ErrorKind;
+namespace layout = journal;
+
+std::vector<std::uint8_t> encodeHeader(const JournalHeader& header) {
+  std::vector<std::uint8_t> bytes(layout::kHeaderSize);
+  std::memcpy(bytes.data(), layout::kMagic.data(), layout::kMagic.size());
+  writeU32(bytes, layout::kVersionAt, layout::kVersion);
+  writeU32(bytes, layout::kPageSizeAt, header.pageSize);
+  writeU64(bytes, layout::kFileSizeAt, header.fileSize);
+  writeU32(bytes, layout::kRecordsAt, header.records);
+  writeU32(bytes, layout::kCommittedAt, header.committed ? 1 : 0);
+  writeU64(bytes, layout::kLengthAt, header.length);
+  writeU64(bytes, layout::kHeaderChecksumAt,
+           checksum64(std::span(bytes).first(layout::kHeaderChecked)));
+  return bytes;
+}
+
+std::vector<std::uint8_t> encodeRecord(const PageChange& page) {
+  std::vector<std::uint8_t> record(layout::recordSize(page.original.size(), page.changes.size()));
+  writeU32(record, 0, page.page);
+  writeU16(record, 4, static_cast<std::uint16_t>(page.changes.size()));
+  std::size_t at = layout::kRecordHead;
+  for (const auto& change : page.changes) {
+    writeU16(record, at, change.offset);
+    record[at + 2] = change.mask;
+    at += layout::kChangeSize;
+  }
+  std::memcpy(record.data() + at, page.original.data(), page.original.size());
+  at += page.original.size();
+  writeU64(record, at, checksum64(std::span(record).first(at)));
+  return record;
+}
+
+// The digest a commit block records: the journal's length and the checksum of every record,
+// folded one after the other.
+std::uint64_t foldDigest(std::uint64_t digest, std::uint64_t checksum) {
+  std::uint8_t bytes[16];
+  writeU64(bytes, 0, digest);
+  writeU64(bytes, 8, checksum);
+  return checksum64(bytes);
+}
+
+std::vector<std::uint8_t> encodeCommit(std::uint32_t records, std::uint64_t digest) {
+  std::vector<std::uint8_t> bytes(layout::kCommitSize);
+  std::memcpy(bytes.data(), layout::kCommitMagic.data(), layout::kCommitMagic.size());
+  writeU32(bytes, layout::kCommitRecordsAt, records);
+  writeU64(bytes, layout::kCommitDigestAt, digest);
+  writeU64(bytes, layout::kCommitChecksumAt,
+           checksum64(std::span(bytes).first(layout::kCommitChecksumAt)));
+  return bytes;
+}
+
+// Reads exactly bytes.size() bytes at `at`; false when the file ends first.
+bool readExactly(const platform::File& file, std::uint64_t at, std::span<std::uint8_t> bytes) {
+  return file.readAt(at, bytes) == bytes.size();
+}
+
+void syncFolderOf(const std::string& path, DurabilityStats& stats) {
+  platform::syncFolder(platform::parentFolder(path));
+  ++stats.fsyncs;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PageChange::changedImage() const {
+  std::vector<std::uint8_t> image = original;
+  for (const auto& change : changes) image[change.offset] ^= change.mask;
+  return image;
+}
+
+bool PageChange::onlyChangedBitsDiffer(const std::vector<std::uint8_t>& current) const {
+  if (current.size() != original.size()) return false;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    std::uint8_t allowed = 0;
+    if (next < changes.size() && changes[next].offset == i) allowed = changes[next++].mask;
+    if ((current[i] ^ original[i]) & ~allowed) return false;
+  }
+  return true;
+}
+
+std::string journalPathFor(const std::string& canonicalDatabasePath) {
+  return canonicalDatabasePath + ".leafward-journal";
+}
+
+void writeJournal(const std::string& journalPath, const platform::File& database,
+                  std::uint32_t pageSize, std::uint64_t fileSize,
+                  const std::vector<PageChange>& pages, DurabilityStats& stats) {
+  platform::File file;
+  try {
+    file = platform::File::createNew(journalPath, &database);
+  } catch (const platform::SystemError& error) {
+    if (error.failure() == platform::Failure::AlreadyExists) {
+      throw DataAccessError("a rollback journal " + journalPath + " already exists",
+                            ErrorKind::PendingRollback);
+    }
+    throw DataAccessError("cannot create the rollback journal " + journalPath +
+                              " (the folder must be writable): " + error.what(),
+                          ErrorKind::ReadOnly);
+  }
+  try {
+    JournalHeader header;
+    header.pageSize = pageSize;
+    header.fileSize = fileSize;
+    header.records = static_cast<std::uint32_t>(pages.size());
+    header.length = layout::kHeaderSize;
+    for (const auto& page : pages) {
+      header.length += layout::recordSize(page.original.size(), page.changes.size());
+    }
+    std::vector<std::uint8_t> headerBytes = encodeHeader(header);
+    file.writeAt(0, headerBytes);
+    std::uint64_t digest = foldDigest(0, header.length);
+    std::uint64_t at = headerBytes.size();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      const std::vector<std::uint8_t> record = encodeRecord(pages[i]);
+      file.writeAt(at, record);
+      at += record.size();
+      digest = foldDigest(digest, readU64(record, record.size() - layout::kChecksumSize));
+      reachedWriteStep(WriteStep::JournalRecordWritten, i + 1);
+    }
+    file.sync();
+    ++stats.fsyncs;
+    syncFolderOf(journalPath, stats);
+    reachedWriteStep(WriteStep::JournalSynced, 0);
+
+    file.writeAt(at, encodeCommit(header.records, digest));
+    header.committed = true;
+    file.writeAt(0, encodeHeader(header));
+    file.sync();
+    ++stats.fsyncs;
+    stats.journalBytes += at + layout::kCommitSize;
+  } catch (const platform::SystemError& error) {
+    file.close();
+    platform::removeFile(journalPath);
+    throw DataAccessError("cannot write the rollback journal " + journalPath + ": " + error.what());
+  } catch (...) {
+    file.close();
+    platform::removeFile(journalPath);
+    throw;
+  }
+  reachedWriteStep(WriteStep::JournalCommitted, 0);
+}
+
+void removeJournal(const std::string& journalPath, DurabilityStats& stats) {
+  try {
+    platform::removeFile(journalPath);
+    reachedWriteStep(WriteStep::JournalRemoved, 0);
+    syncFolderOf(journalPath, stats);
+  } catch (const platform::SystemError& error) {
+    throw DataAccessError("cannot remove the rollback journal " + journalPath + ": " +
+                          error.what());
+  }
+}
+
+std::optional<JournalHeader> readJournalHeader(const platform::File& journal) {
+  std::vector<std::uint8_t> bytes(layout::kHeaderSize);
+  if (!readExactly(journal, 0, bytes) ||
+      std::memcmp(bytes.data(), layout::kMagic.data(), layout::kMagic.size()) != 0 ||
+      readU32(bytes, layout::kVersionAt) != layout::kVersion ||
+      readU64(bytes, layout::kHeaderChecksumAt) !=
+          checksum64(std::span(bytes).first(layout::kHeaderChecked))) {
+    return std::nullopt;
+  }
+  JournalHeader header;
+  header.pageSize = readU32(bytes, layout::kPageSizeAt);
+  header.fileSize = readU64(bytes, layout::kFileSizeAt);
+  header.records = readU32(bytes, layout::kRecordsAt);
+  const std::uint32_t committed = readU32(bytes, layout::kCommittedAt);
+  header.committed = committed == 1;
+  header.length = readU64(bytes, layout::kLengthAt);
+  if ((header.pageSize != 2048 && header.pageSize != 4096) || committed > 1 ||
+      header.fileSize % header.pageSize != 0 ||
+      header.records > header.fileSize / header.pageSize || header.length < layout::kHeaderSize) {
+    return std::nullopt;
+  }
+  return header;
+}
+
+std::optional<CommitBlock> readCommitBlock(const platform::File& journal, std::uint64_t at) {
+  std::vector<std::uint8_t> bytes(layout::kCommitSize);
+  if (!readExactly(journal, at, bytes) ||
+      std::memcmp(bytes.data(), layout::kCommitMagic.data(), layout::kCommitMagic.size()) != 0 ||
+      readU64(bytes, layout::kCommitChecksumAt) !=
+          checksum64(std::span(bytes).first(layout::kCommitChecksumAt))) {
+    return std::nullopt;
+  }
+  return CommitBlock{readU32(bytes, layout::kCommitRecordsAt),
+                     readU64(bytes, layout::kCommitDigestAt)};
+}
+
+JournalRecords::JournalRecords(const platform::File& journal, std::size_t pageSize,
+                               std::uint32_t pageCount, std::uint64_t length)
+    : journal_(journal),
+      pageSize_(pageSize),
+      pageCount_(pageCount),
+      position_(layout::kHeaderSize),
+      digest_(foldDigest(0, length)) {}
+
+std::optional<PageChange> JournalRecords::next() {
+  // A journal holds at most one record per page of the database; reading stops there.
+  while (seen_.size() + skipped_ < pageCount_) {
+    std::uint8_t head[layout::kRecordHead];
+    if (!readExactly(journal_, position_, head)) return std::nullopt;
+    const std::size_t changes = readU16(head, 4);
+    if (changes > pageSize_) return std::nullopt;
+    std::vector<std::uint8_t> record(layout::recordSize(pageSize_, changes));
+    if (!readExactly(journal_, position_, record)) return std::nullopt;
+    const std::size_t checked = record.size() - layout::kChecksumSize;
+    const std::uint64_t checksum = readU64(record, checked);
+    if (checksum != checksum64(std::span(record).first(checked))) {
+      // Damaged in place: the records after it may still be whole.
+      position_ += record.size();
+      ++skipped_;
+      continue;
+    }
+
+    PageChange page;
+    page.page = readU32(record, 0);
+    if (page.page == 0 || page.page >= pageCount_ || seen_.contains(page.page)) return std::nullopt;
+    std::size_t at = layout::kRecordHead;
+    for (std::size_t i = 0; i < changes; ++i, at += layout::kChangeSize) {
+      const ByteChange change{readU16(record, at), record[at + 2]};
+      // A statement flips one flag bit per row, and rows never share a byte of their masks.
+      const bool oneBit = change.mask != 0 && (change.mask & (change.mask - 1)) == 0;
+      if (change.offset >= pageSize_ || !oneBit ||
+          (!page.changes.empty() && change.offset <= page.changes.back().offset)) {
+        return std::nullopt;
+      }
+      page.changes.push_back(change);
+    }
+    page.original.assign(record.begin() + static_cast<std::ptrdiff_t>(at),
+                         record.begin() + static_cast<std::ptrdiff_t>(at + pageSize_));
+    seen_.insert(page.page);
+    digest_ = foldDigest(digest_, checksum);
+    position_ += record.size();
+    return page;
+  }
+  return std::nullopt;
+}
+
+}  // namespace leafward::jet

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace leafward::jet {
+
+// Bits flipped in one byte of a page.
+struct ByteChange {
+  std::uint16_t offset = 0;
+  std::uint8_t mask = 0;  // the bits that change
+  bool operator==(const ByteChange&) const = default;
+};
+
+// One page a statement changes: its image before, and the bytes that change.
+struct PageChange {
+  std::uint32_t page = 0;
+  std::vector<std::uint8_t> original;
+  std::vector<ByteChange> changes;  // by offset, each offset once
+
+  std::vector<std::uint8_t> changedImage() const;
+  // Whether `current` equals the original image apart from the bits this change flips (so a
+  // page caught halfway between the two still qualifies).
+  bool onlyChangedBitsDiffer(const std::vector<std::uint8_t>& current) const;
+};
+
+// What making a change durable cost: the benchmark reports these.
+struct DurabilityStats {
+  unsigned fsyncs = 0;
+  std::uint64_t journalBytes = 0;
+};
+
+// The journal beside a database, named after the file's canonical path, so that every path
+// that leads to the file finds the same journal: `x.mdb` -> `x.mdb.leafward-journal`. The
+// name cannot be mistaken for Access's own `x.ldb` lock file.
+std::string journalPathFor(const std::string& canonicalDatabasePath);
+
+// Creates the journal (it must not exist yet) with the original images of `pages`, syncs it
+// and its folder, then commits it (see journal_format.h): once this returns, the pages may be
+// overwritten. The journal gets the permissions of `database`. A journal that cannot be
+// created refuses the statement as read-only; on any failure the journal is removed again.
+void writeJournal(const std::string& journalPath, const platform::File& database,
+                  std::uint32_t pageSize, std::uint64_t fileSize,
+                  const std::vector<PageChange>& pages, DurabilityStats& stats);
+
+// Removes the journal and syncs its folder.
+void removeJournal(const std::string& journalPath, DurabilityStats& stats);
+
+// A journal's header, when it reads back whole.
+struct JournalHeader {
+  std::uint32_t pageSize = 0;
+  std::uint64_t fileSize = 0;
+  std::uint32_t records = 0;
+  bool committed = false;
+  std::uint64_t length = 0;  // where the commit block starts
+};
+std::optional<JournalHeader> readJournalHeader(const platform::File& journal);
+
+// A journal's commit block, when a whole one lies at `at`.
+struct CommitBlock {
+  std::uint32_t records = 0;
+  std::uint64_t digest = 0;
+};
+std::optional<CommitBlock> readCommitBlock(const platform::File& journal, std::uint64_t at);
+
+// Reads a journal's records one at a time, each checked whole before it is handed out, so that
+// memory never depends on the journal's size.
+class JournalRecords {
+ public:
+  // `length`: the journal's length as its header gives it (it seeds the digest).
+  JournalRecords(const platform::File& journal, std::size_t pageSize, std::uint32_t pageCount,
+                 std::uint64_t length);
+
+  // The next record that reads back whole. A record whose bytes are all there but fail their
+  // checksum is skipped (and counted); nothing at the end of the file or at a record that
+  // cannot be told apart from noise (its length runs past the end, it names a page outside
+  // the database or one met before, or its changes are not single flag bits in order).
+  std::optional<PageChange> next();
+  std::size_t skipped() const { return skipped_; }
+
+  // Where the next record would start.
+  std::uint64_t position() const { return position_; }
+  // The digest of the records read so far, as a commit block records it.
+  std::uint64_t digest() const { return digest_; }
+
+ private:
+  const platform::File& journal_;
+  std::size_t pageSize_;
+  std::uint32_t pageCount_;
+  std::uint64_t position_;
+  std::uint64_t digest_;
+  std::size_t skipped_ = 0;
+  std::set<std::uint32_t> seen_;
+};
+
+}  // namespace leafward::jet

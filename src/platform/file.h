@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/system_error.h"
+
+namespace leafward::platform {
+
+enum class FileAccess { Read, ReadWrite };
+enum class LockKind { Shared, Exclusive };
+
+// An open file, closed when the object goes. Files are opened in binary mode, never inherited
+// by programs this one starts, and without blocking: a named pipe or a device opens at once
+// (and is then told apart by isRegular()). Every failure throws SystemError naming the path.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing file. Opened for writing, the file is held so that no other program can
+  // open it for writing meanwhile where the system offers that (Windows); a file another
+  // program has open for writing then fails with Failure::InUse.
+  static File open(const std::string& path, FileAccess access);
+
+  // Creates a file that must not exist yet (Failure::AlreadyExists when it does), open for
+  // reading and writing. Where files carry permission bits, the new file gets those of
+  // `permissionsOf` (read and write bits only), or owner read and write when it is null.
+  static File createNew(const std::string& path, const File* permissionsOf = nullptr);
+
+  bool isOpen() const;
+  const std::string& path() const { return path_; }
+
+  // Whether the open file is a regular file (not a folder, pipe, device or socket).
+  bool isRegular() const;
+  std::uint64_t size() const;
+
+  // Reads up to into.size() bytes at `offset`; returns how many were read, fewer only at the
+  // end of the file.
+  std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) const;
+  // Writes all of `bytes` at `offset`.
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Makes everything written so far durable.
+  void sync();
+
+  // The locks that keep Leafward's readers and its writer apart: any number of shared holders
+  // or one exclusive holder, whether in this process or another. They never wait: false when
+  // another holder is in the way. An exclusive lock also fails while any other program holds
+  // a lock anywhere in the file, where the system can tell (POSIX). The locked bytes lie far
+  // beyond any a Jet database engine locks, so Access is never blocked by them.
+  bool tryLock(LockKind kind);
+  void unlock();
+
+  void close();
+
+ private:
+  File(std::intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+
+  std::intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
+  std::string path_;
+  bool locked_ = false;
+};
+
+// The path with every link and "." or ".." resolved, absolute. Throws SystemError
+// (Failure::NotFound when the file does not exist).
+std::string canonicalPath(const std::string& path);
+
+// Whether anything exists under that name, without following a final link.
+bool pathExists(const std::string& path);
+
+// Removes a file; false when there was none. Throws SystemError for other failures.
+bool removeFile(const std::string& path);
+
+// Makes a file name just created or removed in `folder` durable. Where the system offers no
+// way to (Windows), it does nothing: there a folder's entries are made durable with the file
+// system's own journal.
+void syncFolder(const std::string& folder);
+
+// Whether a file or folder is marked read-only: no write permission bit at all (POSIX), or the
+// read-only attribute (Windows files; Windows folders are never read-only in this sense).
+// Such a file is read-only to us even when the system would let an administrator write it.
+bool markedReadOnly(const std::string& path);
+
+// The folder part of a path ("." when it has none); both '/' and, on Windows, '\' separate.
+std::string parentFolder(const std::string& path);
+
+}  // namespace leafward::platform

@@ -1,0 +1,205 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/errors.h"
+
+namespace leafward::platform {
+namespace {
+
+// The byte Leafward's readers and writer lock: far past the end of any database, where no Jet
+// engine (which locks below 4 GiB) ever locks.
+constexpr off_t kLockByte = off_t{1} << 62;
+
+int fdOf(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
+struct flock lockRange(short type, off_t start, off_t length) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = start;
+  lock.l_len = length;
+  return lock;
+}
+
+// Open-file-description locks where the kernel has them: they belong to one open of the file,
+// so two opens of the same file in one process exclude each other as two programs would.
+int setLock(int fd, struct flock lock) {
+  int result = ::fcntl(fd, F_OFD_SETLK, &lock);
+  if (result != 0 && errno == EINVAL) result = ::fcntl(fd, F_SETLK, &lock);
+  return result;
+}
+
+}  // namespace
+
+File::~File() {
+  close();
+}
+
+File::File(File&& other) noexcept
+    : handle_(other.handle_), path_(std::move(other.path_)), locked_(other.locked_) {
+  other.handle_ = -1;
+  other.locked_ = false;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = other.handle_;
+    path_ = std::move(other.path_);
+    locked_ = other.locked_;
+    other.handle_ = -1;
+    other.locked_ = false;
+  }
+  return *this;
+}
+
+File File::open(const std::string& path, FileAccess access) {
+  const int flags = (access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+  const int fd = ::open(path.c_str(), flags);
+  if (fd < 0) failWith("cannot open", path, errno);
+  // Not blocking mattered for the open itself; reads of a regular file never block anyway.
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+  return File(fd, path);
+}
+
+File File::createNew(const std::string& path, const File* permissionsOf) {
+  mode_t mode = 0600;
+  if (permissionsOf && permissionsOf->isOpen()) {
+    struct stat info {};
+    if (::fstat(fdOf(permissionsOf->handle_), &info) == 0) mode = (info.st_mode & 0666) | 0600;
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+  if (fd < 0) failWith("cannot create", path, errno);
+  return File(fd, path);
+}
+
+bool File::isOpen() const {
+  return handle_ >= 0;
+}
+
+bool File::isRegular() const {
+  struct stat info {};
+  if (::fstat(fdOf(handle_), &info) != 0) failWith("cannot examine", path_, errno);
+  return S_ISREG(info.st_mode);
+}
+
+std::uint64_t File::size() const {
+  struct stat info {};
+  if (::fstat(fdOf(handle_), &info) != 0) failWith("cannot examine", path_, errno);
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  std::size_t done = 0;
+  while (done < into.size()) {
+    const ssize_t got = ::pread(fdOf(handle_), into.data() + done, into.size() - done,
+                                static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      failWith("cannot read", path_, errno);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::pwrite(fdOf(handle_), bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      failWith("cannot write", path_, errno);
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+}
+
+void File::sync() {
+  while (::fsync(fdOf(handle_)) != 0) {
+    if (errno != EINTR) failWith("cannot flush", path_, errno);
+  }
+}
+
+bool File::tryLock(LockKind kind) {
+  // Exclusive takes the whole file and beyond, so that a lock any other program holds anywhere
+  // in it is in the way too; shared takes only Leafward's own byte.
+  const struct flock lock =
+      kind == LockKind::Exclusive ? lockRange(F_WRLCK, 0, 0) : lockRange(F_RDLCK, kLockByte, 1);
+  if (setLock(fdOf(handle_), lock) == 0) {
+    locked_ = true;
+    return true;
+  }
+  if (errno == EACCES || errno == EAGAIN) return false;
+  failWith("cannot lock", path_, errno);
+}
+
+void File::unlock() {
+  if (!locked_) return;
+  setLock(fdOf(handle_), lockRange(F_UNLCK, 0, 0));
+  locked_ = false;
+}
+
+void File::close() {
+  if (handle_ < 0) return;
+  unlock();
+  ::close(fdOf(handle_));
+  handle_ = -1;
+}
+
+std::string canonicalPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) failWith("cannot find", path, errno);
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+bool pathExists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return true;
+  if (errno == ENOENT) return false;
+  failWith("cannot remove", path, errno);
+}
+
+void syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) failWith("cannot open the folder", folder, errno);
+  int result;
+  while ((result = ::fsync(fd)) != 0 && errno == EINTR) {
+  }
+  const int error = errno;
+  ::close(fd);
+  if (result != 0) failWith("cannot flush the folder", folder, error);
+}
+
+bool markedReadOnly(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) failWith("cannot examine", path, errno);
+  return (info.st_mode & 0222) == 0;
+}
+
+std::string parentFolder(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace leafward::platform

@@ -1,0 +1,75 @@
+#include "platform/udp_socket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/errors.h"
+
+namespace leafward::platform {
+namespace {
+
+int fdOf(std::intptr_t socket) {
+  return static_cast<int>(socket);
+}
+
+sockaddr_in addressOf(const std::string& host, std::uint16_t port) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  if (inet_pton(AF_INET, host.c_str(), &target.sin_addr) == 1) return target;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    throw SystemError(Failure::NotFound, "cannot find the network address " + host);
+  }
+  target.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return target;
+}
+
+}  // namespace
+
+UdpSocket::UdpSocket() : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+  if (socket_ < 0) failWith("cannot open", "a network socket", errno);
+}
+
+UdpSocket::~UdpSocket() {
+  if (socket_ >= 0) ::close(fdOf(socket_));
+}
+
+void UdpSocket::enableBroadcast() {
+  const int yes = 1;
+  if (::setsockopt(fdOf(socket_), SOL_SOCKET, SO_BROADCAST, &yes, sizeof yes) != 0) {
+    failWith("cannot broadcast on", "the network", errno);
+  }
+}
+
+void UdpSocket::sendTo(const std::string& host, std::uint16_t port,
+                       std::span<const std::uint8_t> bytes) {
+  const sockaddr_in target = addressOf(host, port);
+  const ssize_t sent = ::sendto(fdOf(socket_), bytes.data(), bytes.size(), 0,
+                                reinterpret_cast<const sockaddr*>(&target), sizeof target);
+  if (sent != static_cast<ssize_t>(bytes.size())) failWith("cannot send to", host, errno);
+}
+
+std::optional<std::size_t> UdpSocket::receive(std::span<std::uint8_t> buffer,
+                                              std::chrono::milliseconds wait) {
+  pollfd entry{fdOf(socket_), POLLIN, 0};
+  const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
+  if (ready < 0 && errno != EINTR) failWith("cannot receive from", "the network", errno);
+  if (ready <= 0) return std::nullopt;
+  const ssize_t got = ::recv(fdOf(socket_), buffer.data(), buffer.size(), MSG_DONTWAIT);
+  // An error report (ICMP) about an earlier send arrives as a failed read.
+  if (got < 0) return std::nullopt;
+  return static_cast<std::size_t>(got);
+}
+
+}  // namespace leafward::platform

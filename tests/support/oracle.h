@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// mdbtools' programs as the test oracle: what they read from a file, to hold ours against.
+namespace leafward::testing {
+
+// Runs a program (looked up on PATH) and returns its standard output. Throws when it cannot be
+// started or does not exit with 0.
+std::string runProgram(const std::vector<std::string>& arguments);
+
+// mdb-export's rows of a table, header first, unquoted, booleans as 1 and 0, NULL as empty
+// unless `options` say otherwise.
+std::vector<std::vector<std::string>> mdbExportRows(const std::string& path,
+                                                    const std::string& table,
+                                                    const std::vector<std::string>& options = {});
+struct ExportedTable {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+  std::size_t columnIndex(const std::string& name) const;
+};
+ExportedTable mdbExport(const std::string& path, const std::string& table);
+std::vector<std::string> mdbTables(const std::string& path);
+
+}  // namespace leafward::testing

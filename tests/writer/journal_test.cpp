@@ -1,0 +1,222 @@
+// The rollback journal: what a crash, a damaged or hostile journal, and readers meeting a writer
+// leave a user with. A session's open (or a statement) must see the old file or the new one,
+// never half a statement, and must never throw away a journal that may still be needed.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "dataaccess/jet/format/byte_order.h"
+#include "dataaccess/jet/jet_session.h"
+#include "dataaccess/jet/write/checksum.h"
+#include "dataaccess/jet/write/journal_format.h"
+#include "platform/file.h"
+#include "writer_test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace leafward::jet {
+namespace {
+
+using dataaccess::DataAccessError;
+using dataaccess::ErrorKind;
+using testing::fileExists;
+using testing::readBytes;
+using testing::writeBytes;
+namespace fs = std::filesystem;
+
+// A statement over many pages of a file with moved rows, and the file before and after it.
+class JournalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = folder_.copyFixture("account-sets/overflow-2k.mdb");
+    journal_ = journalPathFor(platform::canonicalPath(path_));
+    original_ = readBytes(path_);
+    changed_ = original_;
+    const auto rows = testing::scanFlags(path_, "code", "bend");
+    changes_ = testing::flipsOf(rows, 9);
+    for (std::size_t i = 0; i < rows.size(); i += 9)
+      changed_[rows[i].fileOffset] ^= rows[i].bit.mask;
+  }
+
+  // What opening the file says: empty when it opened.
+  std::string openFailure(ErrorKind* kind = nullptr) {
+    try {
+      openJetSession(path_);
+    } catch (const DataAccessError& error) {
+      if (kind) *kind = error.kind();
+      return error.what();
+    }
+    return {};
+  }
+
+  // The journal's bytes with the header edited and its checksum made good again.
+  static std::vector<std::uint8_t> withHeader(
+      std::vector<std::uint8_t> bytes,
+      const std::function<void(std::vector<std::uint8_t>&)>& edit) {
+    edit(bytes);
+    writeU64(bytes, journal::kHeaderChecksumAt,
+             checksum64(std::span(bytes).first(journal::kHeaderChecked)));
+    return bytes;
+  }
+
+  testing::TempDir folder_;
+  std::string path_, journal_;
+  std::vector<std::uint8_t> original_, changed_;
+  std::vector<FlagChange> changes_;
+};
+
+TEST_F(JournalTest, ACompleteJournalIsRolledBackAtTheNextOpen) {
+  for (const auto& [step, count] : {std::pair{WriteStep::JournalCommitted, 0},
+                                    {WriteStep::PageWritten, 1},
+                                    {WriteStep::PageWritten, 5},
+                                    {WriteStep::FileSynced, 0}}) {
+    writeBytes(path_, original_);
+    testing::crashAt(path_, changes_, step, static_cast<std::size_t>(count));
+    ASSERT_TRUE(fileExists(journal_));
+    EXPECT_EQ(openFailure(), "");
+    EXPECT_FALSE(fileExists(journal_));
+    EXPECT_TRUE(readBytes(path_) == original_);
+  }
+  // The next statement rolls a leftover journal back first, then finds its rows as they were.
+  testing::crashAt(path_, changes_, WriteStep::FileSynced, 0);
+  EXPECT_TRUE(readBytes(path_) == changed_);
+  EXPECT_EQ(testing::writeFlagsOf(path_, changes_).rowsChanged, changes_.size());
+  EXPECT_TRUE(readBytes(path_) == changed_);
+  EXPECT_FALSE(fileExists(journal_));
+}
+
+// A journal that was never committed belongs to a statement that never wrote: it is thrown
+// away and the file is left as it is.
+TEST_F(JournalTest, ATornJournalIsDiscardedWithoutTouchingTheFile) {
+  testing::crashAt(path_, changes_, WriteStep::JournalCommitted, 0);
+  const auto committed = readBytes(journal_);
+  const auto uncommitted = withHeader(committed, [](auto& b) { b[journal::kCommittedAt] = 0; });
+  const auto commitAt = static_cast<std::ptrdiff_t>(committed.size() - journal::kCommitSize);
+  for (const auto& torn : std::vector<std::vector<std::uint8_t>>{
+           {},
+           {committed.begin(), committed.begin() + 40},
+           {uncommitted.begin(), uncommitted.begin() + commitAt / 2},
+           {uncommitted.begin(), uncommitted.begin() + commitAt}}) {
+    SCOPED_TRACE("journal of " + std::to_string(torn.size()) + " bytes");
+    writeBytes(journal_, torn);
+    EXPECT_EQ(openFailure(), "");
+    EXPECT_FALSE(fileExists(journal_));
+    EXPECT_EQ(readBytes(path_), original_);
+  }
+}
+
+// A committed journal that does not read back whole may belong to a statement that wrote some
+// pages: what its intact records prove is rolled back, the open is refused and the journal kept.
+TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
+  testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
+  const auto halfway = readBytes(path_);
+  const auto journal = readBytes(journal_);
+  const std::size_t first = journal::kHeaderSize;
+  const std::size_t second = first + journal::recordSize(4096, readU16(journal, first + 4));
+  const std::uint32_t secondPage = readU32(journal, second);
+
+  struct Damage {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    bool secondPageStaysNew;
+  };
+  auto flipped = journal;
+  flipped[second + 500] ^= 0x10;  // inside the second record's image
+  auto badHeader = journal;
+  badHeader[journal::kRecordsAt] ^= 0x01;
+  const std::vector<std::uint8_t> cut(journal.begin(), journal.end() - journal::kCommitSize - 100);
+  for (const Damage& damage :
+       {Damage{"a flipped bit in a record", flipped, true},
+        Damage{"a flipped bit in the header", badHeader, false}, Damage{"a cut end", cut, false}}) {
+    SCOPED_TRACE(damage.what);
+    writeBytes(path_, halfway);
+    writeBytes(journal_, damage.bytes);
+    ErrorKind kind = ErrorKind::General;
+    EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("is damaged"));
+    EXPECT_EQ(kind, ErrorKind::PendingRollback);
+    EXPECT_EQ(readBytes(journal_), damage.bytes);
+    for (const auto& difference : testing::differences(original_, readBytes(path_))) {
+      EXPECT_TRUE(damage.secondPageStaysNew && difference.offset / 4096 == secondPage)
+          << "offset " << difference.offset;
+    }
+  }
+
+  // A forged record whose own checksum is good still does not match the commit, and its image
+  // is not the page's: nothing is written.
+  auto forged = journal;
+  forged[second - 2000] ^= 0xFF;  // inside the first record's image
+  const std::size_t checked = second - first - journal::kChecksumSize;
+  writeU64(forged, first + checked, checksum64(std::span(forged).subspan(first, checked)));
+  writeBytes(path_, halfway);
+  writeBytes(journal_, forged);
+  EXPECT_THAT(openFailure(), ::testing::HasSubstr("has since been changed"));
+  EXPECT_EQ(readBytes(path_), halfway);
+  EXPECT_TRUE(fileExists(journal_));
+}
+
+TEST_F(JournalTest, RollbackStopsWhenAnotherProgramChangedThePagesSince) {
+  testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
+  auto edited = readBytes(path_);
+  const std::uint32_t page = readU32(readBytes(journal_), journal::kHeaderSize);
+  edited[std::uint64_t{page} * 4096 + 100] ^= 0xFF;  // a byte the statement does not touch
+  writeBytes(path_, edited);
+  ErrorKind kind = ErrorKind::General;
+  EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("changed by another program"));
+  EXPECT_EQ(kind, ErrorKind::PendingRollback);
+  EXPECT_EQ(readBytes(path_), edited);
+  EXPECT_TRUE(fileExists(journal_));
+}
+
+// Memory never follows the journal's size: a whole journal padded to 64 GiB (a sparse file) is
+// read record by record, found longer than it says, and kept.
+TEST_F(JournalTest, AHugeJournalIsNotReadWhole) {
+  testing::crashAt(path_, changes_, WriteStep::JournalCommitted, 0);
+  fs::resize_file(journal_, std::uintmax_t{64} << 30);
+  EXPECT_THAT(openFailure(), ::testing::HasSubstr("longer than it says"));
+  EXPECT_EQ(readBytes(path_), original_);
+  EXPECT_TRUE(fileExists(journal_));
+  fs::remove(journal_);
+}
+
+// A reader that meets a writer waits a few seconds, then says the file is being updated.
+TEST_F(JournalTest, AReaderThatMeetsAWriterSaysTheFileIsBeingUpdated) {
+  {
+    platform::File writer = platform::File::open(path_, platform::FileAccess::ReadWrite);
+    ASSERT_TRUE(writer.tryLock(platform::LockKind::Exclusive));
+    ErrorKind kind = ErrorKind::General;
+    EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("is being updated"));
+    EXPECT_EQ(kind, ErrorKind::BeingUpdated);
+  }
+  EXPECT_EQ(openFailure(), "");
+}
+
+#ifndef _WIN32  // named pipes and symbolic links in the file system are POSIX's
+TEST_F(JournalTest, SpecialFilesBesideTheFileNeverHangACommand) {
+  ASSERT_EQ(::mkfifo(journal_.c_str(), 0600), 0);
+  EXPECT_THAT(openFailure(), ::testing::HasSubstr("not a regular file"));
+  fs::remove(journal_);
+  const std::string lockFile = folder_.file("overflow-2k.ldb");
+  ASSERT_EQ(::mkfifo(lockFile.c_str(), 0600), 0);
+  testing::expectRefused(path_, changes_, ErrorKind::InUse);
+}
+
+// The journal is named after the file, not after the path that led to it.
+TEST_F(JournalTest, TheJournalFollowsTheFileThroughALink) {
+  testing::TempDir elsewhere;
+  const std::string link = elsewhere.file("link.mdb");
+  fs::create_symlink(path_, link);
+  testing::crashAt(link, changes_, WriteStep::PageWritten, 2);
+  EXPECT_FALSE(fileExists(link + ".leafward-journal"));
+  EXPECT_TRUE(fileExists(journal_));
+  EXPECT_EQ(openFailure(), "");
+  EXPECT_EQ(readBytes(path_), original_);
+  EXPECT_FALSE(fileExists(journal_));
+}
+#endif
+
+}  // namespace
+}  // namespace leafward::jet

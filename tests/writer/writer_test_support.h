@@ -1,0 +1,71 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/jet/write/flag_writer.h"
+#include "dataaccess/jet/write/write_hooks.h"
+#include "support/files.h"
+#include "support/flag_scan.h"
+#include "support/open_database.h"
+
+namespace leafward::testing {
+
+// Flips the flags of the scanned rows.
+inline std::vector<jet::FlagChange> flipsOf(const std::vector<ScannedFlag>& rows,
+                                            std::size_t every = 1) {
+  std::vector<jet::FlagChange> changes;
+  for (std::size_t i = 0; i < rows.size(); i += every) {
+    changes.push_back({rows[i].entry, rows[i].value, !rows[i].value});
+  }
+  return changes;
+}
+
+// Runs a statement on `path` the way a session hands it to the writer.
+inline jet::FlagWriteResult writeFlagsOf(const std::string& path,
+                                         const std::vector<jet::FlagChange>& changes,
+                                         const std::string& column = "bend") {
+  const OpenDatabase open(path);
+  return jet::writeFlags(open.target("code", column), changes);
+}
+
+// Expects the statement refused as `kind`, with the file unchanged and no journal left.
+inline void expectRefused(const std::string& path, const std::vector<jet::FlagChange>& changes,
+                          dataaccess::ErrorKind kind, const std::string& column = "bend") {
+  const auto before = readBytes(path);
+  try {
+    writeFlagsOf(path, changes, column);
+    ADD_FAILURE() << "the statement was not refused";
+  } catch (const dataaccess::DataAccessError& error) {
+    EXPECT_EQ(error.kind(), kind) << error.what();
+  }
+  EXPECT_EQ(readBytes(path), before);
+  EXPECT_FALSE(fileExists(jet::journalPathFor(platform::canonicalPath(path))));
+}
+
+// Stands for a crash: thrown by the write hook, it leaves the writer as a kill would (no clean
+// up, the journal and any pages written stay as they are).
+struct Crash {};
+
+// Runs the statement and stops it at the given step, as if the program were killed there.
+inline void crashAt(const std::string& path, const std::vector<jet::FlagChange>& changes,
+                    jet::WriteStep step, std::size_t count) {
+  static jet::WriteStep stopStep;
+  static std::size_t stopCount;
+  stopStep = step;
+  stopCount = count;
+  jet::setWriteStepHook([](jet::WriteStep reached, std::size_t n) {
+    if (reached == stopStep && n == stopCount) throw Crash{};
+  });
+  try {
+    writeFlagsOf(path, changes);
+    ADD_FAILURE() << "the statement ran to its end";
+  } catch (const Crash&) {
+  }
+  jet::setWriteStepHook(nullptr);
+}
+
+}  // namespace leafward::testing
