@@ -10,6 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "cli/command_line.h"
 #include "connection/server_connection_string.h"
 
 namespace leafward::cli {
@@ -69,7 +70,7 @@ void writeAll(int fd, const std::string& text) {
 std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
   std::optional<std::string> server;
   std::optional<std::string> database;
-  for (std::size_t i = 0; i < args.size();) {
+  for (std::size_t i = 0; i < args.size() && args[i] != kEndOfOptions;) {
     if (!takeOption(args, i, "--server", server) && !takeOption(args, i, "--database", database)) {
       ++i;
     }
