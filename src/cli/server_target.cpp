@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "cli/command_line.h"
+#include "cli/reasons.h"
 #include "connection/server_connection_string.h"
 
 namespace leafward::cli {
@@ -82,7 +83,7 @@ std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
 
 std::string saPassword(const std::string& server) {
   if (const char* value = std::getenv(kPasswordVariable)) return value;
-  return askWithoutEcho("Password of sa on " + server + ": ");
+  return askWithoutEcho("Password of sa on " + escapeControlCharacters(server) + ": ");
 }
 
 std::string askWithoutEcho(const std::string& prompt, const std::string& terminal) {
