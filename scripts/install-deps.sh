@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev
   mdbtools mdbtools-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev qt6-translations-l10n
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
   fonts-droid-fallback time strace

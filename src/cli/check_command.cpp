@@ -4,37 +4,37 @@
 #include "audit/workbench.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
-#include "connection/shared_connection.h"
+#include "cli/reasons.h"
 
 namespace leafward::cli {
 namespace {
 
-constexpr int kNoErrors = 0;
-constexpr int kErrorsReported = 1;
-constexpr int kCannotRead = 2;
-constexpr int kNoVerdict = 3;
-
-}  // namespace
-
-int runCheck(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-  connection::SharedConnection shared;
-  const std::optional<std::string> name = openAccountSet("check", words, shared, err);
-  if (!name) return kCannotRead;
-
+int checkOne(connection::SharedConnection& shared, const std::string& name, std::ostream& out,
+             std::ostream& err) {
   audit::TextWorkbench bench;
   const audit::CheckOutcome outcome = audit::runCheck(shared, bench);
   shared.shutDown();
   if (outcome.end == audit::CheckEnd::EndedEarly && !outcome.failure.empty()) {
-    err << "leafward-cli: cannot read " << *name << ": " << onOneLine(outcome.failure) << "\n";
-    return kCannotRead;
+    writeReason(err, "cannot read " + name + ": " + outcome.failure);
+    return kExitFailed;
   }
 
   printReport(bench, out);
   if (outcome.end != audit::CheckEnd::Finished) {
-    err << "leafward-cli: the check ended without a verdict (the code table holds no codes)\n";
-    return kNoVerdict;
+    writeReason(
+        err, "the check of " + name + " ended without a verdict (the code table holds no codes)");
+    return kExitNoVerdict;
   }
-  return bench.text == "没有发现错误" ? kNoErrors : kErrorsReported;
+  return bench.text == "没有发现错误" ? kExitClean : kExitErrorsFound;
+}
+
+}  // namespace
+
+int runCheck(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  return runOnAccountSets("check", words, out, err,
+                          [&](connection::SharedConnection& shared, const std::string& name) {
+                            return checkOne(shared, name, out, err);
+                          });
 }
 
 }  // namespace leafward::cli

@@ -1,51 +1,153 @@
 #include "cli/command_support.h"
 
-#include <algorithm>
+#include <optional>
 #include <ostream>
 
+#include "cli/account_set_names.h"
+#include "cli/command_line.h"
+#include "cli/reasons.h"
 #include "cli/server_target.h"
 #include "connection/steps.h"
 
 namespace leafward::cli {
+namespace {
 
-std::optional<std::string> openAccountSet(const std::string& command,
-                                          const std::vector<std::string>& words,
-                                          connection::SharedConnection& shared, std::ostream& err) {
-  std::vector<std::string> args = words;
+// The account sets named on the command line.
+struct Request {
+  std::vector<std::string> files;
   std::optional<ServerTarget> server;
+  bool allDatabases = false;
+};
+
+struct AccountSet {
+  std::string name;  // as headings and reasons show it
+  std::function<void(connection::SharedConnection&)> open;
+};
+
+// Nothing when the words do not name account sets; `failure` then says why when there is more
+// to say than the usage.
+std::optional<Request> readRequest(const std::vector<std::string>& words, std::string& failure) {
+  Request request;
+  std::vector<std::string> args = words;
+  const bool read = connection::attempt(
+      [&] {
+        request.server = takeServerTarget(args);
+        request.allDatabases = takeFlag(args, "--all-databases");
+        request.files = takeOperands(args);
+      },
+      &failure);
+  if (!read) return std::nullopt;
+  if (!request.server) {
+    if (request.allDatabases) failure = "--all-databases needs --server";
+    if (request.allDatabases || request.files.empty()) return std::nullopt;
+  } else if (!request.files.empty() ||
+             request.server->database.has_value() == request.allDatabases) {
+    return std::nullopt;
+  }
+  return request;
+}
+
+// The account sets a request names; for --all-databases those the server lists. Throws when
+// the server's list cannot be had.
+std::vector<AccountSet> accountSetsOf(const Request& request) {
+  std::vector<AccountSet> sets;
+  for (const std::string& file : request.files) {
+    sets.push_back(
+        {file, [file](connection::SharedConnection& shared) { shared.openAccess(file); }});
+  }
+  if (!request.server) return sets;
+  const ServerTarget& server = *request.server;
+  if (server.database) {
+    sets.push_back(
+        {*server.database + " on " + server.server, [server](connection::SharedConnection& shared) {
+           openServer(shared, server, saPassword(server.server));
+         }});
+    return sets;
+  }
+  const std::string password = saPassword(server.server);
+  connection::SharedConnection master;  // closed when it goes, also on failure
+  master.startUp();
+  const std::vector<std::string> names = listAccountSetNames(master, server.server, password);
+  master.shutDown();
+  for (const std::string& name : names) {
+    const ServerTarget target{server.server, name};
+    sets.push_back(
+        {name + " on " + server.server, [target, password](connection::SharedConnection& shared) {
+           openServer(shared, target, password);
+         }});
+  }
+  return sets;
+}
+
+int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err) {
+  connection::SharedConnection shared;
   std::string failure;
-  if (!connection::attempt([&] { server = takeServerTarget(args); }, &failure) ||
-      (server ? !server->database || !args.empty() : args.size() != 1)) {
-    if (!failure.empty()) err << "leafward-cli: " << failure << "\n";
-    err << "usage: leafward-cli " << command << " FILE\n"
-        << "       leafward-cli " << command << " --server NAME --database NAME\n";
-    return std::nullopt;
+  int code = kExitFailed;
+  if (!connection::attempt(
+          [&] {
+            shared.startUp();
+            set.open(shared);
+          },
+          &failure)) {
+    writeReason(err, "cannot open " + set.name + ": " + failure);
+  } else if (!connection::attempt([&] { code = work(shared, set.name); }, &failure)) {
+    writeReason(err, set.name + ": " + failure);
+    code = kExitFailed;
   }
-  const std::string name = server ? *server->database + " on " + server->server : args[0];
-  shared.startUp();
-  const auto open = [&] {
-    if (server) {
-      openServer(shared, *server, saPassword(server->server));
-    } else {
-      shared.openAccess(name);
-    }
-  };
-  if (!connection::attempt(open, &failure)) {
-    err << "leafward-cli: cannot open " << name << ": " << onOneLine(failure) << "\n";
-    return std::nullopt;
+  shared.shutDown();
+  return code;
+}
+
+int rank(int exitCode) {
+  switch (exitCode) {
+    case kExitClean:
+      return 0;
+    case kExitErrorsFound:
+      return 1;
+    case kExitNoVerdict:
+      return 2;
+    default:
+      return 3;
   }
-  return name;
+}
+
+}  // namespace
+
+int worseExitCode(int a, int b) {
+  return rank(a) >= rank(b) ? a : b;
+}
+
+int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
+                     std::ostream& out, std::ostream& err, const AccountSetWork& work) {
+  std::string failure;
+  const std::optional<Request> request = readRequest(words, failure);
+  if (!request) {
+    if (!failure.empty()) writeReason(err, failure);
+    err << "usage: leafward-cli " << command << " FILE...\n"
+        << "       leafward-cli " << command << " --server NAME --database NAME\n"
+        << "       leafward-cli " << command << " --server NAME --all-databases\n";
+    return kExitFailed;
+  }
+  std::vector<AccountSet> sets;
+  if (!connection::attempt([&] { sets = accountSetsOf(*request); }, &failure)) {
+    writeReason(err, "cannot list the account sets on " + request->server->server + ": " + failure);
+    return kExitFailed;
+  }
+  if (request->allDatabases && sets.empty()) {
+    writeReason(err, request->server->server + " has no account-set databases");
+  }
+  const bool headings = sets.size() > 1 || request->allDatabases;
+  int worst = kExitClean;
+  for (const AccountSet& set : sets) {
+    if (headings) out << "== " << escapeControlCharacters(set.name) << " ==" << std::endl;
+    worst = worseExitCode(worst, runOn(set, work, err));
+  }
+  return worst;
 }
 
 void printReport(const audit::TextWorkbench& bench, std::ostream& out) {
   out << connection::replaceAll(bench.text, "\r\n", "\n") << "\n";
   out.flush();
-}
-
-std::string onOneLine(std::string text) {
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-  return text;
 }
 
 }  // namespace leafward::cli

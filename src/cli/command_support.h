@@ -1,7 +1,7 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,18 +10,32 @@
 
 namespace leafward::cli {
 
-// Opens the account set that `words` name, FILE or --server NAME --database NAME, on `shared`
-// (started up here), as the window's Open or Link does. Returns the name to show for it, or
-// nothing when the words do not name one (usage of `command` on `err`) or it cannot be opened
-// (a one-line reason on `err`).
-std::optional<std::string> openAccountSet(const std::string& command,
-                                          const std::vector<std::string>& words,
-                                          connection::SharedConnection& shared, std::ostream& err);
+// The exit codes of check and update.
+inline constexpr int kExitClean = 0;        // check found nothing; update ran both repairs
+inline constexpr int kExitErrorsFound = 1;  // check reported something
+inline constexpr int kExitFailed = 2;       // not opened or read, a repair refused, bad usage
+inline constexpr int kExitNoVerdict = 3;    // check ended without a verdict
+
+// The worse of two exit codes, from worst to best: 2, 3, 1, 0.
+int worseExitCode(int a, int b);
+
+// What a command does on one open account set, called `name` in its reasons; returns the
+// exit code for it.
+using AccountSetWork =
+    std::function<int(connection::SharedConnection& shared, const std::string& name)>;
+
+// Runs `work` on each account set that `words` name, one after the other, each opened the way
+// the window's Open or Link does on a connection of its own: FILE..., --server NAME
+// --database NAME, or --server NAME --all-databases (every account set the server lists, with
+// one password for all). With more than one file, or with --all-databases, the output of each
+// account set begins with the line "== NAME ==". One that cannot be opened gets a one-line
+// reason on `err` and exit code 2, and the others still run. Returns the worst exit code;
+// 2, with the usage of `command` on `err`, when the words do not name account sets this way,
+// or when the server's account sets cannot be listed.
+int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
+                     std::ostream& out, std::ostream& err, const AccountSetWork& work);
 
 // Prints the result box's text: each CR LF as a newline, then a final newline.
 void printReport(const audit::TextWorkbench& bench, std::ostream& out);
-
-// The text with every line break turned into a space, for a one-line message.
-std::string onOneLine(std::string text);
 
 }  // namespace leafward::cli

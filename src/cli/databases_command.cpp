@@ -1,6 +1,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/reasons.h"
 #include "cli/server_target.h"
 #include "connection/server_connection_string.h"
 #include "dataaccess/errors.h"
@@ -14,7 +15,8 @@ int runDatabases(const std::vector<std::string>& words, std::ostream& out, std::
   try {
     target = takeServerTarget(args);
   } catch (const std::invalid_argument& error) {
-    err << "leafward-cli: " << error.what() << "\n" << kUsage;
+    writeReason(err, error.what());
+    err << kUsage;
     return 2;
   }
   if (!target || target->database || !args.empty()) {
@@ -38,7 +40,7 @@ int runDatabases(const std::vector<std::string>& words, std::ostream& out, std::
     out.flush();
   } catch (const std::exception& error) {
     shared.shutDown();
-    err << "leafward-cli: " << error.what() << "\n";
+    writeReason(err, error.what());
     return 2;
   }
   return 0;

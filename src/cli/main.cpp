@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/reasons.h"
 #ifdef LEAFWARD_TEST_HOOKS
 #include "cli/test_kill_hook.h"
 #endif
@@ -11,9 +13,22 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: leafward-cli query FILE \"SELECT ...\"\n"
-    "       leafward-cli check FILE | --server NAME --database NAME\n"
-    "       leafward-cli update FILE | --server NAME --database NAME\n"
-    "       leafward-cli databases --server NAME\n";
+    "       leafward-cli check FILE... | --server NAME (--database NAME | --all-databases)\n"
+    "       leafward-cli update FILE... | --server NAME (--database NAME | --all-databases)\n"
+    "       leafward-cli databases --server NAME\n"
+    "       leafward-cli --help | --version\n"
+    "Words after -- are never options: leafward-cli check -- -x.mdb\n";
+
+using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+
+Command commandNamed(const std::string& name) {
+  using namespace leafward::cli;
+  if (name == "query") return &runQuery;
+  if (name == "check") return &runCheck;
+  if (name == "update") return &runUpdate;
+  if (name == "databases") return &runDatabases;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -23,20 +38,29 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  const std::string name = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  const Command command = commandNamed(name);
+  if (name == "--version") {
+    std::cout << "leafward-cli " << LEAFWARD_VERSION << "\n";
+    return 0;
+  }
+  if (name == "-h" || name == "--help" || (command && asksForHelp(args))) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (!command) {
+    writeReason(std::cerr, "unknown command '" + name + "'");
+    std::cerr << kUsage;
+    return 2;
+  }
 #ifdef LEAFWARD_TEST_HOOKS
   installTestKillHook();
 #endif
-  const std::string command = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
   try {
-    if (command == "query") return runQuery(args, std::cout, std::cerr);
-    if (command == "check") return runCheck(args, std::cout, std::cerr);
-    if (command == "update") return runUpdate(args, std::cout, std::cerr);
-    if (command == "databases") return runDatabases(args, std::cout, std::cerr);
+    return command(args, std::cout, std::cerr);
   } catch (const std::exception& error) {
-    std::cerr << "leafward-cli: " << error.what() << "\n";
+    writeReason(std::cerr, error.what());
     return 2;
   }
-  std::cerr << "leafward-cli: unknown command '" << command << "'\n" << kUsage;
-  return 2;
 }

@@ -1,12 +1,21 @@
 #include <ostream>
+#include <stdexcept>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/reasons.h"
 #include "dataaccess/connection.h"
 #include "dataaccess/recordset.h"
 
 namespace leafward::cli {
 
-int runQuery(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runQuery(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args;
+  try {
+    args = takeOperands(words);
+  } catch (const std::invalid_argument& error) {
+    writeReason(err, error.what());
+  }
   if (args.size() != 2) {
     err << "usage: leafward-cli query FILE \"SELECT ...\"\n";
     return 2;
@@ -30,7 +39,7 @@ int runQuery(const std::vector<std::string>& args, std::ostream& out, std::ostre
       out << line;
     }
   } catch (const DataAccessError& error) {
-    err << "leafward-cli: " << error.what() << "\n";
+    writeReason(err, error.what());
     return 2;
   }
   out.flush();

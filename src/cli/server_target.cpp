@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cli/command_line.h"
+#include "cli/reasons.h"
 #include "connection/server_connection_string.h"
 #include "platform/console.h"
 
@@ -39,7 +41,7 @@ bool takeOption(std::vector<std::string>& args, std::size_t i, const std::string
 std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
   std::optional<std::string> server;
   std::optional<std::string> database;
-  for (std::size_t i = 0; i < args.size();) {
+  for (std::size_t i = 0; i < args.size() && args[i] != kEndOfOptions;) {
     if (!takeOption(args, i, "--server", server) && !takeOption(args, i, "--database", database)) {
       ++i;
     }
@@ -52,7 +54,7 @@ std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
 std::string saPassword(const std::string& server) {
   if (const char* value = std::getenv(kPasswordVariable)) return value;
   try {
-    return platform::askWithoutEcho("Password of sa on " + server + ": ");
+    return platform::askWithoutEcho("Password of sa on " + escapeControlCharacters(server) + ": ");
   } catch (const std::exception&) {
     throw std::runtime_error(std::string(kPasswordVariable) +
                              " is not set and there is no terminal to ask for the password");

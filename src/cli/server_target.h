@@ -14,10 +14,10 @@ struct ServerTarget {
   std::optional<std::string> database;  // none: the server's master database
 };
 
-// Takes "--server NAME" and "--database NAME" (also "--server=NAME") out of `args`, leaving
-// the other words in order. Returns the target when --server was given. Throws
-// std::invalid_argument for an option without its value, a repeated option, or --database
-// without --server.
+// Takes "--server NAME" and "--database NAME" (also "--server=NAME") from the words before
+// the first "--" out of `args`, leaving the other words in order. Returns the target when --server
+// was given. Throws std::invalid_argument for an option without its value, a repeated option, or
+// --database without --server.
 std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args);
 
 // The password of `sa`: the environment variable LEAFWARD_SA_PASSWORD when it is set (even to

@@ -4,13 +4,10 @@
 #include "audit/workbench.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
-#include "connection/shared_connection.h"
+#include "cli/reasons.h"
 
 namespace leafward::cli {
 namespace {
-
-constexpr int kBothRan = 0;
-constexpr int kRefused = 2;
 
 void addFailure(std::string& failures, const char* repair, const audit::RepairOutcome& outcome) {
   if (!outcome.failed) return;
@@ -18,13 +15,8 @@ void addFailure(std::string& failures, const char* repair, const audit::RepairOu
   failures += std::string("the repair of the ") + repair + " flags failed: " + outcome.failure;
 }
 
-}  // namespace
-
-int runUpdate(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-  connection::SharedConnection shared;
-  const std::optional<std::string> name = openAccountSet("update", words, shared, err);
-  if (!name) return kRefused;
-
+int updateOne(connection::SharedConnection& shared, const std::string& name, std::ostream& out,
+              std::ostream& err) {
   audit::TextWorkbench bench;
   const audit::UpdateOutcome outcome = audit::runUpdate(shared, bench);
   shared.shutDown();
@@ -34,9 +26,18 @@ int runUpdate(const std::vector<std::string>& words, std::ostream& out, std::ost
   addFailure(failures, "non-leaf", outcome.nonLeaf);
   addFailure(failures, "leaf", outcome.leaf);
   if (!outcome.ran) failures = "the file was not open";
-  if (failures.empty()) return kBothRan;
-  err << "leafward-cli: cannot update " << *name << ": " << onOneLine(failures) << "\n";
-  return kRefused;
+  if (failures.empty()) return kExitClean;
+  writeReason(err, "cannot update " + name + ": " + failures);
+  return kExitFailed;
+}
+
+}  // namespace
+
+int runUpdate(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  return runOnAccountSets("update", words, out, err,
+                          [&](connection::SharedConnection& shared, const std::string& name) {
+                            return updateOne(shared, name, out, err);
+                          });
 }
 
 }  // namespace leafward::cli

@@ -20,6 +20,8 @@ struct ProcessOptions {
   std::vector<std::pair<std::string, std::optional<std::string>>> environment;
   // No terminal and no input: the program can never wait for typing.
   bool detached = false;
+  // The folder it runs in; empty for this process's own.
+  std::string workingFolder;
 };
 
 // Runs `arguments[0]` (a path, or a name looked up on PATH) with the rest as its arguments,

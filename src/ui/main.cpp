@@ -4,10 +4,13 @@
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/login/login_dialog_host.h"
+#include "ui/qt_translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Leafward"));
+  // Qt's own dialogs and buttons in the window's language; without the file they stay English.
+  const auto qtChineseTexts = leafward::ui::installQtChineseTexts();
 
   leafward::connection::SharedConnection shared;
   leafward::ui::QtDialogs dialogs;

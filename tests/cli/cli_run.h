@@ -45,14 +45,15 @@ inline platform::ProcessOptions optionsOf(const std::string& environment, bool d
   return options;
 }
 
-// Runs leafward-cli with `args`. `environment` is put before the program as env's words. A
-// detached run has no terminal and no input, so that it can never wait for typing.
-inline CliRun runCli(const std::vector<std::string>& args, const std::filesystem::path& /*folder*/,
+// Runs leafward-cli with `args` in `folder`. `environment` is put before the program as env's
+// words. A detached run has no terminal and no input, so that it can never wait for typing.
+inline CliRun runCli(const std::vector<std::string>& args, const std::filesystem::path& folder,
                      const std::string& environment = "", bool detached = false) {
   std::vector<std::string> arguments{LEAFWARD_CLI};
   arguments.insert(arguments.end(), args.begin(), args.end());
-  const platform::ProcessRun run =
-      platform::runProcess(arguments, optionsOf(environment, detached));
+  platform::ProcessOptions options = optionsOf(environment, detached);
+  options.workingFolder = folder.string();
+  const platform::ProcessRun run = platform::runProcess(arguments, options);
   return CliRun{run.exitCode, run.killed, run.out, run.err};
 }
 

@@ -39,6 +39,14 @@ TEST_F(ServerCommandTest, UsageErrorsExitTwo) {
   EXPECT_EQ(serverAlone.exitCode, 2);
   EXPECT_NE(serverAlone.err.find("check --server NAME --database NAME"), std::string::npos)
       << serverAlone.err;
+  for (const auto& args : {std::vector<std::string>{"check", "--all-databases", "x.mdb"},
+                           {"update", "--server", "S", "--database", "D", "--all-databases"},
+                           {"check", "--server", "S", "--all-databases", "x.mdb"}}) {
+    const CliRun mixed = run(args, "pw");
+    EXPECT_EQ(mixed.exitCode, 2);
+    EXPECT_NE(mixed.err.find(args[0] + " --server NAME --all-databases"), std::string::npos)
+        << mixed.err;
+  }
 }
 
 // An unreachable server fails each command clearly, never showing the password; an empty
@@ -54,6 +62,13 @@ TEST_F(ServerCommandTest, AnUnreachableServerFailsClearlyWithoutThePassword) {
       result = run({command, "--server", server_, "--database", database}, password);
       EXPECT_EQ(result.exitCode, 2);
       EXPECT_NE(result.err.find("cannot open " + database + " on " + server_), std::string::npos)
+          << result.err;
+      EXPECT_EQ(result.err.find("Hush"), std::string::npos) << result.err;
+      EXPECT_EQ(result.out, "");
+      // Nothing is checked when the account sets cannot be listed.
+      result = run({command, "--server", server_, "--all-databases"}, password);
+      EXPECT_EQ(result.exitCode, 2);
+      EXPECT_NE(result.err.find("cannot list the account sets on " + server_), std::string::npos)
           << result.err;
       EXPECT_EQ(result.err.find("Hush"), std::string::npos) << result.err;
       EXPECT_EQ(result.out, "");

@@ -66,6 +66,9 @@ ProcessRun runProcess(const std::vector<std::string>& arguments, const ProcessOp
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
+  if (!options.workingFolder.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder.c_str());
+  }
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // A new session has no controlling terminal, so nothing can ask on one.

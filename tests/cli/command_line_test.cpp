@@ -1,0 +1,123 @@
+// How leafward-cli reads its command line: help, version, "--", several account sets at once,
+// and reasons kept on one line whatever the file names hold.
+#include <gtest/gtest.h>
+
+#include "cli/reasons.h"
+#include "cli_run.h"
+#include "support/fixture_names.h"
+
+namespace leafward::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::expectedReport;
+using testing::FixtureCopy;
+using testing::oneLine;
+using testing::runCli;
+
+// Copies of fixture account sets side by side in one folder, under names of the test's choice.
+class AccountSetFolder {
+ public:
+  std::string add(const std::string& fixture, const std::string& name) {
+    const fs::path path = dir() / name;
+    fs::copy_file(fs::path(LEAFWARD_FIXTURES_DIR) / "account-sets" / fixture, path);
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    return path.string();
+  }
+  fs::path dir() const { return base_.dir(); }
+
+ private:
+  FixtureCopy base_{"consistent.mdb"};
+};
+
+TEST(CliOptionsTest, HelpAndVersionGoToStandardOutput) {
+  FixtureCopy folder("consistent.mdb");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"check", "--help"}, {"update", "x", "-h"}}) {
+    const CliRun run = runCli(args, folder.dir());
+    EXPECT_EQ(run.exitCode, 0) << args[0];
+    EXPECT_TRUE(run.out.starts_with("usage: leafward-cli query FILE")) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+  const CliRun version = runCli({"--version"}, folder.dir());
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("leafward-cli ") + LEAFWARD_VERSION + "\n");
+}
+
+// A file whose name begins with "-" is named after "--"; before it, such a word is refused.
+TEST(CliOptionsTest, WordsAfterTheEndOfOptionsAreFileNames) {
+  AccountSetFolder folder;
+  folder.add(leafward::testing::kWorkedExample, "-x.mdb");
+  const CliRun refused = runCli({"check", "-x.mdb"}, folder.dir());
+  const CliRun checked = runCli({"check", "--", "-x.mdb"}, folder.dir());
+  const CliRun queried =
+      runCli({"query", "--", "-x.mdb", "SELECT ccode FROM code WHERE bend = 0"}, folder.dir());
+  const CliRun updated = runCli({"update", "--", "-x.mdb"}, folder.dir());
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("unknown option '-x.mdb'"), std::string::npos) << refused.err;
+  EXPECT_EQ(checked.exitCode, 1) << checked.err;
+  EXPECT_EQ(checked.out, expectedReport(leafward::testing::kWorkedExample));
+  EXPECT_EQ(queried.exitCode, 0) << queried.err;
+  EXPECT_EQ(queried.out, "100201\n");
+  EXPECT_EQ(updated.exitCode, 0) << updated.err;
+}
+
+// Each account set's report under its heading, in the order given; one that cannot be opened
+// does not stop the others, and the exit code is the worst: 2, then 3, then 1, then 0.
+TEST(CliBatchTest, ChecksEachAccountSetUnderAHeadingAndExitsWithTheWorst) {
+  AccountSetFolder folder;
+  const std::string clean = folder.add("consistent.mdb", "clean.mdb");
+  const std::string wrong = folder.add(leafward::testing::kWorkedExample, "wrong.mdb");
+  const std::string noCodes = folder.add("empty-code.mdb", "no-codes.mdb");
+  const std::string missing = (folder.dir() / "missing.mdb").string();
+
+  const CliRun all = runCli({"check", clean, missing, wrong, noCodes}, folder.dir());
+  EXPECT_EQ(all.exitCode, 2);
+  EXPECT_EQ(all.out, "== " + clean + " ==\n" + expectedReport("consistent.mdb") + "== " + missing +
+                         " ==\n== " + wrong + " ==\n" +
+                         expectedReport(leafward::testing::kWorkedExample) + "== " + noCodes +
+                         " ==\n" + expectedReport("empty-code.mdb"));
+  EXPECT_EQ(all.err, "leafward-cli: cannot open " + missing + ": The file " + missing +
+                         " does not exist\nleafward-cli: the check of " + noCodes +
+                         " ended without a verdict (the code table holds no codes)\n");
+
+  EXPECT_EQ(runCli({"check", wrong, noCodes, clean}, folder.dir()).exitCode, 3);
+  EXPECT_EQ(runCli({"check", clean, wrong}, folder.dir()).exitCode, 1);
+  EXPECT_EQ(runCli({"check", clean, clean}, folder.dir()).exitCode, 0);
+}
+
+TEST(CliBatchTest, UpdatesTheOthersWhenOneIsRefused) {
+  AccountSetFolder folder;
+  const std::string indexed = folder.add("bend-indexed-1k.mdb", "indexed.mdb");
+  const std::string wrong = folder.add(leafward::testing::kWorkedExample, "wrong.mdb");
+  const CliRun run = runCli({"update", indexed, wrong}, folder.dir());
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_TRUE(oneLine(run.err)) << run.err;
+  EXPECT_NE(run.err.find("cannot update " + indexed), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("== " + wrong + " ==\n\n有 3个非末级科目标志被更新\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(runCli({"check", wrong}, folder.dir()).out, "没有发现错误\n");
+}
+
+// A file name holding a line break or a terminal escape stays on one line, in a reason as in a
+// heading.
+TEST(CliReasonTest, ControlCharactersInNamesAreEscaped) {
+  AccountSetFolder folder;
+  const std::string broken = folder.add("consistent.mdb", "two\nlines.mdb");
+  const std::string missing = (folder.dir() / "gone\x1b[31m\t.mdb").string();
+  const auto escapedDir = escapeControlCharacters(folder.dir().string());
+  const CliRun run = runCli({"update", broken, missing}, folder.dir());
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "== " + escapedDir + "/two\\nlines.mdb ==\n\n== " + escapedDir +
+                         "/gone\\x1B[31m\\t.mdb ==\n");
+  EXPECT_TRUE(oneLine(run.err)) << run.err;
+  EXPECT_NE(run.err.find("cannot open " + escapedDir + "/gone\\x1B[31m\\t.mdb"), std::string::npos)
+      << run.err;
+
+  EXPECT_EQ(escapeControlCharacters("a\r\x01\x7F\\b 科目\xC2\x9B\xC2\xA0"),
+            "a\\r\\x01\\x7F\\b 科目\\u009B\xC2\xA0");
+}
+
+}  // namespace
+}  // namespace leafward::cli
