@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "connection/server_connection_string.h"
+#include "connection/server_login.h"
 
 namespace leafward::cli {
 namespace {
@@ -124,11 +124,10 @@ std::string askWithoutEcho(const std::string& prompt, const std::string& termina
 
 void openServer(connection::SharedConnection& shared, const ServerTarget& target,
                 const std::string& password) {
-  shared.strConn = connection::serverConnectionString(
-      password, target.server,
-      target.database ? std::optional<std::string_view>(*target.database) : std::nullopt);
   shared.blnServer = true;
-  shared.openPrepared();
+  connection::ServerLink link = connection::serverLinkOf(shared);
+  connection::openServerConnection(link, {password, target.server, target.database},
+                                   connection::OnFailure::Stop);
 }
 
 }  // namespace leafward::cli

@@ -107,7 +107,8 @@ TEST(SqlServerLoginTest, AValueHoldingBraceSemicolonIsRefusedBeforeItIsSent) {
   for (const auto& [password, database, field] :
        {std::tuple{"a};b", "master", "password"}, std::tuple{"pw", "x};y", "database name"}}) {
     const auto [text, took] = failedOpen(loginString(password, server.serverName(), database), 5s);
-    EXPECT_EQ(text, "The " + std::string(field) + " holds \"};\", which cannot be given to FreeTDS");
+    EXPECT_EQ(text,
+              "The " + std::string(field) + " holds \"};\", which cannot be given to FreeTDS");
   }
   EXPECT_TRUE(server.logins().empty());
 }

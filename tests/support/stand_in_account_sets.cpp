@@ -109,7 +109,8 @@ std::int32_t length(const std::string& code) {
 
 StatementAnswer invalidObject(std::string_view table) {
   StatementAnswer answer;
-  answer.error = StatementAnswer::Error{208, 16, "Invalid object name '" + std::string(table) + "'."};
+  answer.error =
+      StatementAnswer::Error{208, 16, "Invalid object name '" + std::string(table) + "'."};
   return answer;
 }
 
@@ -188,8 +189,8 @@ bool sqlLike(std::string_view text, std::string_view pattern) {
 ServerAccountSet fixtureAccountSet(std::string_view name) {
   using S = StoredScheme;
   if (name == "worked-example") {
-    return {{row("1001", 1), row("100101", 1), row("1002", 1), row("100201", 0),
-             row("100202", 1), row("10020201", 1)},
+    return {{row("1001", 1), row("100101", 1), row("1002", 1), row("100201", 0), row("100202", 1),
+             row("10020201", 1)},
             S::of("4,2,2"),
             S::of("4,2,2")};
   }
@@ -224,9 +225,9 @@ std::optional<StatementAnswer> answerStatement(std::string_view text, ServerAcco
     }
     return answer;
   }
-  const bool knownToAccountSets =
-      text == kFirstListServer || text == kSecondListServer || text == kLengths ||
-      text == kAccScheme || text == kGradeScheme || text == kClearNonLeaf || text == kSetLeafServer;
+  const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
+                                  text == kLengths || text == kAccScheme || text == kGradeScheme ||
+                                  text == kClearNonLeaf || text == kSetLeafServer;
   if (!knownToAccountSets) return std::nullopt;
   if (!accounts) {
     if (text == kAccScheme) return invalidObject("AccInformation");

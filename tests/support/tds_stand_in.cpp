@@ -173,9 +173,8 @@ bool TdsStandIn::login(int client, std::size_t& packetSize, std::string& databas
     return false;
   }
   database = found->name;
-  packetSize = record->packetSize == 0
-                   ? kDefaultPacketSize
-                   : std::clamp<std::size_t>(record->packetSize, 512, 32767);
+  packetSize = record->packetSize == 0 ? kDefaultPacketSize
+                                       : std::clamp<std::size_t>(record->packetSize, 512, 32767);
   const std::string size = std::to_string(packetSize);
   Bytes reply = tds::envChange(tds::kDatabaseChange, database, "master");
   append(reply, tds::envChange(tds::kLanguageChange, "us_english", ""));
@@ -198,8 +197,9 @@ void TdsStandIn::serve(int client) {
     if (type == tds::kAttention) {
       reply = tds::done(tds::kDoneAttention, 0, 0);
     } else if (type != tds::kSqlBatch) {
-      reply = failure(50000, 16, "The test server takes no requests of type " +
-                                     std::to_string(static_cast<int>(type)));
+      reply = failure(
+          50000, 16,
+          "The test server takes no requests of type " + std::to_string(static_cast<int>(type)));
     } else if (const std::optional<std::string> text = tds::batchText(message)) {
       reply = answer(database, *text);
     } else {
@@ -218,7 +218,8 @@ Bytes TdsStandIn::answer(const std::string& database, const std::string& text) {
   const std::optional<StatementAnswer> found =
       answerStatement(text, current && current->accounts ? &*current->accounts : nullptr, names);
   if (!found) return failure(50000, 16, "The test server does not know the statement: " + text);
-  if (found->error) return failure(found->error->number, found->error->severity, found->error->text);
+  if (found->error)
+    return failure(found->error->number, found->error->severity, found->error->text);
   if (found->changed) {
     return tds::done(tds::kDoneCount, tds::kUpdateCommand,
                      static_cast<std::uint64_t>(*found->changed));

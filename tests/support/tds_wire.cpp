@@ -116,10 +116,10 @@ Bytes envChange(std::uint8_t kind, std::string_view newValue, std::string_view o
 
 Bytes loginAck() {
   Writer body;
-  body.u8(1);                                      // T-SQL
-  body.u8(0x74).u8(0x00).u8(0x00).u8(0x04);        // TDS 7.4, most significant byte first
+  body.u8(1);                                // T-SQL
+  body.u8(0x74).u8(0x00).u8(0x00).u8(0x04);  // TDS 7.4, most significant byte first
   body.bVarchar("Microsoft SQL Server");
-  body.u8(16).u8(0).u8(0x10).u8(0x00);             // 16.0.4096
+  body.u8(16).u8(0).u8(0x10).u8(0x00);  // 16.0.4096
   return withLength(kLoginAckToken, body.take());
 }
 
@@ -178,9 +178,9 @@ std::optional<Login7> parseLogin7(const Bytes& payload) {
     std::size_t entry;
     std::string* field;
     bool scrambled;
-  } fields[] = {{36, &login.hostName, false},    {40, &login.user, false},
-                {44, &login.password, true},     {48, &login.application, false},
-                {52, &login.server, false},      {64, &login.language, false},
+  } fields[] = {{36, &login.hostName, false}, {40, &login.user, false},
+                {44, &login.password, true},  {48, &login.application, false},
+                {52, &login.server, false},   {64, &login.language, false},
                 {68, &login.database, false}};
   for (const auto& [entry, field, scrambled] : fields) {
     std::optional<std::string> text = loginField(payload, entry, scrambled);
