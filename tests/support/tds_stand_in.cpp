@@ -24,15 +24,6 @@ void append(Bytes& to, const Bytes& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
 
-void sendAll(int client, const Bytes& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t sent = send(client, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (sent <= 0) return;
-    done += static_cast<std::size_t>(sent);
-  }
-}
-
 Bytes failure(std::int32_t number, std::uint8_t severity, const std::string& text) {
   Bytes reply = tds::error(number, 1, severity, text, kServerName, 1);
   append(reply, tds::done(tds::kDoneError, 0, 0));
@@ -147,6 +138,20 @@ TdsStandIn::Database* TdsStandIn::find(const std::string& name) {
   return nullptr;
 }
 
+// Sends the whole reply unless the client leaves or the stand-in stops first.
+void TdsStandIn::sendAll(int client, const Bytes& bytes) const {
+  std::size_t done = 0;
+  while (done < bytes.size() && !stopping_) {
+    pollfd entry{client, POLLOUT, 0};
+    const int ready = poll(&entry, 1, kPollMilliseconds);
+    if (ready < 0) return;
+    if (ready == 0) continue;
+    const ssize_t sent = send(client, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (sent <= 0) return;
+    done += static_cast<std::size_t>(sent);
+  }
+}
+
 // The pre-login, then the login record. True once the client is logged in.
 bool TdsStandIn::login(int client, std::size_t& packetSize, std::string& database) {
   std::uint8_t type = 0;
@@ -161,18 +166,19 @@ bool TdsStandIn::login(int client, std::size_t& packetSize, std::string& databas
     return false;
   }
 
-  const std::lock_guard lock(mutex_);
-  logins_.push_back(
-      {record->user, record->password, record->application, record->server, record->database});
   const std::string wanted = record->database.empty() ? "master" : record->database;
-  const Database* found = find(wanted);
-  if (record->user != "sa" || record->password != password_ || !found) {
-    const bool loginRight = record->user == "sa" && record->password == password_;
+  const bool loginRight = record->user == "sa" && record->password == password_;
+  {
+    const std::lock_guard lock(mutex_);
+    logins_.push_back(
+        {record->user, record->password, record->application, record->server, record->database});
+    if (const Database* found = find(wanted)) database = found->name;
+  }
+  if (!loginRight || database.empty()) {
     sendAll(client, tds::packets(tds::kReply, loginFailure(record->user, loginRight ? wanted : ""),
                                  kDefaultPacketSize));
     return false;
   }
-  database = found->name;
   packetSize = record->packetSize == 0 ? kDefaultPacketSize
                                        : std::clamp<std::size_t>(record->packetSize, 512, 32767);
   const std::string size = std::to_string(packetSize);

@@ -60,6 +60,7 @@ class TdsStandIn {
   bool login(int client, std::size_t& packetSize, std::string& database);
   tds::Bytes answer(const std::string& database, const std::string& text);
   bool readMessage(int client, std::uint8_t& type, tds::Bytes& message) const;
+  void sendAll(int client, const tds::Bytes& bytes) const;
   Database* find(const std::string& name);
 
   std::string password_;

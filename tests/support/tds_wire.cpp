@@ -18,6 +18,7 @@ constexpr std::uint8_t kNVarChar = 0xE7;
 constexpr std::uint8_t kIntN = 0x26;
 constexpr std::uint16_t kNVarCharBytes = 8000;
 constexpr std::uint16_t kNullLength = 0xFFFF;
+constexpr std::size_t kMessageUnits = 2047;
 // Chinese_PRC_CI_AS: LCID 0x0804, case-, kana- and width-insensitive, Windows sort order.
 constexpr std::uint8_t kCollation[] = {0x04, 0x08, 0xD0, 0x00, 0x00};
 constexpr std::uint16_t kSpid = 53;
@@ -49,9 +50,9 @@ class Writer {
     const std::u16string units = odbc::utf16FromUtf8(text).substr(0, 255);
     return u8(static_cast<std::uint8_t>(units.size())).ucs2(units);
   }
-  // Text with a two-byte count of UTF-16 units in front.
+  // Text with a two-byte count of UTF-16 units in front, cut to what a message may hold.
   Writer& usVarchar(std::string_view text) {
-    const std::u16string units = odbc::utf16FromUtf8(text).substr(0, 0x7FFF);
+    const std::u16string units = odbc::utf16FromUtf8(text).substr(0, kMessageUnits);
     return u16(static_cast<std::uint16_t>(units.size())).ucs2(units);
   }
   Bytes take() { return std::move(bytes_); }
