@@ -3,8 +3,7 @@
 #include "cli/commands.h"
 #include "cli/reasons.h"
 #include "cli/server_target.h"
-#include "connection/server_connection_string.h"
-#include "dataaccess/errors.h"
+#include "connection/server_login.h"
 
 namespace leafward::cli {
 
@@ -28,13 +27,13 @@ int runDatabases(const std::vector<std::string>& words, std::ostream& out, std::
   shared.startUp();
   try {
     openServer(shared, *target, saPassword(target->server));
-    shared.strSQL = connection::kAccountSetQuery;
-    shared.executeQuery();
     std::string names;
-    for (auto& rows = *shared.rsData; !rows.eof(); rows.moveNext()) {
-      names += rows.field("name").toText();
-      names += '\n';
-    }
+    connection::ServerLink link = connection::serverLinkOf(shared);
+    connection::listAccountSets(link, connection::OnFailure::Stop, {},
+                                [&](const std::string& name) {
+                                  names += name;
+                                  names += '\n';
+                                });
     shared.shutDown();
     out << names;
     out.flush();

@@ -5,7 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/reasons.h"
-#include "connection/server_connection_string.h"
+#include "connection/server_login.h"
 #include "platform/console.h"
 
 namespace leafward::cli {
@@ -63,11 +63,10 @@ std::string saPassword(const std::string& server) {
 
 void openServer(connection::SharedConnection& shared, const ServerTarget& target,
                 const std::string& password) {
-  shared.strConn = connection::serverConnectionString(
-      password, target.server,
-      target.database ? std::optional<std::string_view>(*target.database) : std::nullopt);
   shared.blnServer = true;
-  shared.openPrepared();
+  connection::ServerLink link = connection::serverLinkOf(shared);
+  connection::openServerConnection(link, {password, target.server, target.database},
+                                   connection::OnFailure::Stop);
 }
 
 }  // namespace leafward::cli

@@ -35,11 +35,6 @@ void SharedConnection::openAccess(std::string_view path) {
   cnData.open(connectionString, "", "", -1);
 }
 
-void SharedConnection::openPrepared() {
-  if (cnData.state() == kAdStateOpen) cnData.close();
-  cnData.open(strConn, "", "", -1);
-}
-
 void SharedConnection::executeQuery() {
   rsData = cnData.execute(strSQL, nullptr, -1);
 }

@@ -44,10 +44,6 @@ class SharedConnection {
   // when the file cannot be opened; the connection is then closed.
   void openAccess(std::string_view path);
 
-  // Closes the open connection, if any, and opens the one `strConn` describes.
-  // Throws DataAccessError when it cannot be opened; the connection is then closed.
-  void openPrepared();
-
   // Runs `strSQL` as a query; its recordset becomes `rsData`. On failure throws
   // DataAccessError and `rsData` keeps what it held.
   void executeQuery();

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace leafward::connection {
 
@@ -24,6 +25,20 @@ bool attempt(Step&& step, std::string* failure = nullptr) noexcept {
     }
     return false;
   }
+}
+
+// How a procedure meets a failing step.
+enum class OnFailure {
+  Stop,      // the step's exception ends the procedure and goes on to its caller
+  SkipStep,  // the step is skipped and the procedure goes on with the next one
+};
+
+// Runs one step under `rule`; false when it failed and was skipped.
+template <class Step>
+bool runStep(OnFailure rule, Step&& step) {
+  if (rule == OnFailure::SkipStep) return attempt(std::forward<Step>(step));
+  step();
+  return true;
 }
 
 // Evaluates a test; true when it holds or when it could not be evaluated.

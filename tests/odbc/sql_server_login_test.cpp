@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <tuple>
+
+#include "dataaccess/connection.h"
 
 #include "dataaccess/errors.h"
 #include "dataaccess/odbc/odbc_session.h"
-#include "odbc/tds_login_catcher.h"
 #include "support/loopback.h"
+#include "support/tds_stand_in.h"
 
 namespace leafward::odbc {
 namespace {
@@ -58,31 +61,56 @@ TEST(SqlServerLoginTest, ASilentServerIsGivenUpAfterTheLoginTimeOut) {
   EXPECT_LT(took, 12s);  // it must not hang on a server that never answers
 }
 
+// The stand-in server accepts only the password and database it holds, so an open connection
+// proves that both arrived exactly as typed.
 TEST(SqlServerLoginTest, TheDriverSendsTheLoginExactlyAsTyped) {
   struct Case {
     std::string password;
     std::string database;
   };
-  // Quotes, ';', braces, padding, non-ASCII, "|n" and an empty password.
+  // Quotes, ';', braces (one at the end too), padding, non-ASCII, "|n" and an empty password.
   const Case cases[] = {{"pa;ss{w=o'rd\"", "pelkor_001_2024;x"},
-                        {" p}ass{word ", " db}x "},
+                        {"a}b", " db}x "},
+                        {"ab}", "{x}"},
+                        {"}", "}"},
+                        {"{x}", "pelkor_001_2024"},
+                        {" a;b ", "a;b"},
                         {"口令 密码", "账套"},
                         {"master|2", "|1"},
                         {"", "a b"}};
   for (const Case& c : cases) {
-    testing::TdsLoginCatcher catcher;
-    const std::string server = "127.0.0.1," + std::to_string(catcher.port());
-    const auto [text, took] = failedOpen(loginString(c.password, server, c.database), 5s);
-    const testing::CaughtLogin login = catcher.login();
-    ASSERT_TRUE(login.received) << c.password << ": " << text;
-    EXPECT_EQ(login.user, "sa");
-    EXPECT_EQ(login.password, c.password);
-    EXPECT_EQ(login.database, c.database);
-    EXPECT_EQ(login.application, "Leafward");
-    if (c.password.size() >= 4) {
-      EXPECT_EQ(text.find(c.password), std::string::npos) << text;
+    testing::TdsStandIn server(c.password);
+    server.addDatabase(c.database);
+    dataaccess::Connection connection;
+    try {
+      connection.open(loginString(c.password, server.serverName(), c.database));
+    } catch (const DataAccessError& error) {
+      ADD_FAILURE() << c.password << ": " << error.what();
+    }
+    const auto logins = server.logins();
+    ASSERT_EQ(logins.size(), 1u) << c.password;
+    EXPECT_EQ(logins[0].user, "sa");
+    EXPECT_EQ(logins[0].password, c.password);
+    EXPECT_EQ(logins[0].database, c.database);
+    EXPECT_EQ(logins[0].application, "Leafward");
+    if (connection.state() == dataaccess::kAdStateOpen) {
+      EXPECT_EQ(connection.defaultDatabase(), c.database);
     }
   }
+}
+
+// FreeTDS ends a braced value at the first "};", so a value holding it cannot be passed: it is
+// refused before anything is sent, naming the field and never the value.
+TEST(SqlServerLoginTest, AValueHoldingBraceSemicolonIsRefusedBeforeItIsSent) {
+  testing::TdsStandIn server("a};b");
+  server.addDatabase("x};y");
+  for (const auto& [password, database, field] :
+       {std::tuple{"a};b", "master", "password"}, std::tuple{"pw", "x};y", "database name"}}) {
+    const auto [text, took] = failedOpen(loginString(password, server.serverName(), database), 5s);
+    EXPECT_EQ(text,
+              "The " + std::string(field) + " holds \"};\", which cannot be given to FreeTDS");
+  }
+  EXPECT_TRUE(server.logins().empty());
 }
 
 }  // namespace

@@ -41,18 +41,19 @@ TEST(SqlOleDbTranslationTest, BracesKeepEveryCharacterOfAValue) {
   EXPECT_NE(text.find(";Database={it's};"), std::string::npos) << text;
 }
 
-TEST(SqlOleDbTranslationTest, FreeTdsValuesAreWrittenSoEveryReleaseReadsThemAlike) {
+// FreeTDS reads a braced value up to the first "}" before ";", without undoing doubled braces.
+TEST(SqlOleDbTranslationTest, FreeTdsValuesAreBracedAsTheyStand) {
   EXPECT_EQ(freeTdsValue("a;b=c'\"", "password"), "{a;b=c'\"}");
   EXPECT_EQ(freeTdsValue("", "password"), "{}");
-  EXPECT_EQ(freeTdsValue("x}y{", "password"), "x}y{");
-  EXPECT_EQ(freeTdsValue("}", "password"), "}");
-  for (const char* unsayable : {"x};y", "a;}", "{x}"}) {
+  EXPECT_EQ(freeTdsValue("x}y{", "password"), "{x}y{}");
+  EXPECT_EQ(freeTdsValue("ab}", "password"), "{ab}}");
+  EXPECT_EQ(freeTdsValue("{x}", "password"), "{{x}}");
+  for (const char* unsayable : {"x};y", "};", "a}};"}) {
     try {
       freeTdsValue(unsayable, "password");
       FAIL() << unsayable;
     } catch (const DataAccessError& error) {
-      EXPECT_STREQ(error.what(),
-                   "The password holds both '}' and ';', which FreeTDS cannot be given");
+      EXPECT_STREQ(error.what(), "The password holds \"};\", which cannot be given to FreeTDS");
     }
   }
   EXPECT_THROW(translate("Provider=SQLOLEDB;Password='x}};PWD=y';Data Source='S'"),

@@ -9,6 +9,7 @@
 
 #include "dataaccess/errors.h"
 #include "dataaccess/session.h"
+#include "support/statement_texts.h"
 
 namespace leafward::testing {
 
@@ -54,33 +55,6 @@ inline Column numbers(std::initializer_list<long long> values) {
   for (long long value : values) column.push_back(Value::integer(value));
   return column;
 }
-
-// The statements of a Check, exactly as they must be sent.
-inline const std::string kFirstListAccess =
-    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]";
-inline const std::string kSecondListAccess =
-    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and not [bend]";
-inline const std::string kFirstListServer = kFirstListAccess + "=1";
-inline const std::string kSecondListServer =
-    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
-// The statements of an Update.
-inline const std::string kClearNonLeaf =
-    "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]<>0";
-inline const std::string kSetLeafAccess =
-    "update code Set [bend] = true where not exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
-inline const std::string kSetLeafServer =
-    "update code Set [bend] = 1 where not exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
-inline const std::string kLengths = "SELECT  distinct len(ccode) FROM  code ";
-inline const std::string kAccScheme =
-    "SELECT  [cValue] FROM [AccInformation]where [cName]='cGradeLevel'";
-inline const std::string kGradeScheme =
-    "SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'";
 
 // An account set on which a Check finds these lists, code lengths and stored schemes (an empty
 // scheme column: no scheme row). By default consistent, with codes of 4, 6 and 8 characters.

@@ -111,16 +111,10 @@ dataaccess::StatementResult DriverSession::execute(std::string_view text) {
 }
 
 std::string DriverSession::currentCatalog() const {
+  // Always the wide call: FreeTDS hands the narrow one each character's low byte, whatever
+  // charset it was told to use.
   constexpr SQLINTEGER kCapacity = 1024;
   SQLINTEGER length = 0;
-  if (connection_.textMode() == TextMode::Utf8) {
-    std::array<SQLCHAR, kCapacity> name{};
-    check(SQLGetConnectAttr(connection_.get(), SQL_ATTR_CURRENT_CATALOG, name.data(), kCapacity,
-                            &length),
-          connection_, "Cannot read the current database", secret_);
-    name.back() = 0;
-    return reinterpret_cast<const char*>(name.data());
-  }
   std::array<SQLWCHAR, kCapacity> name{};
   check(SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
                            static_cast<SQLINTEGER>(sizeof name), &length),

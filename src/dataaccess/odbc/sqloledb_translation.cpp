@@ -54,10 +54,14 @@ std::string odbcBraced(std::string_view value) {
 }
 
 std::string freeTdsValue(std::string_view value, std::string_view what) {
-  if (value.find('}') == std::string_view::npos) return odbcBraced(value);
-  if (value.find(';') == std::string_view::npos && value.front() != '{') return std::string(value);
-  throw dataaccess::DataAccessError("The " + std::string(what) +
-                                    " holds both '}' and ';', which FreeTDS cannot be given");
+  if (value.find("};") != std::string_view::npos) {
+    throw dataaccess::DataAccessError("The " + std::string(what) +
+                                      " holds \"};\", which cannot be given to FreeTDS");
+  }
+  std::string braced = "{";
+  braced.append(value);
+  braced += '}';
+  return braced;
 }
 
 ServerAddress parseDataSource(std::string_view dataSource) {

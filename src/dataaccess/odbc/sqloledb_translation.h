@@ -11,11 +11,10 @@ namespace leafward::odbc {
 // A value in ODBC braces, a `}` inside doubled, so that `;`, `=` and braces stay in the value.
 std::string odbcBraced(std::string_view value);
 
-// A value written for FreeTDS, whose releases read braces differently: up to 1.3 a braced value
-// ends at the first "};" and "}}" stays doubled; later releases follow the ODBC rule. A value
-// without "}" is braced, one with "}" but without ";" (and not starting with "{") is written
-// bare, which both read alike. Throws DataAccessError, naming `what` (never the value), for a
-// value that holds both "}" and ";".
+// A value in braces for FreeTDS, which takes a braced value up to the first "}" that is
+// followed by ";" or by the end of the string, and keeps every "}" before it as it is (doubling
+// one would pass it twice). Throws DataAccessError, naming `what` (never the value), for a value
+// that holds "};", which FreeTDS cannot be given.
 std::string freeTdsValue(std::string_view value, std::string_view what);
 
 // The parts of an SQLOLEDB data source: "host", "host\instance", "host,port", optionally with

@@ -8,26 +8,16 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "connection/server_connection_string.h"
-#include "dataaccess/errors.h"
+#include "connection/server_login.h"
 
 namespace leafward::ui {
 namespace {
 
+using connection::OnFailure;
+
 // Layouts are designed in twips; 15 twips are one pixel at 96 dots per inch.
 QRect twips(int left, int top, int width, int height) {
   return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-// Runs one step of a handler that skips failing steps; false when it failed.
-template <class Step>
-bool attempt(Step&& step) {
-  try {
-    step();
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
 }
 
 std::string utf8(const QString& text) {
@@ -115,52 +105,28 @@ FrmLogin::FrmLogin(LoginTarget target, LoginPrompts& prompts, QWidget* parent)
 }
 
 void FrmLogin::cmdRefreshClick() {
-  attempt([&] {
-    target_.strConn =
-        connection::serverConnectionString(utf8(txtPassword_->text()), utf8(txtUserName_->text()));
-  });
-  attempt([&] {
-    if (target_.cnData.state() == dataaccess::kAdStateOpen) target_.cnData.close();
-  });
-  attempt([&] { target_.open(target_.cnData, target_.strConn); });
-  if (target_.cnData.state() != dataaccess::kAdStateOpen) {
+  const connection::ServerLogin login{utf8(txtPassword_->text()), utf8(txtUserName_->text()),
+                                      std::nullopt};
+  if (!connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
     reportFailedLogin();
     return;
   }
-  attempt([&] { target_.strSQL = connection::kAccountSetQuery; });
-  // The query's rows arrive in a recordset of their own, which becomes the shared one.
-  attempt([&] {
-    target_.rsData = std::make_shared<dataaccess::Recordset>();
-    target_.rsData->open(target_.strSQL, target_.cnData, -1, -1, -1);
-  });
-  if (!target_.rsData || target_.rsData->state() == dataaccess::kAdStateClosed) return;
-  attempt([&] {
-    dbList_->clear();
-    dbList_->clearEditText();
-  });
-  for (;;) {
-    bool atEnd = true;
-    // An end test that cannot be evaluated ends the list rather than looping for ever.
-    if (!attempt([&] { atEnd = target_.rsData->eof(); }) || atEnd) break;
-    attempt(
-        [&] { dbList_->addItem(QString::fromStdString(target_.rsData->field("name").toText())); });
-    if (!attempt([&] { target_.rsData->moveNext(); })) break;
-  }
-  attempt([&] { target_.rsData->close(); });
+  const bool listed = connection::listAccountSets(
+      target_, OnFailure::SkipStep,
+      [&] {
+        dbList_->clear();
+        dbList_->clearEditText();
+      },
+      [&](const std::string& name) { dbList_->addItem(QString::fromStdString(name)); });
+  if (!listed) return;
   if (dbList_->count() >= 1) dbList_->setCurrentIndex(0);
   cmdOK_->setEnabled(true);
 }
 
 void FrmLogin::cmdOKClick() {
-  attempt([&] {
-    target_.strConn = connection::serverConnectionString(
-        utf8(txtPassword_->text()), utf8(txtUserName_->text()), utf8(dbList_->currentText()));
-  });
-  attempt([&] {
-    if (target_.cnData.state() == dataaccess::kAdStateOpen) target_.cnData.close();
-  });
-  attempt([&] { target_.open(target_.cnData, target_.strConn); });
-  if (target_.cnData.state() == dataaccess::kAdStateOpen) {
+  const connection::ServerLogin login{utf8(txtPassword_->text()), utf8(txtUserName_->text()),
+                                      utf8(dbList_->currentText())};
+  if (connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
     unload();
   } else {
     reportFailedLogin();

@@ -1,0 +1,130 @@
+// leafward-cli's databases, check --server and update --server through the real ODBC driver
+// (FreeTDS) against the stand-in SQL Server, which holds the fixture account sets' rows.
+#include <gtest/gtest.h>
+
+#include "cli_run.h"
+#include "support/files.h"
+#include "support/fixture_names.h"
+#include "support/oracle.h"
+#include "support/tds_stand_in.h"
+
+namespace leafward::cli {
+namespace {
+
+using testing::CliRun;
+using testing::CodeRow;
+using testing::fixtureAccountSet;
+using testing::TdsStandIn;
+
+constexpr const char* kDatabase = "pelkor_001_2024";
+
+class ServerCommandsTest : public ::testing::Test {
+ protected:
+  CliRun run(const std::vector<std::string>& args, const std::string& password = "right") {
+    return testing::runCli(args, folder_.path(), "LEAFWARD_SA_PASSWORD='" + password + "'", true);
+  }
+  CliRun onServer(const std::string& command, const std::string& database = kDatabase,
+                  const std::string& password = "right") {
+    return run({command, "--server", server_.serverName(), "--database", database}, password);
+  }
+
+  testing::TempDir folder_;
+  TdsStandIn server_{"right"};
+};
+
+TEST_F(ServerCommandsTest, DatabasesListsTheAccountSetNamesInTheServersOrder) {
+  for (const char* name : {"pelkor_002_2024", "pelkor_01_2024", "PELKOR-003-1999",
+                           "pelkor_004_3024", "pelkor_001_2023", "pelkor_001_20245"}) {
+    server_.addDatabase(name);
+  }
+  const CliRun listed = run({"databases", "--server", server_.serverName()});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_EQ(listed.out, "pelkor_002_2024\nPELKOR-003-1999\npelkor_001_2023\n");
+  EXPECT_EQ(listed.err, "");
+  ASSERT_EQ(server_.logins().size(), 1u);
+  EXPECT_EQ(server_.logins()[0].database, "master");
+}
+
+struct Expected {
+  const char* fixture;
+  int exitCode;
+  friend void PrintTo(const Expected& e, std::ostream* os) { *os << e.fixture; }
+};
+
+class ServerCheckTest : public ServerCommandsTest,
+                        public ::testing::WithParamInterface<Expected> {};
+
+// The same report and exit code as for the Access file with the same rows.
+TEST_P(ServerCheckTest, PrintsWhatTheAccessFileGives) {
+  const std::string fixture = GetParam().fixture;
+  server_.addDatabase(kDatabase, fixtureAccountSet(fixture));
+  const CliRun check = onServer("check");
+  EXPECT_EQ(check.out, testing::expectedReport(fixture + ".mdb"));
+  EXPECT_EQ(check.exitCode, GetParam().exitCode) << check.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(AccountSets, ServerCheckTest,
+                         ::testing::Values(Expected{"consistent", 0}, Expected{"worked-example", 1},
+                                           Expected{"scheme-mismatch", 1},
+                                           Expected{"no-scheme-tables", 1},
+                                           Expected{"odd-codes", 1}, Expected{"empty-code", 3}),
+                         [](const auto& info) {
+                           std::string name = info.param.fixture;
+                           std::erase(name, '-');
+                           return name;
+                         });
+
+TEST_F(ServerCommandsTest, UpdateRepairsTheFlagsAsOnTheAccessFile) {
+  server_.addDatabase(kDatabase, fixtureAccountSet("worked-example"));
+  const testing::TempDir accessFolder;
+  const std::string file =
+      accessFolder.copyFixture("account-sets/" + std::string(leafward::testing::kWorkedExample));
+  const CliRun onAccess = testing::runCli({"update", file}, accessFolder.path());
+
+  const CliRun update = onServer("update");
+  EXPECT_EQ(update.exitCode, 0) << update.err;
+  EXPECT_EQ(update.out, onAccess.out);
+  EXPECT_EQ(update.out, "\n有 3个非末级科目标志被更新\n有 1个末级科目标志被更新\n");
+  const std::vector<CodeRow> repaired = {{"1001", false},  {"100101", true},  {"1002", false},
+                                         {"100201", true}, {"100202", false}, {"10020201", true}};
+  EXPECT_EQ(server_.accountSet(kDatabase).code, repaired);
+
+  const CliRun check = onServer("check");
+  EXPECT_EQ(check.out, "没有发现错误\n");
+  EXPECT_EQ(check.exitCode, 0);
+  const CliRun again = onServer("update");
+  EXPECT_EQ(again.out, "\n");
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_EQ(server_.accountSet(kDatabase).code, repaired);
+}
+
+// Each command fails with exit 2 and one line that says why, never showing the password.
+TEST_F(ServerCommandsTest, AWrongPasswordOrAMissingDatabaseFailsWithOneLine) {
+  server_.addDatabase(kDatabase, fixtureAccountSet("worked-example"));
+  const std::string wrong = "Hush;Hush}";
+  for (const CliRun& failed :
+       {run({"databases", "--server", server_.serverName()}, wrong),
+        onServer("check", kDatabase, wrong), onServer("update", kDatabase, wrong)}) {
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_TRUE(testing::oneLine(failed.err)) << failed.err;
+    EXPECT_NE(failed.err.find("Login failed for user 'sa'"), std::string::npos) << failed.err;
+    EXPECT_EQ(failed.err.find("Hush"), std::string::npos) << failed.err;
+    EXPECT_EQ(failed.out, "");
+  }
+  for (const char* command : {"check", "update"}) {
+    const CliRun missing = onServer(command, "pelkor_009_2024");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(testing::oneLine(missing.err)) << missing.err;
+    EXPECT_NE(missing.err.find("cannot open pelkor_009_2024 on " + server_.serverName() +
+                               ": Cannot connect to SQL Server"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_NE(missing.err.find("Cannot open database \"pelkor_009_2024\""), std::string::npos)
+        << missing.err;
+    EXPECT_EQ(missing.out, "");
+  }
+  EXPECT_EQ(server_.accountSet(kDatabase).code, fixtureAccountSet("worked-example").code);
+}
+
+}  // namespace
+}  // namespace leafward::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace leafward::testing {
+
+// The statements of a Check, exactly as they must be sent.
+inline const std::string kFirstListAccess =
+    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]";
+inline const std::string kSecondListAccess =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and not [bend]";
+inline const std::string kFirstListServer = kFirstListAccess + "=1";
+inline const std::string kSecondListServer =
+    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+// The statements of an Update.
+inline const std::string kClearNonLeaf =
+    "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]<>0";
+inline const std::string kSetLeafAccess =
+    "update code Set [bend] = true where not exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline const std::string kSetLeafServer =
+    "update code Set [bend] = 1 where not exists (SELECT  * FROM [code] p where p.ccode like "
+    "code.ccode+'_%') and [bend]=0";
+inline const std::string kLengths = "SELECT  distinct len(ccode) FROM  code ";
+inline const std::string kAccScheme =
+    "SELECT  [cValue] FROM [AccInformation]where [cName]='cGradeLevel'";
+inline const std::string kGradeScheme =
+    "SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'";
+
+// The login dialog's list of a server's account-set databases.
+inline const std::string kAccountSetList =
+    "Select [name] from [sysdatabases] where [name] like "
+    "'pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]'";
+
+}  // namespace leafward::testing

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/stand_in_account_sets.h"
+
+namespace leafward::testing {
+
+// What a TDS client sent in its login record.
+struct CaughtLogin {
+  std::string user;
+  std::string password;
+  std::string application;
+  std::string server;
+  std::string database;
+};
+
+// A small SQL Server on 127.0.0.1 for tests. It speaks enough TDS 7.4 for FreeTDS's ODBC driver
+// to log in as `sa` without encryption and to run the statements Leafward sends, which it
+// answers from account sets held in memory; anything else gets an error. A wrong login or an
+// unknown database fails the login as SQL Server does (Msg 18456, Msg 4060). Each connection is
+// served on a thread of its own until the client leaves or the stand-in is destroyed.
+class TdsStandIn {
+ public:
+  explicit TdsStandIn(std::string saPassword = "right");
+  ~TdsStandIn();
+  TdsStandIn(const TdsStandIn&) = delete;
+  TdsStandIn& operator=(const TdsStandIn&) = delete;
+
+  // Adds a database, listed after master, tempdb, model and msdb in the order added; without
+  // account-set tables when `accounts` is empty.
+  void addDatabase(const std::string& name,
+                   std::optional<ServerAccountSet> accounts = ServerAccountSet{});
+
+  std::uint16_t port() const { return port_; }
+  // "127.0.0.1,PORT", as a server box takes it.
+  std::string serverName() const { return "127.0.0.1," + std::to_string(port_); }
+
+  // Every login record received so far, the failed ones too.
+  std::vector<CaughtLogin> logins() const;
+  // Every statement received so far, in order.
+  std::vector<std::string> statements() const;
+  // An account set as it stands now; throws std::out_of_range for an unknown one.
+  ServerAccountSet accountSet(const std::string& name) const;
+
+ private:
+  struct Database {
+    std::string name;
+    std::optional<ServerAccountSet> accounts;
+  };
+
+  void acceptClients();
+  void serve(int client);
+  bool login(int client, std::size_t& packetSize, std::string& database);
+  tds::Bytes answer(const std::string& database, const std::string& text);
+  bool readMessage(int client, std::uint8_t& type, tds::Bytes& message) const;
+  void sendAll(int client, const tds::Bytes& bytes) const;
+  Database* find(const std::string& name);
+
+  std::string password_;
+  std::uint16_t port_ = 0;
+  int listener_ = -1;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::vector<Database> databases_;
+  std::vector<CaughtLogin> logins_;
+  std::vector<std::string> statements_;
+  std::vector<std::thread> sessions_;
+  std::thread acceptor_;
+};
+
+}  // namespace leafward::testing
