@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/reasons.h"
+#include "platform/program_text.h"
 #ifdef LEAFWARD_TEST_HOOKS
 #include "cli/test_kill_hook.h"
 #endif
@@ -34,12 +35,14 @@ Command commandNamed(const std::string& name) {
 
 int main(int argc, char** argv) {
   using namespace leafward::cli;
-  if (argc < 2) {
+  leafward::platform::useUtf8StandardStreams();
+  std::vector<std::string> args = leafward::platform::programArguments(argc, argv);
+  if (args.empty()) {
     std::cerr << kUsage;
     return 2;
   }
-  const std::string name = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  const std::string name = args.front();
+  args.erase(args.begin());
   const Command command = commandNamed(name);
   if (name == "--version") {
     std::cout << "leafward-cli " << LEAFWARD_VERSION << "\n";

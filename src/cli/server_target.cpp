@@ -7,6 +7,7 @@
 #include "cli/reasons.h"
 #include "connection/server_login.h"
 #include "platform/console.h"
+#include "platform/program_text.h"
 
 namespace leafward::cli {
 namespace {
@@ -52,7 +53,7 @@ std::optional<ServerTarget> takeServerTarget(std::vector<std::string>& args) {
 }
 
 std::string saPassword(const std::string& server) {
-  if (const char* value = std::getenv(kPasswordVariable)) return value;
+  if (auto value = platform::environmentVariable(kPasswordVariable)) return *value;
   try {
     return platform::askWithoutEcho("Password of sa on " + escapeControlCharacters(server) + ": ");
   } catch (const std::exception&) {

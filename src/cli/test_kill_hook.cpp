@@ -1,9 +1,8 @@
 #include "cli/test_kill_hook.h"
 
-#include <cstdlib>
-
 #include "dataaccess/jet/write/write_hooks.h"
 #include "platform/process.h"
+#include "platform/program_text.h"
 
 namespace leafward::cli {
 namespace {
@@ -18,12 +17,12 @@ void killAtChosenStep(jet::WriteStep /*step*/, std::size_t /*count*/) {
 }  // namespace
 
 void installTestKillHook() {
-  const char* value = std::getenv("LEAFWARD_TEST_KILL_AT_WRITE_STEP");
-  if (!value || !*value) return;
+  const auto value = platform::environmentVariable("LEAFWARD_TEST_KILL_AT_WRITE_STEP");
+  if (!value || value->empty()) return;
   std::size_t step = 0;
-  for (const char* c = value; *c; ++c) {
-    if (*c < '0' || *c > '9' || step > 1'000'000'000) return;
-    step = step * 10 + static_cast<std::size_t>(*c - '0');
+  for (const char c : *value) {
+    if (c < '0' || c > '9' || step > 1'000'000'000) return;
+    step = step * 10 + static_cast<std::size_t>(c - '0');
   }
   if (step == 0) return;
   killAt = step;

@@ -3,9 +3,9 @@
 namespace leafward::cli {
 
 // Test builds only. With LEAFWARD_TEST_KILL_AT_WRITE_STEP=N in the environment the process kills
-// itself (SIGKILL) when the .mdb writer reaches its N-th write step, counted from 1 over the
-// whole run, so that tests can stop an update at any point and inspect the file. Reads the
-// variable once; without it nothing is installed.
+// itself (SIGKILL; TerminateProcess on Windows) when the .mdb writer reaches its N-th write step,
+// counted from 1 over the whole run, so that tests can stop an update at any point and inspect the
+// file. Reads the variable once; without it nothing is installed.
 void installTestKillHook();
 
 }  // namespace leafward::cli

@@ -1,5 +1,10 @@
 #pragma once
 
+#ifdef _WIN32
+// Windows' ODBC headers use its basic types without including them.
+#include <windows.h>
+#endif
+
 #include <sql.h>
 #include <sqlext.h>
 
