@@ -103,6 +103,7 @@ TEST(CliBatchTest, UpdatesTheOthersWhenOneIsRefused) {
 // A file name holding a line break or a terminal escape stays on one line, in a reason as in a
 // heading.
 TEST(CliReasonTest, ControlCharactersInNamesAreEscaped) {
+#ifndef _WIN32  // Windows file names cannot hold control characters
   AccountSetFolder folder;
   const std::string broken = folder.add("consistent.mdb", "two\nlines.mdb");
   const std::string missing = (folder.dir() / "gone\x1b[31m\t.mdb").string();
@@ -114,6 +115,7 @@ TEST(CliReasonTest, ControlCharactersInNamesAreEscaped) {
   EXPECT_TRUE(oneLine(run.err)) << run.err;
   EXPECT_NE(run.err.find("cannot open " + escapedDir + "/gone\\x1B[31m\\t.mdb"), std::string::npos)
       << run.err;
+#endif
 
   EXPECT_EQ(escapeControlCharacters("a\r\x01\x7F\\b 科目\xC2\x9B\xC2\xA0"),
             "a\\r\\x01\\x7F\\b 科目\\u009B\xC2\xA0");

@@ -1,6 +1,9 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -61,6 +64,7 @@ class CliUpdateTest : public ::testing::TestWithParam<Fixture> {};
 // rows per direction, and leaves every other value of every table alone (compared through
 // mdb-export); Check then finds no wrong flags, and a second Update nothing to do.
 TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
+  LEAFWARD_NEEDS_MDBTOOLS();
   const Fixture fixture = GetParam();
   FixtureCopy copy(fixture.name);
   const auto before = exportEveryTable(copy.path());
@@ -143,12 +147,29 @@ TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
   fs::permissions(copy.path(), fs::perms::owner_read | fs::perms::group_read);
   expectRefused(copy, "文件或文件夹只读");
   fs::permissions(copy.path(), fs::perms::owner_write, fs::perm_options::add);
+#ifndef _WIN32  // Windows keeps no write permission on folders
   // A rollback journal could not be made beside it.
   fs::permissions(copy.dir(), fs::perms::owner_read | fs::perms::owner_exec);
   expectRefused(copy, "文件或文件夹只读");
   fs::permissions(copy.dir(), fs::perms::owner_all);
+#endif
 }
 
+#ifdef _WIN32
+// This test program holds the file open for writing, letting others read and write, as Access
+// and the accounting program do: leafward-cli, another process, must not write it meanwhile.
+TEST(CliUpdateRefusalTest, AFileAnotherProgramHasOpenForWritingIsRefused) {
+  FixtureCopy copy(leafward::testing::kWorkedExample);
+  const std::wstring path = fs::path(copy.path()).wstring();
+  const HANDLE other =
+      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  expectRefused(copy, "文件正被其他程序使用");
+  CloseHandle(other);
+  EXPECT_EQ(update(copy.path()).exitCode, 0);
+}
+#else
 TEST(CliUpdateRefusalTest, AFileAnotherProgramHasLockedIsRefused) {
   FixtureCopy copy(leafward::testing::kWorkedExample);
   const int fd = ::open(copy.path().c_str(), O_RDONLY);
@@ -160,6 +181,32 @@ TEST(CliUpdateRefusalTest, AFileAnotherProgramHasLockedIsRefused) {
   expectRefused(copy, "文件正被其他程序使用");
   ::close(fd);
   EXPECT_EQ(update(copy.path()).exitCode, 0);
+}
+#endif
+
+// A file and folder named in Chinese: the name reaches the file as it is, in the arguments, in
+// the journal's name and in the messages.
+TEST(CliUpdateTest, FilesNamedInChineseAreCheckedAndUpdated) {
+  testing::TempDir dir;
+  const fs::path folder = dir.path() / fs::path(u8"账套");
+  fs::create_directory(folder);
+  const fs::path file = folder / fs::path(u8"科目 2024.mdb");
+  fs::copy_file(testing::fixture("account-sets/worked-example.mdb"), file);
+  const std::u8string name8 = file.u8string();
+  const std::string name(name8.begin(), name8.end());
+
+  const CliRun check = runCli({"check", name}, folder);
+  EXPECT_EQ(check.exitCode, 1) << check.err;
+  EXPECT_EQ(check.out, testing::expectedReport(leafward::testing::kWorkedExample));
+  const CliRun repair = runCli({"update", name}, folder);
+  EXPECT_EQ(repair.exitCode, 0) << repair.err;
+  EXPECT_EQ(repair.out, "\n有 3个非末级科目标志被更新\n有 1个末级科目标志被更新\n");
+  EXPECT_FALSE(fs::exists(folder / fs::path(u8"科目 2024.mdb.leafward-journal")));
+  EXPECT_EQ(runCli({"check", name}, folder).exitCode, 0);
+
+  const CliRun missing = runCli({"check", name + "x"}, folder);
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_THAT(missing.err, ::testing::HasSubstr("科目 2024.mdbx"));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ class Responder {
  private:
   void serve();
   std::vector<Bytes> answers_;
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // a socket: a file descriptor, or a Winsock SOCKET
   std::uint16_t port_ = 0;
   Bytes request_;
   std::thread thread_;

@@ -6,6 +6,14 @@
 // mdbtools' programs as the test oracle: what they read from a file, to hold ours against.
 namespace leafward::testing {
 
+// mdbtools is a Linux program: a test that holds Leafward against it says so and is skipped on
+// Windows. Put it first in the test's body.
+#ifdef _WIN32
+#define LEAFWARD_NEEDS_MDBTOOLS() GTEST_SKIP() << "mdbtools, the test oracle, is a Linux program"
+#else
+#define LEAFWARD_NEEDS_MDBTOOLS() static_cast<void>(0)
+#endif
+
 // Runs a program (looked up on PATH) and returns its standard output. Throws when it cannot be
 // started or does not exit with 0.
 std::string runProgram(const std::vector<std::string>& arguments);

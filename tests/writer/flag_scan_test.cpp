@@ -14,6 +14,7 @@ namespace {
 // values, in Jet 3 and Jet 4 files written by Access. (The writer's tests scan the account sets
 // with moved and deleted rows and check every bit they write against mdb-export.)
 TEST(FlagScanTest, AgreesWithMdbExport) {
+  LEAFWARD_NEEDS_MDBTOOLS();
   for (const auto& [file, table, column] :
        {std::tuple{"account-sets/consistent.mdb", "code", "bend"},
         {"account-sets/odd-codes.mdb", "code", "bend"},

@@ -39,6 +39,7 @@ std::vector<FlagChange> everySeventh(const std::string& path) {
 // every seventh, every moved row (named by its entry or by where its bytes are) and every row
 // next to a deleted one.
 TEST(FlagWriterTest, FlipsExactlyTheChosenBits) {
+  LEAFWARD_NEEDS_MDBTOOLS();
   for (const char* fixture : {"account-sets/realistic-5k.mdb", "account-sets/overflow-2k.mdb",
                               "account-sets/deleted-2k.mdb"}) {
     SCOPED_TRACE(fixture);
