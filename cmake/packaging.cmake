@@ -19,7 +19,7 @@ if(TARGET leafward)
     find_program(LEAFWARD_WINDEPLOYQT NAMES windeployqt windeployqt6 windeployqt-qt6
                  HINTS ${QT6_INSTALL_PREFIX}/bin ${Qt6_DIR}/../../../bin)
     if(LEAFWARD_WINDEPLOYQT)
-      install(CODE "execute_process(COMMAND \"${LEAFWARD_WINDEPLOYQT}\" --release --no-compiler-runtime
+      install(CODE "execute_process(COMMAND \"${LEAFWARD_WINDEPLOYQT}\" --release
                       --translations zh_CN \"\${CMAKE_INSTALL_PREFIX}/leafward.exe\"
                     COMMAND_ERROR_IS_FATAL ANY)")
     else()

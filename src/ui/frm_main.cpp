@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -24,6 +25,16 @@
 
 namespace leafward::ui {
 namespace {
+
+// A path as the platform layer takes it: UTF-8 with Windows' own separators on Windows, never
+// the local 8-bit code page; the file system's own bytes elsewhere.
+std::string platformPath(const QString& path) {
+#ifdef _WIN32
+  return QDir::toNativeSeparators(path).toStdString();
+#else
+  return QFile::encodeName(path).toStdString();
+#endif
+}
 
 using connection::attempt;
 
@@ -193,8 +204,7 @@ void FrmMain::commandOpen() {
   if (path.isEmpty()) return;
   // The open procedure closes the connection that is open before it opens the file.
   std::string failure;
-  const bool opened =
-      attempt([&] { shared_.openAccess(QFile::encodeName(path).toStdString()); }, &failure);
+  const bool opened = attempt([&] { shared_.openAccess(platformPath(path)); }, &failure);
   shared_.blnServer = false;
   const QString name = QFileInfo(path).fileName();
   if (opened) {

@@ -10,24 +10,47 @@
 namespace leafward::odbc {
 namespace {
 
-// NN of "ODBC Driver NN for SQL Server", or nothing for any other name.
-std::optional<int> microsoftDriverVersion(std::string_view name) {
-  constexpr std::string_view kPrefix = "ODBC Driver ";
-  constexpr std::string_view kSuffix = " for SQL Server";
-  if (name.size() <= kPrefix.size() + kSuffix.size()) return std::nullopt;
-  if (!dataaccess::equalsIgnoringCase(name.substr(0, kPrefix.size()), kPrefix)) return std::nullopt;
-  if (!dataaccess::equalsIgnoringCase(name.substr(name.size() - kSuffix.size()), kSuffix)) {
+// The number between a name's prefix and suffix (matched without regard to case): up to four
+// digits, or with `dotted` "NN.N" as NN * 100 + N. Nothing for any other name.
+std::optional<int> versionIn(std::string_view name, std::string_view prefix,
+                             std::string_view suffix, bool dotted) {
+  if (name.size() <= prefix.size() + suffix.size()) return std::nullopt;
+  if (!dataaccess::equalsIgnoringCase(name.substr(0, prefix.size()), prefix)) return std::nullopt;
+  if (!dataaccess::equalsIgnoringCase(name.substr(name.size() - suffix.size()), suffix)) {
     return std::nullopt;
   }
-  const std::string_view digits =
-      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
-  if (digits.empty() || digits.size() > 4) return std::nullopt;
-  int version = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    version = version * 10 + (c - '0');
+  const std::string_view number =
+      name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const auto digits = [](std::string_view text) -> std::optional<int> {
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  };
+  if (!dotted) return digits(number);
+  const std::size_t dot = number.find('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  const auto major = digits(number.substr(0, dot));
+  const auto minor = digits(number.substr(dot + 1));
+  if (!major || !minor || *minor > 99) return std::nullopt;
+  return *major * 100 + *minor;
+}
+
+// The registered driver of `kind` with the highest version.
+std::optional<SqlServerDriver> highest(const std::vector<std::string>& registered,
+                                       SqlServerDriver::Kind kind, std::string_view prefix,
+                                       std::string_view suffix, bool dotted, bool windows) {
+  std::optional<SqlServerDriver> best;
+  for (const std::string& name : registered) {
+    const std::optional<int> version = versionIn(name, prefix, suffix, dotted);
+    if (version && (!best || *version > best->version)) {
+      best = SqlServerDriver{kind, name, *version, windows};
+    }
   }
-  return version;
+  return best;
 }
 
 }  // namespace
@@ -44,22 +67,31 @@ const std::vector<std::string>& freeTdsLibraryPaths() {
 
 std::optional<SqlServerDriver> chooseSqlServerDriver(
     const std::vector<std::string>& registered,
-    const std::function<bool(const std::string&)>& exists) {
-  std::optional<SqlServerDriver> best;
-  for (const std::string& name : registered) {
-    const std::optional<int> version = microsoftDriverVersion(name);
-    if (version && (!best || *version > best->version)) {
-      best = SqlServerDriver{SqlServerDriver::Kind::Microsoft, name, *version};
-    }
+    const std::function<bool(const std::string&)>& exists, bool windows) {
+  using Kind = SqlServerDriver::Kind;
+  if (auto microsoft =
+          highest(registered, Kind::Microsoft, "ODBC Driver ", " for SQL Server", false, windows)) {
+    return microsoft;
   }
-  if (best) return best;
+  if (windows) {
+    if (auto nativeClient = highest(registered, Kind::NativeClient, "SQL Server Native Client ", "",
+                                    true, windows)) {
+      return nativeClient;
+    }
+    for (const std::string& name : registered) {
+      if (dataaccess::equalsIgnoringCase(name, "SQL Server")) {
+        return SqlServerDriver{Kind::Legacy, name, 0, windows};
+      }
+    }
+    return std::nullopt;
+  }
   for (const std::string& name : registered) {
     if (dataaccess::equalsIgnoringCase(name, "FreeTDS")) {
-      return SqlServerDriver{SqlServerDriver::Kind::FreeTds, name, 0};
+      return SqlServerDriver{Kind::FreeTds, name, 0, windows};
     }
   }
   for (const std::string& path : freeTdsLibraryPaths()) {
-    if (exists(path)) return SqlServerDriver{SqlServerDriver::Kind::FreeTds, path, 0};
+    if (exists(path)) return SqlServerDriver{Kind::FreeTds, path, 0, windows};
   }
   return std::nullopt;
 }
@@ -91,8 +123,10 @@ SqlServerDriver findSqlServerDriver() {
   };
   if (auto driver = chooseSqlServerDriver(registeredOdbcDrivers(), exists)) return *driver;
   throw dataaccess::DataAccessError(
-      "No ODBC driver for SQL Server is installed (install FreeTDS's tdsodbc or Microsoft's "
-      "ODBC Driver for SQL Server)");
+      kOnWindows ? "No ODBC driver for SQL Server is installed (install Microsoft's ODBC Driver "
+                   "for SQL Server)"
+                 : "No ODBC driver for SQL Server is installed (install FreeTDS's tdsodbc or "
+                   "Microsoft's ODBC Driver for SQL Server)");
 }
 
 }  // namespace leafward::odbc

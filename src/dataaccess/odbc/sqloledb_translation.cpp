@@ -64,6 +64,18 @@ std::string freeTdsValue(std::string_view value, std::string_view what) {
   return braced;
 }
 
+std::string legacyDriverValue(std::string_view value, std::string_view what) {
+  if (value.find('}') != std::string_view::npos) {
+    throw dataaccess::DataAccessError("The " + std::string(what) +
+                                      " holds \"}\", which cannot be given to the \"SQL Server\" "
+                                      "ODBC driver");
+  }
+  std::string braced = "{";
+  braced.append(value);
+  braced += '}';
+  return braced;
+}
+
 ServerAddress parseDataSource(std::string_view dataSource) {
   std::string_view rest = trim(dataSource);
   for (std::string_view protocol : {"tcp:", "lpc:"}) {
@@ -93,7 +105,8 @@ ServerAddress parseDataSource(std::string_view dataSource) {
     address.instance = std::string(trim(rest.substr(slash + 1)));
     rest = trim(rest.substr(0, slash));
   }
-  address.host = meansThisComputer(rest) ? std::string(kThisComputer) : std::string(rest);
+  address.thisComputer = meansThisComputer(rest);
+  address.host = address.thisComputer ? std::string(kThisComputer) : std::string(rest);
   return address;
 }
 
@@ -101,14 +114,27 @@ std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerD
                                  std::string_view user, std::string_view password) {
   const ServerAddress address = parseDataSource(
       firstOf(oledb, {"Data Source", "Server", "Address", "Addr", "Network Address"}).value_or(""));
-  const bool microsoft = driver.kind == SqlServerDriver::Kind::Microsoft;
-  const auto value = [microsoft](std::string_view text, std::string_view what) {
-    return microsoft ? odbcBraced(text) : freeTdsValue(text, what);
+  using Kind = SqlServerDriver::Kind;
+  const auto value = [&driver](std::string_view text, std::string_view what) {
+    switch (driver.kind) {
+      case Kind::FreeTds:
+        return freeTdsValue(text, what);
+      case Kind::Legacy:
+        return legacyDriverValue(text, what);
+      case Kind::Microsoft:
+      case Kind::NativeClient:
+        break;
+    }
+    return odbcBraced(text);
   };
 
   std::string text = "DRIVER=" + odbcBraced(driver.name) + ";";
-  if (microsoft) {
+  if (driver.kind != Kind::FreeTds) {
+    // Microsoft's drivers take SQLOLEDB's own forms. On Windows "(local)" also reaches a server
+    // on this computer that does not listen on TCP (SQL Server Express, as installed); a port
+    // means TCP anyway.
     std::string server = address.host;
+    if (address.thisComputer && driver.windows && address.port.empty()) server = "(local)";
     if (!address.instance.empty()) server += "\\" + address.instance;
     if (!address.port.empty()) server += "," + address.port;
     text += "Server=" + value(server, "server name") + ";";
@@ -136,15 +162,26 @@ std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerD
   }
 
   text += "APP={Leafward};";
-  if (microsoft) {
-    // Encrypt when the server asks for it, without insisting on a trusted certificate.
-    text += driver.version >= 18 ? "Encrypt=Optional;" : "Encrypt=no;";
-    text += "TrustServerCertificate=yes;";
-  } else {
-    // TDS 7.4 is what FreeTDS tries first when left to choose, and every SQL Server answers it
-    // with the version it speaks. Left to choose, FreeTDS would go on to try the Sybase
-    // protocol after a time-out, and may then wait for ever on a server that stays silent.
-    text += "TDS_Version=7.4;Encryption=request;ClientCharset=UTF-8;";
+  // Encrypt when the server asks for it, without insisting on a trusted certificate.
+  switch (driver.kind) {
+    case Kind::Microsoft:
+      // Version 18 encrypts by default and knows "Optional"; the older ones know "no".
+      text += driver.version >= 18 ? "Encrypt=Optional;" : "Encrypt=no;";
+      text += "TrustServerCertificate=yes;";
+      break;
+    case Kind::NativeClient:
+      text += "Encrypt=no;TrustServerCertificate=yes;";
+      break;
+    case Kind::Legacy:
+      // It knows no TrustServerCertificate, and would check the certificate if asked to
+      // encrypt: left alone, it encrypts exactly when the server requires it.
+      break;
+    case Kind::FreeTds:
+      // TDS 7.4 is what FreeTDS tries first when left to choose, and every SQL Server answers
+      // it with the version it speaks. Left to choose, FreeTDS would go on to try the Sybase
+      // protocol after a time-out, and may then wait for ever on a server that stays silent.
+      text += "TDS_Version=7.4;Encryption=request;ClientCharset=UTF-8;";
+      break;
   }
   return text;
 }
