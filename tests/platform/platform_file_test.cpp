@@ -1,0 +1,129 @@
+// What the rest of Leafward relies on from the platform layer's files, on every system.
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace leafward::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Paths as the platform layer takes them (UTF-8), and back.
+std::string utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path pathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// Leafward's locks keep its readers and writer apart without getting in the way of reading and
+// writing the database itself, which Access goes on doing meanwhile.
+TEST(PlatformFileTest, LocksExcludeEachOtherButNotReadsAndWrites) {
+  testing::FixtureCopy copy(testing::kWorkedExample);
+  File writer = File::open(copy.path(), FileAccess::ReadWrite);
+  File reader = File::open(copy.path(), FileAccess::Read);
+  ASSERT_TRUE(writer.tryLock(LockKind::Exclusive));
+  EXPECT_FALSE(reader.tryLock(LockKind::Shared));
+  std::vector<std::uint8_t> page(4096);
+  EXPECT_EQ(reader.readAt(0, page), page.size());
+  writer.writeAt(4096, page);
+  writer.unlock();
+
+  File other = File::open(copy.path(), FileAccess::Read);
+  ASSERT_TRUE(reader.tryLock(LockKind::Shared));
+  EXPECT_TRUE(other.tryLock(LockKind::Shared));
+  EXPECT_FALSE(writer.tryLock(LockKind::Exclusive));
+  writer.writeAt(4096, page);
+  reader.close();
+  other.unlock();
+  EXPECT_TRUE(writer.tryLock(LockKind::Exclusive));
+}
+
+TEST(PlatformFileTest, NamesInChineseWork) {
+  testing::TempDir dir;
+  const fs::path folder = dir.path() / fs::path(u8"账套 2024");
+  fs::create_directory(folder);
+  const std::string path = utf8(folder / fs::path(u8"科目.mdb"));
+  {
+    File created = File::createNew(path);
+    created.writeAt(0, std::vector<std::uint8_t>{1, 2, 3});
+    created.sync();
+    EXPECT_THROW(File::createNew(path), SystemError);
+  }
+  EXPECT_TRUE(pathExists(path));
+  EXPECT_EQ(File::open(path, FileAccess::Read).size(), 3u);
+  EXPECT_EQ(canonicalPath(utf8(folder / ".." / fs::path(u8"账套 2024") / fs::path(u8"科目.mdb"))),
+            canonicalPath(path));
+  EXPECT_EQ(pathOf(canonicalPath(path)).filename().u8string(), u8"科目.mdb");
+  EXPECT_FALSE(markedReadOnly(path));
+  fs::permissions(pathOf(path),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_TRUE(markedReadOnly(path));
+  fs::permissions(pathOf(path), fs::perms::owner_write, fs::perm_options::add);
+  syncFolder(utf8(folder));
+  EXPECT_TRUE(removeFile(path));
+  EXPECT_FALSE(removeFile(path));
+  EXPECT_FALSE(pathExists(path));
+  EXPECT_THROW(canonicalPath(path), SystemError);
+}
+
+#ifdef _WIN32
+// While Leafward writes, no other program may open the file for writing; and it does not write
+// a file that another program (Access, the accounting program) has open for writing. Readers
+// on either side are welcome.
+TEST(PlatformFileTest, AWriterAndAnotherProgramsWriterExcludeEachOther) {
+  testing::FixtureCopy copy(testing::kWorkedExample);
+  const std::wstring path = fs::path(copy.path()).wstring();
+  const auto openOther = [&](DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  const auto failureOfOpening = [&](FileAccess access) {
+    try {
+      File::open(copy.path(), access);
+    } catch (const SystemError& error) {
+      return error.failure();
+    }
+    return Failure::Other;
+  };
+  {
+    File writer = File::open(copy.path(), FileAccess::ReadWrite);
+    EXPECT_EQ(openOther(GENERIC_READ | GENERIC_WRITE), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(failureOfOpening(FileAccess::ReadWrite), Failure::InUse);
+    const HANDLE reader = openOther(GENERIC_READ);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    File::open(copy.path(), FileAccess::Read);
+  }
+  const HANDLE other = openOther(GENERIC_READ | GENERIC_WRITE);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(failureOfOpening(FileAccess::ReadWrite), Failure::InUse);
+  File reader = File::open(copy.path(), FileAccess::Read);
+  CloseHandle(other);
+  File::open(copy.path(), FileAccess::ReadWrite);
+}
+
+TEST(PlatformFileTest, WindowsPathsHaveTheirOwnFolders) {
+  EXPECT_EQ(parentFolder("C:\\data\\a.mdb"), "C:\\data");
+  EXPECT_EQ(parentFolder("C:\\a.mdb"), "C:\\");
+  EXPECT_EQ(parentFolder("C:a.mdb"), "C:");
+  EXPECT_EQ(parentFolder("\\\\server\\share\\a.mdb"), "\\\\server\\share");
+  EXPECT_EQ(parentFolder("data/a.mdb"), "data");
+  EXPECT_EQ(parentFolder("a.mdb"), ".");
+}
+#endif
+
+}  // namespace
+}  // namespace leafward::platform
