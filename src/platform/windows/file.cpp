@@ -213,10 +213,29 @@ bool pathExists(const std::string& path) {
 }
 
 bool removeFile(const std::string& path) {
-  if (DeleteFileW(wideFromUtf8(path).c_str())) return true;
+  const HANDLE handle = CreateFileW(wideFromUtf8(path).c_str(), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+    failWith("cannot remove", path, error);
+  }
+  // The name goes at once, as on POSIX, even while another program (a virus scanner, the
+  // search indexer) still has the file open: otherwise it would stay until they close it, and
+  // the next statement's journal could not be made under it. Windows before 10 1709 and file
+  // systems other than NTFS know only the old way, which is then taken.
+  FILE_DISPOSITION_INFO_EX now{FILE_DISPOSITION_FLAG_DELETE |
+                               FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
+  bool removed = SetFileInformationByHandle(handle, FileDispositionInfoEx, &now, sizeof now);
+  if (!removed) {
+    FILE_DISPOSITION_INFO onClose{TRUE};
+    removed = SetFileInformationByHandle(handle, FileDispositionInfo, &onClose, sizeof onClose);
+  }
   const DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
-  failWith("cannot remove", path, error);
+  CloseHandle(handle);
+  if (!removed) failWith("cannot remove", path, error);
+  return true;
 }
 
 // Windows has no call that makes one folder's entries durable as fsync does on POSIX. What it
