@@ -3,10 +3,10 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/account_set_names.h"
 #include "cli/command_line.h"
 #include "cli/reasons.h"
 #include "cli/server_target.h"
+#include "connection/server_login.h"
 #include "connection/steps.h"
 
 namespace leafward::cli {
@@ -67,7 +67,11 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   const std::string password = saPassword(server.server);
   connection::SharedConnection master;  // closed when it goes, also on failure
   master.startUp();
-  const std::vector<std::string> names = listAccountSetNames(master, server.server, password);
+  openServer(master, ServerTarget{server.server, std::nullopt}, password);
+  std::vector<std::string> names;
+  connection::ServerLink link = connection::serverLinkOf(master);
+  connection::listAccountSets(link, connection::OnFailure::Stop, {},
+                              [&](const std::string& name) { names.push_back(name); });
   master.shutDown();
   for (const std::string& name : names) {
     const ServerTarget target{server.server, name};
