@@ -35,6 +35,11 @@ sql::ColumnType columnTypeOf(const ColumnLayout& column) {
       return sql::ColumnType::Text;
     case JetType::DateTime:
       return sql::ColumnType::Date;
+    case JetType::Binary:
+    case JetType::Ole:
+      return sql::ColumnType::Binary;
+    case JetType::Guid:
+      return sql::ColumnType::Guid;
     default:
       return sql::ColumnType::Other;
   }
