@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "dataaccess/ascii.h"
+#include "dataaccess/errors.h"
 #include "dataaccess/jet/row_cursor.h"
 #include "dataaccess/jet/row_reader.h"
 #include "dataaccess/jet/usage_map.h"
@@ -12,6 +13,8 @@ namespace leafward::jet {
 namespace {
 
 constexpr std::int64_t kObjectTypeTable = 1;
+constexpr std::int64_t kObjectTypeOdbcLink = 4;
+constexpr std::int64_t kObjectTypeLink = 6;
 constexpr std::int64_t kObjectTypeMask = 0x7F;
 constexpr std::int64_t kSystemObjectFlags = 0x80000002;
 constexpr std::uint32_t kPageNumberMask = 0x00FFFFFF;
@@ -22,6 +25,13 @@ const ColumnLayout& catalogColumn(const JetFile& file, const TableLayout& catalo
     if (dataaccess::equalsIgnoringCase(column.name, name)) return column;
   }
   file.damaged("the catalog has no column " + std::string(name));
+}
+
+const ColumnLayout* optionalCatalogColumn(const TableLayout& catalog, std::string_view name) {
+  for (const auto& column : catalog.columns) {
+    if (dataaccess::equalsIgnoringCase(column.name, name)) return &column;
+  }
+  return nullptr;
 }
 
 bool isSystemName(const std::string& name) {
@@ -46,6 +56,9 @@ void JetDatabase::readCatalog() {
   const ColumnLayout& name = catalogColumn(*file_, catalog, "Name");
   const ColumnLayout& type = catalogColumn(*file_, catalog, "Type");
   const ColumnLayout& flags = catalogColumn(*file_, catalog, "Flags");
+  const ColumnLayout* database = optionalCatalogColumn(catalog, "Database");
+  const ColumnLayout* connect = optionalCatalogColumn(catalog, "Connect");
+  const ColumnLayout* foreignName = optionalCatalogColumn(catalog, "ForeignName");
 
   struct Entry {
     std::string name;
@@ -59,6 +72,15 @@ void JetDatabase::readCatalog() {
     Field field;
     if (!reader.field(column, field)) file_->damaged("a row of the catalog is malformed");
     return decoder.decode(column, cursor.page(), field);
+  };
+  // A link's details only serve its message: one that cannot be read is left empty.
+  auto linkText = [&](const ColumnLayout* column) {
+    try {
+      const Value found = column ? value(*column) : Value();
+      return found.kind() == Value::Kind::Text ? found.asText() : std::string();
+    } catch (const dataaccess::DataAccessError&) {
+      return std::string();
+    }
   };
   while (cursor.next()) {
     if (!reader.parse(cursor.page(), cursor.extent(), catalog)) {
@@ -74,10 +96,15 @@ void JetDatabase::readCatalog() {
     }
     const std::int64_t flagBits =
         objectFlags.kind() == Value::Kind::Integer ? objectFlags.asInteger() : 0;
-    if ((objectType.asInteger() & kObjectTypeMask) != kObjectTypeTable ||
-        (flagBits & kSystemObjectFlags) != 0 || isSystemName(objectName.asText())) {
+    const std::int64_t kind = objectType.asInteger() & kObjectTypeMask;
+    if ((flagBits & kSystemObjectFlags) != 0 || isSystemName(objectName.asText())) continue;
+    if (kind == kObjectTypeLink || kind == kObjectTypeOdbcLink) {
+      const bool odbc = kind == kObjectTypeOdbcLink;
+      links_.push_back({objectName.asText(), linkText(foreignName),
+                        odbc ? "" : linkedFileOf(linkText(database), linkText(connect)), odbc});
       continue;
     }
+    if (kind != kObjectTypeTable) continue;
     entries.push_back(
         {objectName.asText(), static_cast<std::uint32_t>(objectId.asInteger()) & kPageNumberMask});
   }
@@ -89,6 +116,13 @@ void JetDatabase::readCatalog() {
     table.pages = pagesOfUsageMap(*file_, table.layout.usageMap, entry.name);
     tables_.push_back(std::move(table));
   }
+}
+
+const LinkedTable* JetDatabase::findLink(std::string_view name) const {
+  for (const auto& link : links_) {
+    if (dataaccess::equalsIgnoringCase(link.name, name)) return &link;
+  }
+  return nullptr;
 }
 
 const JetTable* JetDatabase::findTable(std::string_view name) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dataaccess/jet/jet_file.h"
+#include "dataaccess/jet/linked_table.h"
 #include "dataaccess/jet/table_definitions.h"
 #include "dataaccess/jet/table_layout.h"
 #include "dataaccess/jet/text_decoder.h"
@@ -21,7 +22,7 @@ struct JetTable {
 
 // An open .mdb file with its user tables. Opening reads the catalog and the definition and
 // page map of every user table, so a file that is damaged or cut short in any of them fails
-// to open. System tables (MSys...) and linked tables are left out.
+// to open. System tables (MSys...) are left out; linked tables are only listed.
 class JetDatabase {
  public:
   explicit JetDatabase(const std::string& path);
@@ -35,6 +36,8 @@ class JetDatabase {
 
   // The user table of that name, compared without regard to ASCII case; nullptr when none.
   const JetTable* findTable(std::string_view name) const;
+  // The linked table of that name, compared the same way; nullptr when none.
+  const LinkedTable* findLink(std::string_view name) const;
 
  private:
   void readCatalog();
@@ -43,6 +46,7 @@ class JetDatabase {
   std::unique_ptr<TableDefinitions> definitions_;
   std::unique_ptr<TextDecoder> text_;
   std::vector<JetTable> tables_;
+  std::vector<LinkedTable> links_;
 };
 
 }  // namespace leafward::jet

@@ -47,7 +47,11 @@ sql::ColumnType columnTypeOf(const ColumnLayout& column) {
 
 std::optional<sql::TableInfo> JetTableSource::describe(std::string_view name) {
   const JetTable* table = database_.findTable(name);
-  if (!table) return std::nullopt;
+  if (!table) {
+    const LinkedTable* link = database_.findLink(name);
+    if (link) throw dataaccess::DataAccessError(linkedTableMessage(*link));
+    return std::nullopt;
+  }
   sql::TableInfo info;
   info.name = table->layout.name;
   for (const auto& column : table->layout.columns) {

@@ -20,6 +20,8 @@ class JetTableSource : public sql::TableSource {
  public:
   explicit JetTableSource(JetDatabase& database) : database_(database) {}
 
+  // A linked table is not described: naming one throws DataAccessError with the file it
+  // links to.
   std::optional<sql::TableInfo> describe(std::string_view table) override;
   sql::TableData read(const sql::TableInfo& table,
                       const std::vector<std::size_t>& columns) override;
