@@ -40,10 +40,15 @@ bool isSystemName(const std::string& name) {
 
 }  // namespace
 
-JetDatabase::JetDatabase(const std::string& path)
+JetDatabase::JetDatabase(const std::string& path, std::optional<std::uint16_t> codePage)
     : file_(std::make_unique<JetFile>(path)),
-      definitions_(std::make_unique<TableDefinitions>(*file_)),
-      text_(std::make_unique<TextDecoder>(file_->format().version, file_->header().codePage)) {
+      definitions_(std::make_unique<TableDefinitions>(*file_)) {
+  if (codePage && !knownCodePage(*codePage)) {
+    throw dataaccess::DataAccessError("The code page " + std::to_string(*codePage) +
+                                      " is not supported");
+  }
+  text_ = std::make_unique<TextDecoder>(file_->format().version,
+                                        codePage.value_or(file_->header().codePage));
   readCatalog();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,11 @@ struct JetTable {
 // to open. System tables (MSys...) are left out; linked tables are only listed.
 class JetDatabase {
  public:
-  explicit JetDatabase(const std::string& path);
+  // `codePage`, when given, is the Windows code page of Jet 3 text in place of the one the
+  // header names (a file written on a system with another code page); Jet 4 text is Unicode
+  // and needs none. Throws DataAccessError when that code page cannot be converted.
+  explicit JetDatabase(const std::string& path,
+                       std::optional<std::uint16_t> codePage = std::nullopt);
   ~JetDatabase();
   JetDatabase(const JetDatabase&) = delete;
   JetDatabase& operator=(const JetDatabase&) = delete;

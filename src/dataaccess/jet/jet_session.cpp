@@ -24,8 +24,8 @@ const std::string& recovered(const std::string& path) {
 // update never changes, since it only flips bits inside rows.
 class JetSession : public dataaccess::Session {
  public:
-  explicit JetSession(const std::string& path)
-      : database_(recovered(path)), source_(database_), engine_(source_) {}
+  JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
+      : database_(recovered(path), codePage), source_(database_), engine_(source_) {}
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
@@ -49,8 +49,9 @@ class JetSession : public dataaccess::Session {
 
 }  // namespace
 
-std::unique_ptr<dataaccess::Session> openJetSession(const std::string& path) {
-  return std::make_unique<JetSession>(path);
+std::unique_ptr<dataaccess::Session> openJetSession(const std::string& path,
+                                                    std::optional<std::uint16_t> codePage) {
+  return std::make_unique<JetSession>(path, codePage);
 }
 
 }  // namespace leafward::jet

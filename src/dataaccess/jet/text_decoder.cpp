@@ -56,7 +56,7 @@ bool isAscii(Bytes bytes) {
   return true;
 }
 
-// libiconv names of the Windows code pages Jet 3 databases use.
+// iconv names of the Windows code pages Jet 3 databases use; others by their number.
 std::string charsetOf(std::uint16_t codePage) {
   switch (codePage) {
     case 932:
@@ -79,11 +79,18 @@ std::string charsetOf(std::uint16_t codePage) {
     case 1258:
       return "WINDOWS-" + std::to_string(codePage);
     default:
-      return "WINDOWS-1252";
+      return "CP" + std::to_string(codePage);
   }
 }
 
 }  // namespace
+
+bool knownCodePage(std::uint16_t codePage) {
+  const iconv_t converter = iconv_open("UTF-8", charsetOf(codePage).c_str());
+  if (converter == kNoConverter) return false;
+  iconv_close(converter);
+  return true;
+}
 
 void appendUtf16(Bytes bytes, std::string& out) {
   Utf16Sink sink(out);
