@@ -12,7 +12,8 @@ namespace {
 constexpr double kSmallestPositional = 1e-5;
 constexpr double kPositionalLimit = 9223372036854775808.0;
 
-// The shortest text that reads back as the same value of its own type (double or float).
+// The shortest text that reads back as the same value of its own type (double or float);
+// where several are as short, the closest, so a whole number prints as exactly that number.
 template <typename Number>
 std::string numberText(Number value) {
   if (std::isnan(value)) return "NaN";
@@ -58,6 +59,7 @@ std::string binaryText(const std::vector<std::uint8_t>& bytes) {
 
 // The way Windows prints a GUID: the first three groups are little-endian numbers.
 std::string guidText(const Guid& value) {
+  // Byte positions in printed order; -1 is a hyphen.
   static constexpr int kOrder[] = {3,  2, 1, 0,  -1, 5,  4,  -1, 7,  6,
                                    -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
   std::string text = "{";
