@@ -17,6 +17,7 @@ struct Request {
   std::vector<std::string> files;
   std::optional<ServerTarget> server;
   bool allDatabases = false;
+  std::optional<std::string> codePage;  // of an Access 97 file's text
 };
 
 struct AccountSet {
@@ -33,6 +34,7 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
       [&] {
         request.server = takeServerTarget(args);
         request.allDatabases = takeFlag(args, "--all-databases");
+        request.codePage = takeValue(args, "--code-page");
         request.files = takeOperands(args);
       },
       &failure);
@@ -53,7 +55,9 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   std::vector<AccountSet> sets;
   for (const std::string& file : request.files) {
     sets.push_back(
-        {file, [file](connection::SharedConnection& shared) { shared.openAccess(file); }});
+        {file, [file, codePage = request.codePage](connection::SharedConnection& shared) {
+           shared.openAccess(file, codePage);
+         }});
   }
   if (!request.server) return sets;
   const ServerTarget& server = *request.server;
@@ -127,7 +131,7 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   const std::optional<Request> request = readRequest(words, failure);
   if (!request) {
     if (!failure.empty()) writeReason(err, failure);
-    err << "usage: leafward-cli " << command << " FILE...\n"
+    err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
         << "       leafward-cli " << command << " --server NAME --database NAME\n"
         << "       leafward-cli " << command << " --server NAME --all-databases\n";
     return kExitFailed;

@@ -9,7 +9,7 @@ namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-// iconv's names of the Windows code pages; nothing for one it is not told about.
+// iconv's names of the Windows code pages.
 std::string charsetOf(std::uint16_t codePage) {
   switch (codePage) {
     case 932:
@@ -33,13 +33,12 @@ std::string charsetOf(std::uint16_t codePage) {
     case 1258:
       return "CP" + std::to_string(codePage);
     default:
-      return {};
+      return "CP" + std::to_string(codePage);
   }
 }
 
 iconv_t openConverter(std::uint16_t codePage) {
-  const std::string charset = charsetOf(codePage);
-  return charset.empty() ? kNoConverter : iconv_open("UTF-8", charset.c_str());
+  return iconv_open("UTF-8", charsetOf(codePage).c_str());
 }
 
 }  // namespace
