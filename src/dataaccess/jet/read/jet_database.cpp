@@ -41,7 +41,9 @@ bool isSystemName(const std::string& name) {
 }  // namespace
 
 JetDatabase::JetDatabase(Pager& pager, std::optional<std::uint16_t> codePage)
-    : pager_(pager), text_(pager.format().version, codePageOf(pager, codePage)) {
+    : pager_(pager),
+      codePage_(codePageOf(pager, codePage)),
+      text_(pager.format().version, codePage_) {
   readCatalog();
 }
 

@@ -34,6 +34,8 @@ class JetDatabase {
   Pager& pager() { return pager_; }
   const Pager& pager() const { return pager_; }
   TextDecoder& text() { return text_; }
+  // The code page Jet 3 text is read in.
+  std::uint16_t codePage() const { return codePage_; }
   const std::vector<JetTable>& tables() const { return tables_; }
 
   // The user table of that name, compared without regard to ASCII case; nullptr when none.
@@ -45,6 +47,7 @@ class JetDatabase {
   void readCatalog();
 
   Pager& pager_;
+  std::uint16_t codePage_;
   TextDecoder text_;
   std::vector<JetTable> tables_;
   std::vector<LinkedTable> links_;
