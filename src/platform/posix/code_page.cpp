@@ -69,15 +69,8 @@ CodePageDecoder::~CodePageDecoder() {
 
 void CodePageDecoder::append(std::span<const std::uint8_t> bytes, std::string& utf8) {
   if (state_->converter == kNoConverter) {
-    // Without a converter, Latin-1 is the closest reading.
-    for (std::uint8_t b : bytes) {
-      if (b < 0x80) {
-        utf8 += static_cast<char>(b);
-      } else {
-        utf8 += static_cast<char>(0xC0 | (b >> 6));
-        utf8 += static_cast<char>(0x80 | (b & 0x3F));
-      }
-    }
+    // A system without even Windows-1252: only ASCII can be told.
+    for (std::uint8_t b : bytes) utf8 += b < 0x80 ? static_cast<char>(b) : '?';
     return;
   }
   iconv(state_->converter, nullptr, nullptr, nullptr, nullptr);
