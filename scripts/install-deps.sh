@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev
-  mdbtools mdbtools-dev
+  mdbtools
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev qt6-translations-l10n
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth

@@ -20,16 +20,9 @@ using dataaccess::DataAccessError;
 using dataaccess::Value;
 
 std::int64_t lengthOf(const Value& value) {
-  switch (value.kind()) {
-    case Value::Kind::Integer:
-      return value.asInteger();
-    case Value::Kind::Floating:
-      if (std::isfinite(value.asFloating()) && std::fabs(value.asFloating()) < 1e15) {
-        return std::llround(value.asFloating());
-      }
-      break;
-    default:
-      break;
+  if (value.kind() == Value::Kind::Integer) return value.asInteger();
+  if (const auto number = value.fractionalNumber()) {
+    if (std::isfinite(*number) && std::fabs(*number) < 1e15) return std::llround(*number);
   }
   throw DataAccessError("A code length is not a number: " + value.toText());
 }

@@ -26,6 +26,30 @@ bool takeFlag(std::vector<std::string>& args, std::string_view flag) {
   return found;
 }
 
+std::optional<std::string> takeValue(std::vector<std::string>& args, std::string_view option) {
+  const std::string name(option);
+  std::optional<std::string> value;
+  for (std::size_t i = 0; i < args.size() && args[i] != kEndOfOptions;) {
+    std::size_t words = 1;
+    std::optional<std::string> found;
+    if (args[i] == name) {
+      if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
+      found = args[i + 1];
+      words = 2;
+    } else if (args[i].starts_with(name + "=")) {
+      found = args[i].substr(name.size() + 1);
+    } else {
+      ++i;
+      continue;
+    }
+    if (value) throw std::invalid_argument(name + " is given twice");
+    value = std::move(found);
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i + words));
+  }
+  return value;
+}
+
 std::vector<std::string> takeOperands(const std::vector<std::string>& args) {
   std::vector<std::string> operands;
   const auto end = endOfOptions(args);

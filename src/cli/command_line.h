@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,11 @@ bool asksForHelp(const std::vector<std::string>& words);
 
 // Takes every `flag` among the options out of `args`; true when there was one.
 bool takeFlag(std::vector<std::string>& args, std::string_view flag);
+
+// Takes `option` and its value ("--option VALUE" or "--option=VALUE") out of the options of
+// `args`; nothing when it is not there. Throws std::invalid_argument when it has no value or is
+// given twice.
+std::optional<std::string> takeValue(std::vector<std::string>& args, std::string_view option);
 
 // The operands of `args` once the known options have been taken out: the words before the
 // first "--" and all words after it, in order. Throws std::invalid_argument when a word before

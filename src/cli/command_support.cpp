@@ -3,10 +3,10 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/account_set_names.h"
 #include "cli/command_line.h"
 #include "cli/reasons.h"
 #include "cli/server_target.h"
+#include "connection/server_login.h"
 #include "connection/steps.h"
 
 namespace leafward::cli {
@@ -17,6 +17,7 @@ struct Request {
   std::vector<std::string> files;
   std::optional<ServerTarget> server;
   bool allDatabases = false;
+  std::optional<std::string> codePage;  // of an Access 97 file's text
 };
 
 struct AccountSet {
@@ -33,6 +34,7 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
       [&] {
         request.server = takeServerTarget(args);
         request.allDatabases = takeFlag(args, "--all-databases");
+        request.codePage = takeValue(args, "--code-page");
         request.files = takeOperands(args);
       },
       &failure);
@@ -53,7 +55,9 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   std::vector<AccountSet> sets;
   for (const std::string& file : request.files) {
     sets.push_back(
-        {file, [file](connection::SharedConnection& shared) { shared.openAccess(file); }});
+        {file, [file, codePage = request.codePage](connection::SharedConnection& shared) {
+           shared.openAccess(file, codePage);
+         }});
   }
   if (!request.server) return sets;
   const ServerTarget& server = *request.server;
@@ -67,7 +71,11 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   const std::string password = saPassword(server.server);
   connection::SharedConnection master;  // closed when it goes, also on failure
   master.startUp();
-  const std::vector<std::string> names = listAccountSetNames(master, server.server, password);
+  openServer(master, ServerTarget{server.server, std::nullopt}, password);
+  std::vector<std::string> names;
+  connection::ServerLink link = connection::serverLinkOf(master);
+  connection::listAccountSets(link, connection::OnFailure::Stop, {},
+                              [&](const std::string& name) { names.push_back(name); });
   master.shutDown();
   for (const std::string& name : names) {
     const ServerTarget target{server.server, name};
@@ -123,7 +131,7 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   const std::optional<Request> request = readRequest(words, failure);
   if (!request) {
     if (!failure.empty()) writeReason(err, failure);
-    err << "usage: leafward-cli " << command << " FILE...\n"
+    err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
         << "       leafward-cli " << command << " --server NAME --database NAME\n"
         << "       leafward-cli " << command << " --server NAME --all-databases\n";
     return kExitFailed;

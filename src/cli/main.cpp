@@ -13,12 +13,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: leafward-cli query FILE \"SELECT ...\"\n"
-    "       leafward-cli check FILE... | --server NAME (--database NAME | --all-databases)\n"
-    "       leafward-cli update FILE... | --server NAME (--database NAME | --all-databases)\n"
+    "usage: leafward-cli query [--code-page N] FILE \"SELECT ...\"\n"
+    "       leafward-cli check [--code-page N] FILE... | --server NAME (--database NAME | "
+    "--all-databases)\n"
+    "       leafward-cli update [--code-page N] FILE... | --server NAME (--database NAME | "
+    "--all-databases)\n"
     "       leafward-cli databases --server NAME\n"
     "       leafward-cli --help | --version\n"
-    "Words after -- are never options: leafward-cli check -- -x.mdb\n";
+    "Words after -- are never options: leafward-cli check -- -x.mdb\n"
+    "--code-page N reads an Access 97 file's text in Windows code page N (e.g. 936), for a file\n"
+    "whose header names another.\n";
 
 using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
 

@@ -4,27 +4,30 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/reasons.h"
+#include "connection/shared_connection.h"
 #include "dataaccess/connection.h"
 #include "dataaccess/recordset.h"
 
 namespace leafward::cli {
 
 int runQuery(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> args;
+  std::vector<std::string> args = words;
+  std::optional<std::string> codePage;
   try {
-    args = takeOperands(words);
+    codePage = takeValue(args, "--code-page");
+    args = takeOperands(args);
   } catch (const std::invalid_argument& error) {
     writeReason(err, error.what());
+    args.clear();
   }
   if (args.size() != 2) {
-    err << "usage: leafward-cli query FILE \"SELECT ...\"\n";
+    err << "usage: leafward-cli query [--code-page N] FILE \"SELECT ...\"\n";
     return 2;
   }
   using namespace dataaccess;
   Connection connection;
   try {
-    connection.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                    ConnectionString::quoteValue(args[0]) + ";");
+    connection.open(connection::accessConnectionString(args[0], codePage));
     auto recordset = connection.execute(args[1]);
     if (recordset->state() != kAdStateOpen) throw DataAccessError("The statement returned no rows");
     const std::size_t fields = recordset->fieldCount();

@@ -21,16 +21,21 @@ std::string replaceAll(std::string_view text, std::string_view placeholder,
   return result;
 }
 
-std::string accessConnectionString(std::string_view path) {
-  return replaceAll(kAccessTemplate, "'|1'", dataaccess::ConnectionString::quoteValue(path));
+std::string accessConnectionString(std::string_view path,
+                                   const std::optional<std::string>& codePage) {
+  std::string text =
+      replaceAll(kAccessTemplate, "'|1'", dataaccess::ConnectionString::quoteValue(path));
+  if (codePage) text += "Code Page=" + dataaccess::ConnectionString::quoteValue(*codePage) + ";";
+  return text;
 }
 
 void SharedConnection::startUp() {
   cnData.setCursorLocation(dataaccess::kAdUseClient);
 }
 
-void SharedConnection::openAccess(std::string_view path) {
-  const std::string connectionString = accessConnectionString(path);
+void SharedConnection::openAccess(std::string_view path,
+                                  const std::optional<std::string>& codePage) {
+  const std::string connectionString = accessConnectionString(path, codePage);
   if (cnData.state() == kAdStateOpen) cnData.close();
   cnData.open(connectionString, "", "", -1);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,10 @@ std::string replaceAll(std::string_view text, std::string_view placeholder, std:
 
 // The Access template filled in with `path`. The path is quoted the way connection strings
 // quote values, so that a quote inside it stays part of the file name; an ordinary path
-// comes out as '<path>', exactly as the template spells it.
-std::string accessConnectionString(std::string_view path);
+// comes out as '<path>', exactly as the template spells it. A code page, when the user names
+// one for an Access 97 file whose header names the wrong one, follows as "Code Page=N;".
+std::string accessConnectionString(std::string_view path,
+                                   const std::optional<std::string>& codePage = std::nullopt);
 
 // The connection and the recordset every command works through, with the connection kind and
 // the texts last built for them. One object lives for the whole run.
@@ -40,9 +43,10 @@ class SharedConnection {
   // Client-side cursors, so that recordsets know their record count. Opens nothing.
   void startUp();
 
-  // Closes the open connection, if any, and opens the Access file. Throws DataAccessError
-  // when the file cannot be opened; the connection is then closed.
-  void openAccess(std::string_view path);
+  // Closes the open connection, if any, and opens the Access file (its Jet 3 text read in
+  // `codePage` when given). Throws DataAccessError when the file cannot be opened; the
+  // connection is then closed.
+  void openAccess(std::string_view path, const std::optional<std::string>& codePage = std::nullopt);
 
   // Runs `strSQL` as a query; its recordset becomes `rsData`. On failure throws
   // DataAccessError and `rsData` keeps what it held.

@@ -34,8 +34,11 @@ class Session {
   virtual std::string currentCatalog() const = 0;
 };
 
-// Opens a session for the provider that the connection string's `Provider` key names.
-// Throws DataAccessError for an unknown or missing provider and for any open failure.
+// Opens a session for the provider that the connection string's `Provider` key names. The
+// Access provider (Microsoft.Jet.OLEDB.4.0) takes `Data Source` (the file) and, optionally,
+// `Code Page` (the Windows code page of an Access 97 file's text, when its header names
+// another). Throws DataAccessError for an unknown or missing provider and for any open
+// failure.
 std::unique_ptr<Session> openSession(const ConnectionString& connection, std::string_view user,
                                      std::string_view password);
 

@@ -1,22 +1,76 @@
 #include "dataaccess/value.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace leafward::dataaccess {
 namespace {
 
-std::string floatingText(double value) {
+// Below this magnitude numbers print with an exponent; 2^63 and above as well, so that every
+// whole number of the 64-bit range prints in full.
+constexpr double kSmallestPositional = 1e-5;
+constexpr double kPositionalLimit = 9223372036854775808.0;
+
+// The shortest text that reads back as the same value of its own type (double or float);
+// where several are as short, the closest, so a whole number prints as exactly that number.
+template <typename Number>
+std::string numberText(Number value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
-  // The shortest text that reads back as the same double.
+  if (value == 0) return "0";  // -0 as well
+  const double magnitude = std::fabs(static_cast<double>(value));
+  const auto format = magnitude >= kSmallestPositional && magnitude < kPositionalLimit
+                          ? std::chars_format::fixed
+                          : std::chars_format::scientific;
   char buffer[64];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
+  return std::string(buffer, result.ptr);
+}
+
+std::string currencyText(Currency value) {
+  const bool negative = value.tenThousandths < 0;
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value.tenThousandths)
+                                           : static_cast<std::uint64_t>(value.tenThousandths);
+  std::string text = negative ? "-" : "";
+  text += std::to_string(magnitude / 10000);
+  std::uint64_t fraction = magnitude % 10000;
+  if (fraction == 0) return text;
+  int digits = 4;
+  while (fraction % 10 == 0) fraction /= 10, --digits;
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, ".%0*u", digits, static_cast<unsigned>(fraction));
+  return text + buffer;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void appendHex(std::string& out, std::uint8_t byte) {
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 0x0F];
+}
+
+std::string binaryText(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (std::uint8_t byte : bytes) appendHex(text, byte);
+  return text;
+}
+
+// The way Windows prints a GUID: the first three groups are little-endian numbers.
+std::string guidText(const Guid& value) {
+  // Byte positions in printed order; -1 is a hyphen.
+  static constexpr int kOrder[] = {3,  2, 1, 0,  -1, 5,  4,  -1, 7,  6,
+                                   -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
+  std::string text = "{";
+  for (int index : kOrder) {
+    if (index < 0) {
+      text += '-';
+    } else {
+      appendHex(text, value.bytes[static_cast<std::size_t>(index)]);
+    }
   }
-  return buffer;
+  return text + "}";
 }
 
 // Days since 1899-12-30 to a civil date (proleptic Gregorian), after H. Hinnant's algorithm.
@@ -34,7 +88,7 @@ void civilFromDays(long long z, int& year, unsigned& month, unsigned& day) {
 }
 
 std::string dateText(DateTime value) {
-  if (!std::isfinite(value.days) || std::fabs(value.days) > 3e6) return floatingText(value.days);
+  if (!std::isfinite(value.days) || std::fabs(value.days) > 3e6) return numberText(value.days);
   // Jet counts negative dates as whole days back plus a positive time of day.
   double whole = std::trunc(value.days);
   double fraction = std::fabs(value.days - whole);
@@ -58,6 +112,19 @@ std::string dateText(DateTime value) {
 
 }  // namespace
 
+std::optional<double> Value::fractionalNumber() const {
+  switch (kind()) {
+    case Kind::Floating:
+      return asFloating();
+    case Kind::Single:
+      return asSingle();
+    case Kind::Currency:
+      return static_cast<double>(asCurrency().tenThousandths) / 10000.0;
+    default:
+      return std::nullopt;
+  }
+}
+
 std::string Value::toText() const {
   switch (kind()) {
     case Kind::Null:
@@ -67,11 +134,19 @@ std::string Value::toText() const {
     case Kind::Integer:
       return std::to_string(asInteger());
     case Kind::Floating:
-      return floatingText(asFloating());
+      return numberText(asFloating());
     case Kind::Text:
       return asText();
     case Kind::Date:
       return dateText(asDate());
+    case Kind::Single:
+      return numberText(asSingle());
+    case Kind::Currency:
+      return currencyText(asCurrency());
+    case Kind::Binary:
+      return binaryText(asBinary());
+    case Kind::Guid:
+      return guidText(asGuid());
   }
   return {};
 }

@@ -84,5 +84,24 @@ TEST(CliQueryTest, PrintsOneLinePerRowAndNothingForNoRows) {
   EXPECT_EQ(run.out, "");
 }
 
+// Values print as stored; --code-page reads an Access 97 file's text in the code page given.
+TEST(CliQueryTest, PrintsValuesAsStoredInTheCodePageGiven) {
+  FixtureCopy samples("testV1997.mdb", "jet-samples");
+  CliRun run = runCli({"query", samples.path(), "SELECT F, H FROM Table1"}, samples.dir());
+  EXPECT_EQ(run.out, "0\t0\n444.555\t3.5\n") << run.err;
+  FixtureCopy gbk("charsetGBK-V1997.mdb", "jet-samples");
+  const std::string select = "SELECT field1 FROM table1";
+  run = runCli({"query", "--code-page", "936", gbk.path(), select}, gbk.dir());
+  EXPECT_EQ(run.out, "GBK编码\n") << run.err;
+  EXPECT_EQ(runCli({"query", "--code-page=936", gbk.path(), select}, gbk.dir()).out, run.out);
+  for (const auto& bad : {std::vector<std::string>{"query", "--code-page", "x", gbk.path(), select},
+                          {"query", "--code-page"},
+                          {"query", "--codepage=936", gbk.path(), select}}) {
+    run = runCli(bad, gbk.dir());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.starts_with("leafward-cli: ")) << run.err;
+  }
+}
+
 }  // namespace
 }  // namespace leafward::cli

@@ -14,20 +14,16 @@ using testing::CliRun;
 
 class ServerCommandTest : public ::testing::Test {
  protected:
-  ServerCommandTest() { std::filesystem::create_directories(folder_); }
-  ~ServerCommandTest() override { std::filesystem::remove_all(folder_); }
-
   // `password` is the environment's LEAFWARD_SA_PASSWORD, unset when null.
   CliRun run(std::vector<std::string> args, const char* password) {
     const std::string environment = password
                                         ? std::string("LEAFWARD_SA_PASSWORD='") + password + "'"
                                         : "-u LEAFWARD_SA_PASSWORD";
-    return testing::runCli(args, folder_, environment, true);
+    return testing::runCli(args, folder_.path(), environment, true);
   }
 
   const std::string server_ = "127.0.0.1," + std::to_string(testing::closedLoopbackPort());
-  const std::filesystem::path folder_ =
-      std::filesystem::temp_directory_path() / ("leafward-cli-" + std::to_string(getpid()));
+  const testing::TempDir folder_;
 };
 
 TEST_F(ServerCommandTest, UsageErrorsExitTwo) {

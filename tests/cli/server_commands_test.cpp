@@ -45,6 +45,18 @@ TEST_F(ServerCommandsTest, DatabasesListsTheAccountSetNamesInTheServersOrder) {
   EXPECT_EQ(server_.logins()[0].database, "master");
 }
 
+// Every account set the server lists, each under its heading; the exit code is the worst.
+TEST_F(ServerCommandsTest, CheckAllDatabasesChecksEveryAccountSet) {
+  server_.addDatabase("pelkor_001_2024", fixtureAccountSet("consistent"));
+  server_.addDatabase("pelkor_002_2024", fixtureAccountSet("worked-example"));
+  const CliRun all = run({"check", "--server", server_.serverName(), "--all-databases"});
+  EXPECT_EQ(all.exitCode, 1) << all.err;
+  const std::string on = " on " + server_.serverName() + " ==\n";
+  EXPECT_EQ(all.out, "== pelkor_001_2024" + on + testing::expectedReport("consistent.mdb") +
+                         "== pelkor_002_2024" + on +
+                         testing::expectedReport("worked-example.mdb"));
+}
+
 struct Expected {
   const char* fixture;
   int exitCode;

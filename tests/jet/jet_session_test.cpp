@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dataaccess/connection.h"
+#include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 
 namespace leafward::jet {
@@ -42,6 +43,29 @@ TEST(JetSessionTest, AFileThatCannotBeOpenedLeavesTheConnectionClosedWithTheReas
   EXPECT_THROW(connection.open(accessConnection("/nonexistent/folder/x.mdb")), DataAccessError);
   EXPECT_EQ(connection.state(), kAdStateClosed);
   EXPECT_THAT(connection.lastError(), HasSubstr("does not exist"));
+}
+
+// An Access 97 file whose header names code page 1252 while its text is GBK.
+TEST(JetSessionTest, ACodePageInTheConnectionStringOverridesTheHeaders) {
+  const std::string gbk = testing::fixture("jet-samples/charsetGBK-V1997.mdb");
+  const auto field1 = [&](const std::string& extra) {
+    Connection connection;
+    connection.open(accessConnection(gbk) + extra);
+    return connection.execute("SELECT field1 FROM table1")->field(0).asText();
+  };
+  EXPECT_EQ(field1("Code Page=936;"), "GBK编码");
+  EXPECT_EQ(field1(""), "GBK\u00B1\u00E0\u00C2\u00EB");  // as Windows-1252, as the header says
+  EXPECT_EQ(field1("code page = ;"), field1(""));
+  for (const char* bad :
+       {"Code Page=GBK;", "Code Page=0;", "Code Page=70000;", "Code Page=12345;"}) {
+    Connection connection;
+    EXPECT_THROW(connection.open(accessConnection(gbk) + bad), DataAccessError) << bad;
+  }
+  // Jet 4 text is Unicode: the code page changes nothing.
+  Connection jet4;
+  jet4.open(accessConnection(testing::fixture("account-sets/realistic-5k.mdb")) + "Code Page=936;");
+  EXPECT_EQ(jet4.execute("SELECT ccode_name FROM code WHERE ccode = '1001'")->field(0).asText(),
+            "科目1001");
 }
 
 }  // namespace

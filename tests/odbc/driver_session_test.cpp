@@ -7,6 +7,7 @@
 
 #include "dataaccess/connection.h"
 #include "dataaccess/errors.h"
+#include "dataaccess/odbc/column_reader.h"
 #include "dataaccess/recordset.h"
 
 namespace leafward::odbc {
@@ -76,6 +77,24 @@ TEST_F(SqliteOdbcTest, QueriesComeBackWholeWithTypedFields) {
   EXPECT_EQ(rows->recordCount(), 0);
   EXPECT_EQ(rows->getString(dataaccess::kAdClipString, -1, "", ",", ""), "");
   EXPECT_EQ(connection_.defaultDatabase(), "");
+}
+
+// Binary data and GUIDs print as the Access provider prints them. (SQLite has no GUID type:
+// a GUID's fields are laid out as Jet stores them.)
+TEST_F(SqliteOdbcTest, BinaryAndGuidFieldsKeepTheirKind) {
+  connection_.execute("create table stored (b blob)");
+  connection_.execute("insert into stored values (x'00AB1F')");
+  connection_.execute("insert into stored values (null)");
+  connection_.execute("insert into stored values (zeroblob(20000))");  // in pieces
+  auto rows = connection_.execute("select b from stored");
+  EXPECT_EQ(rows->field(0), Value::binary({0x00, 0xAB, 0x1F}));
+  rows->moveNext();
+  EXPECT_TRUE(rows->field(0).isNull());
+  rows->moveNext();
+  EXPECT_EQ(rows->field(0), Value::binary(std::vector<std::uint8_t>(20000, 0)));
+  const SQLGUID guid = {
+      0x8E39276A, 0xBCA8, 0x4AC4, {0x89, 0x1E, 0x49, 0x91, 0x1D, 0x84, 0x38, 0xDD}};
+  EXPECT_EQ(Value::guid(guidOf(guid)).toText(), "{8E39276A-BCA8-4AC4-891E-49911D8438DD}");
 }
 
 TEST_F(SqliteOdbcTest, UpdatesReportTheRowsTheyChanged) {

@@ -136,6 +136,41 @@ TEST_F(SqlSemantics, UncorrelatedAndNestedSubqueries) {
             "1,");
 }
 
+// Binary data and GUIDs: IS NULL, selection, DISTINCT and equality of the same kind work;
+// everything else is refused. Single and Currency columns keep their kind.
+TEST_F(SqlSemantics, BinaryAndGuidValuesAreTestedOnlyForWhatIsSafe) {
+  dataaccess::Guid guid;
+  guid.bytes[0] = 0x6A;
+  const std::vector<Value> stored = {Value::binary({1, 2}), Value::guid(guid),
+                                     Value::single(43.32f), Value::currency({12345678})};
+  tables.add({"stored",
+              {{"b", ColumnType::Binary},
+               {"g", ColumnType::Guid},
+               {"s", ColumnType::Floating},
+               {"m", ColumnType::Floating}}},
+             {stored, {Value(), Value(), Value(), Value()}, stored});
+  EXPECT_EQ(query("SELECT b FROM stored WHERE g IS NULL").rows.size(), 1u);
+  EXPECT_EQ(query("SELECT b FROM stored WHERE b IS NOT NULL").rows.size(), 2u);
+  const auto distinct = query("SELECT DISTINCT b, g, s, m FROM stored").rows;
+  ASSERT_EQ(distinct.size(), 2u);
+  EXPECT_TRUE(distinct[0][0].isNull());
+  EXPECT_EQ(distinct[1], stored);
+  EXPECT_EQ(distinct[1][2].toText(), "43.32");
+  EXPECT_EQ(distinct[1][3].toText(), "1234.5678");
+  EXPECT_EQ(query("SELECT b = b, g <> g FROM stored").rows.at(0),
+            (std::vector<Value>{kTrue, kFalse}));
+  for (const char* refused : {"b < b", "g = b", "g = '{0000006A-0000-0000-0000-000000000000}'",
+                              "b + 1", "len(g)", "b LIKE '%'", "g"}) {
+    SCOPED_TRACE(refused);
+    try {
+      query(std::string("SELECT b FROM stored WHERE ") + refused);
+      ADD_FAILURE() << "not refused";
+    } catch (const SqlError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind("Data type mismatch: ", 0), 0u) << error.what();
+    }
+  }
+}
+
 TEST_F(SqlSemantics, BadStatementsNameThePositionOrTheName) {
   addCodeTable(tables, {{"1", true}});
   const auto messageOf = [&](std::string_view text) -> std::string {

@@ -28,7 +28,7 @@ struct OpenDatabase {
     const jet::JetTable& found = table(tableName);
     const jet::ColumnDefinition* definition = found.definition.findColumn(column);
     if (!definition) throw std::runtime_error("no column " + column);
-    return jet::FlagTarget{path, path, found.definition, *definition};
+    return jet::FlagTarget{path, path, found.definition, *definition, database.codePage()};
   }
 
   std::string path;

@@ -61,7 +61,7 @@ std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::str
     changes.push_back({locations[row], old.front().asYesNo(), value});
   }
   writeFlags(FlagTarget{canonicalPath, displayName, table->definition,
-                        table->definition.columns[assignment.column]},
+                        table->definition.columns[assignment.column], source.database().codePage()},
              changes);
   return static_cast<std::int64_t>(plan.rows.size());
 }

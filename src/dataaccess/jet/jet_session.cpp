@@ -89,10 +89,10 @@ class ReadLock {
 // never changes, since it only flips bits inside rows.
 class JetSession : public dataaccess::Session {
  public:
-  explicit JetSession(const std::string& path)
+  JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
       : canonicalPath_(canonicalOf(path)), pager_(canonicalPath_, Pager::Access::Read, path) {
     const ReadLock lock(pager_);
-    database_.emplace(pager_);
+    database_.emplace(pager_, codePage);
     source_.emplace(*database_);
     engine_.emplace(*source_);
   }
@@ -124,8 +124,9 @@ class JetSession : public dataaccess::Session {
 
 }  // namespace
 
-std::unique_ptr<dataaccess::Session> openJetSession(const std::string& path) {
-  return std::make_unique<JetSession>(path);
+std::unique_ptr<dataaccess::Session> openJetSession(const std::string& path,
+                                                    std::optional<std::uint16_t> codePage) {
+  return std::make_unique<JetSession>(path, codePage);
 }
 
 }  // namespace leafward::jet

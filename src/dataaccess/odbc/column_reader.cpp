@@ -12,8 +12,9 @@ namespace {
 using dataaccess::DataAccessError;
 using dataaccess::Value;
 
-// Longest text read from one field; anything beyond is a driver gone wrong.
+// Longest text or binary value read from one field; anything beyond is a driver gone wrong.
 constexpr std::size_t kMaxTextUnits = std::size_t{64} << 20;
+constexpr std::size_t kMaxBinaryBytes = std::size_t{256} << 20;
 
 std::u16string_view unitsOf(const SQLWCHAR* text, std::size_t length) {
   static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
@@ -65,6 +66,52 @@ Value readFloating(const Handle& statement, SQLUSMALLINT column, const ColumnInf
   if (!succeeded(rc)) fieldFailed(statement, info, secret);
   if (indicator == SQL_NULL_DATA) return Value();
   return Value::floating(value);
+}
+
+Value readSingle(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                 std::string_view secret) {
+  SQLREAL value = 0;
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_FLOAT, &value, sizeof value, &indicator);
+  if (!succeeded(rc)) fieldFailed(statement, info, secret);
+  if (indicator == SQL_NULL_DATA) return Value();
+  return Value::single(value);
+}
+
+Value readGuid(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+               std::string_view secret) {
+  SQLGUID value = {};
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_GUID, &value, sizeof value, &indicator);
+  if (!succeeded(rc)) fieldFailed(statement, info, secret);
+  if (indicator == SQL_NULL_DATA) return Value();
+  return Value::guid(guidOf(value));
+}
+
+// Binary data arrives in pieces when it is longer than the buffer, each filling it.
+Value readBinary(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                 std::string_view secret) {
+  std::vector<std::uint8_t> bytes;
+  std::array<std::uint8_t, 8192> buffer{};
+  constexpr auto kBufferBytes = static_cast<SQLLEN>(sizeof buffer);
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN rc =
+        SQLGetData(statement.get(), column, SQL_C_BINARY, buffer.data(), kBufferBytes, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    if (!succeeded(rc)) fieldFailed(statement, info, secret);
+    if (indicator == SQL_NULL_DATA) return Value();
+    const bool whole = indicator != SQL_NO_TOTAL && indicator >= 0 && indicator <= kBufferBytes;
+    const std::size_t size = whole ? static_cast<std::size_t>(indicator) : buffer.size();
+    bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
+    if (whole || rc == SQL_SUCCESS) break;
+    if (bytes.size() > kMaxBinaryBytes) {
+      throw DataAccessError("Field " + info.name + " holds more data than can be read");
+    }
+  }
+  return Value::binary(std::move(bytes));
 }
 
 Value readDate(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
@@ -142,6 +189,19 @@ bool isWholeNumber(const ColumnInfo& info) {
 
 }  // namespace
 
+dataaccess::Guid guidOf(const SQLGUID& value) {
+  dataaccess::Guid guid;
+  for (std::size_t i = 0; i < 4; ++i) {
+    guid.bytes[i] = static_cast<std::uint8_t>(value.Data1 >> (8 * i));
+  }
+  for (std::size_t i = 0; i < 2; ++i) {
+    guid.bytes[4 + i] = static_cast<std::uint8_t>(value.Data2 >> (8 * i));
+    guid.bytes[6 + i] = static_cast<std::uint8_t>(value.Data3 >> (8 * i));
+  }
+  std::copy_n(value.Data4, 8, guid.bytes.begin() + 8);
+  return guid;
+}
+
 std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_view secret) {
   SQLSMALLINT count = 0;
   check(SQLNumResultCols(statement.get(), &count), statement, "Cannot read the result's columns",
@@ -179,10 +239,17 @@ Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& 
   switch (info.sqlType) {
     case SQL_DECIMAL:
     case SQL_NUMERIC:
-    case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE:
       return readFloating(statement, column, info, secret);
+    case SQL_REAL:
+      return readSingle(statement, column, info, secret);
+    case SQL_GUID:
+      return readGuid(statement, column, info, secret);
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      return readBinary(statement, column, info, secret);
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIMESTAMP:
     case SQL_DATE:

@@ -19,9 +19,14 @@ struct ColumnInfo {
 // Describes the columns of the statement's current result.
 std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_view secret);
 
+// An ODBC GUID as Jet stores one: its first three fields little-endian, then the last eight
+// bytes in order.
+dataaccess::Guid guidOf(const SQLGUID& value);
+
 // Reads one field of the current row as the Value its SQL type maps to: whole numbers and bit
-// columns as integers (a bit is 1 or 0), other numbers as floating, dates as dates, all else as
-// UTF-8 text. Throws DataAccessError.
+// columns as integers (a bit is 1 or 0), real as single, other numbers as floating, dates as
+// dates, uniqueidentifier as guid, binary types as binary, all else as UTF-8 text. Throws
+// DataAccessError.
 dataaccess::Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
                             std::string_view secret);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -8,13 +9,28 @@ namespace leafward::sql {
 // The value of an expression while a statement runs. Unlike dataaccess::Value it owns no
 // text: `text` points into a table value, a literal or a buffer of the expression that made
 // it, so evaluating a row allocates nothing.
+//
+// Single and Currency are numbers like Floating (`number` holds their value) that remember
+// what they were, so that a selected column prints as stored. Binary and Guid are bytes that
+// only IS NULL, DISTINCT and equality understand.
 struct Datum {
-  enum class Kind : std::uint8_t { Null, YesNo, Integer, Floating, Text, Date };
+  enum class Kind : std::uint8_t {
+    Null,
+    YesNo,
+    Integer,
+    Floating,
+    Text,
+    Date,
+    Single,
+    Currency,
+    Binary,
+    Guid
+  };
 
   Kind kind = Kind::Null;
-  std::int64_t integer = 0;  // Integer; YesNo as -1 (true) or 0, the way Jet stores it
-  double number = 0;         // Floating; Date as days since 1899-12-30
-  std::string_view text;     // Text
+  std::int64_t integer = 0;  // Integer; YesNo as -1 (true) or 0; Currency in ten-thousandths
+  double number = 0;         // Floating, Single, Currency; Date as days since 1899-12-30
+  std::string_view text;     // Text; the bytes of Binary and Guid
 
   static Datum null() { return {}; }
   static Datum yesNo(bool value) { return {Kind::YesNo, value ? -1 : 0, 0, {}}; }
@@ -22,9 +38,17 @@ struct Datum {
   static Datum ofFloating(double value) { return {Kind::Floating, 0, value, {}}; }
   static Datum ofDate(double days) { return {Kind::Date, 0, days, {}}; }
   static Datum ofText(std::string_view value) { return {Kind::Text, 0, 0, value}; }
+  static Datum ofSingle(float value) { return {Kind::Single, 0, value, {}}; }
+  static Datum ofCurrency(std::int64_t tenThousandths) {
+    return {Kind::Currency, tenThousandths, static_cast<double>(tenThousandths) / 10000.0, {}};
+  }
+  static Datum ofBytes(Kind kind, const std::uint8_t* bytes, std::size_t size) {
+    return {kind, 0, 0, {reinterpret_cast<const char*>(bytes), size}};
+  }
 
   bool isNull() const { return kind == Kind::Null; }
   bool isText() const { return kind == Kind::Text; }
+  bool isBytes() const { return kind == Kind::Binary || kind == Kind::Guid; }
   // YesNo and Integer hold whole numbers in `integer`.
   bool isWhole() const { return kind == Kind::YesNo || kind == Kind::Integer; }
 };

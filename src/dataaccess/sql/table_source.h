@@ -12,7 +12,9 @@ namespace leafward::sql {
 
 using dataaccess::Value;
 
-enum class ColumnType { YesNo, Integer, Floating, Text, Date, Other };
+// What a column holds. Floating covers Single, Double, Currency and Decimal; Other is a type the
+// provider does not know, whose values read as NULL.
+enum class ColumnType { YesNo, Integer, Floating, Text, Date, Binary, Guid, Other };
 
 struct ColumnInfo {
   std::string name;

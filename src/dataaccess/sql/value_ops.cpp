@@ -1,5 +1,6 @@
 #include "dataaccess/sql/value_ops.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +21,14 @@ using Kind = Datum::Kind;
   std::string shown(text.substr(0, kShown));
   if (text.size() > kShown) shown += "...";
   throw SqlError("Data type mismatch: '" + shown + "' is not a number");
+}
+
+[[noreturn]] void notUsable(const Datum& value) {
+  throw SqlError(value.kind == Kind::Guid
+                     ? "Data type mismatch: a GUID can only be tested with IS NULL or compared "
+                       "with another GUID"
+                     : "Data type mismatch: binary data can only be tested with IS NULL or "
+                       "compared with other binary data");
 }
 
 bool isDigit(char c) {
@@ -70,6 +79,7 @@ std::optional<Datum> numberFromText(std::string_view text) {
 }
 
 Datum numericOf(const Datum& value) {
+  if (value.isBytes()) notUsable(value);
   if (!value.isText()) return value;
   if (auto number = numberFromText(value.text)) return *number;
   notANumber(value.text);
@@ -110,7 +120,24 @@ std::uint64_t mix(std::uint64_t x) {  // splitmix64's finaliser
 }
 
 int rank(const Datum& value) {
-  return value.isNull() ? 0 : (value.isText() ? 2 : 1);
+  switch (value.kind) {
+    case Kind::Null:
+      return 0;
+    case Kind::Text:
+      return 2;
+    case Kind::Binary:
+      return 3;
+    case Kind::Guid:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+std::uint64_t hashBytes(std::string_view bytes) {  // FNV-1a
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
 }
 
 }  // namespace
@@ -129,6 +156,20 @@ Value toValue(const Datum& datum) {
       return Value::text(std::string(datum.text));
     case Kind::Date:
       return Value::date({datum.number});
+    case Kind::Single:
+      return Value::single(static_cast<float>(datum.number));
+    case Kind::Currency:
+      return Value::currency({datum.integer});
+    case Kind::Binary: {
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(datum.text.data());
+      return Value::binary({bytes, bytes + datum.text.size()});
+    }
+    case Kind::Guid: {
+      dataaccess::Guid guid;
+      std::memcpy(guid.bytes.data(), datum.text.data(),
+                  std::min(guid.bytes.size(), datum.text.size()));
+      return Value::guid(guid);
+    }
   }
   return Value();
 }
@@ -141,6 +182,11 @@ Truth conditionOfNonWhole(const Datum& value) {
 
 Truth compare(const Datum& a, CompareOp op, const Datum& b) {
   if (a.isNull() || b.isNull()) return Truth::Unknown;
+  if (a.isBytes() || b.isBytes()) {
+    const bool equality = op == CompareOp::Equal || op == CompareOp::NotEqual;
+    if (a.kind != b.kind || !equality) notUsable(a.isBytes() ? a : b);
+    return truthOf((a.text == b.text) == (op == CompareOp::Equal));
+  }
   const int order = a.isText() && b.isText() ? compareFolded(a.text, b.text)
                                              : compareNumbers(numericOf(a), numericOf(b));
   switch (op) {
@@ -195,8 +241,13 @@ std::string_view textOf(const Datum& value, std::string& buffer) {
       return buffer;
     case Kind::Floating:
     case Kind::Date:
+    case Kind::Single:
+    case Kind::Currency:
       buffer = toValue(value).toText();
       return buffer;
+    case Kind::Binary:
+    case Kind::Guid:
+      notUsable(value);
   }
   return {};
 }
@@ -212,6 +263,10 @@ int collate(const Datum& a, const Datum& b) {
   if (ra != rb) return ra < rb ? -1 : 1;
   if (ra == 0) return 0;
   if (ra == 2) return compareFolded(a.text, b.text);
+  if (ra > 2) {
+    const int order = a.text.compare(b.text);
+    return (order > 0) - (order < 0);
+  }
   return compareNumbers(a, b);
 }
 
@@ -221,6 +276,9 @@ std::uint64_t collationHash(const Datum& value) {
       return 0x5bd1e995ull;
     case 2:
       return mix(hashFolded(value.text));
+    case 3:
+    case 4:
+      return mix(hashBytes(value.text) + static_cast<std::uint64_t>(value.kind));
     default:
       break;
   }
@@ -267,6 +325,8 @@ Value convertForColumn(const Datum& value, const ColumnInfo& column) {
       std::string buffer;
       return Value::text(std::string(textOf(value, buffer)));
     }
+    case ColumnType::Binary:
+    case ColumnType::Guid:
     case ColumnType::Other:
       break;
   }

@@ -9,7 +9,7 @@ namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-// iconv's names of the Windows code pages; nothing for one it is not told about.
+// iconv's names of the Windows code pages.
 std::string charsetOf(std::uint16_t codePage) {
   switch (codePage) {
     case 932:
@@ -33,13 +33,12 @@ std::string charsetOf(std::uint16_t codePage) {
     case 1258:
       return "CP" + std::to_string(codePage);
     default:
-      return {};
+      return "CP" + std::to_string(codePage);
   }
 }
 
 iconv_t openConverter(std::uint16_t codePage) {
-  const std::string charset = charsetOf(codePage);
-  return charset.empty() ? kNoConverter : iconv_open("UTF-8", charset.c_str());
+  return iconv_open("UTF-8", charsetOf(codePage).c_str());
 }
 
 }  // namespace
@@ -70,15 +69,8 @@ CodePageDecoder::~CodePageDecoder() {
 
 void CodePageDecoder::append(std::span<const std::uint8_t> bytes, std::string& utf8) {
   if (state_->converter == kNoConverter) {
-    // Without a converter, Latin-1 is the closest reading.
-    for (std::uint8_t b : bytes) {
-      if (b < 0x80) {
-        utf8 += static_cast<char>(b);
-      } else {
-        utf8 += static_cast<char>(0xC0 | (b >> 6));
-        utf8 += static_cast<char>(0x80 | (b & 0x3F));
-      }
-    }
+    // A system without even Windows-1252: only ASCII can be told.
+    for (std::uint8_t b : bytes) utf8 += b < 0x80 ? static_cast<char>(b) : '?';
     return;
   }
   iconv(state_->converter, nullptr, nullptr, nullptr, nullptr);

@@ -7,39 +7,31 @@
 namespace leafward::platform {
 namespace {
 
-// The code pages Jet 3 databases are stored in; the same list on every system.
-bool listed(std::uint16_t codePage) {
-  switch (codePage) {
-    case 874:
-    case 932:
-    case 936:
-    case 949:
-    case 950:
-    case 1250:
-    case 1251:
-    case 1252:
-    case 1253:
-    case 1254:
-    case 1255:
-    case 1256:
-    case 1257:
-    case 1258:
-      return true;
-    default:
-      return false;
-  }
+// Code pages that are not byte encodings: UTF-16 and UTF-32, either way round.
+bool isWideEncoding(std::uint16_t codePage) {
+  return codePage == 1200 || codePage == 1201 || codePage == 12000 || codePage == 12001;
+}
+
+// The ANSI code pages of Windows (874, 1250-1258), whose tables leave a few bytes undefined.
+bool isAnsiCodePage(std::uint16_t codePage) {
+  return codePage == 874 || (codePage >= 1250 && codePage <= 1258);
 }
 
 // One character of the code page, or nothing when the code page does not define these bytes.
-// Windows reads a byte its single-byte tables leave undefined as the C1 control of the same
-// number; those are never real text in these code pages, so they count as undefined too, as
-// they do everywhere else.
+// Windows reads a byte its ANSI tables leave undefined as the C1 control of the same number;
+// those are never real text in these code pages, so they count as undefined too, as they do
+// everywhere else.
 bool decodeOne(std::uint16_t codePage, const std::uint8_t* bytes, int count, std::wstring& out) {
   wchar_t wide[4];
-  const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS,
-                                         reinterpret_cast<const char*>(bytes), count, wide, 4);
+  const char* text = reinterpret_cast<const char*>(bytes);
+  int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, count, wide, 4);
+  // A few code pages (the ISO-2022 ones, UTF-7) take no flags at all.
+  if (length <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    length = MultiByteToWideChar(codePage, 0, text, count, wide, 4);
+  }
   if (length <= 0) return false;
-  if (count == 1 && bytes[0] >= 0x80 && length == 1 && wide[0] >= 0x80 && wide[0] <= 0x9F) {
+  if (isAnsiCodePage(codePage) && count == 1 && bytes[0] >= 0x80 && length == 1 &&
+      wide[0] >= 0x80 && wide[0] <= 0x9F) {
     return false;
   }
   out.append(wide, static_cast<std::size_t>(length));
@@ -51,7 +43,7 @@ bool decodeOne(std::uint16_t codePage, const std::uint8_t* bytes, int count, std
 struct CodePageDecoder::State {};
 
 bool codePageSupported(std::uint16_t codePage) {
-  return listed(codePage) && IsValidCodePage(codePage);
+  return !isWideEncoding(codePage) && IsValidCodePage(codePage);
 }
 
 CodePageDecoder::CodePageDecoder(std::uint16_t codePage) : codePage_(codePage) {

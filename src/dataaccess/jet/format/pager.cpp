@@ -117,7 +117,12 @@ void Pager::refreshSize() {
     failed("cannot be read", error);
   }
   if (size == fileSize()) return;
-  if (size % pageSize() != 0 || size / pageSize() > 0xFFFFFF || size < fileSize()) {
+  if (size < fileSize()) {
+    throw DataAccessError("The file " + displayName_ +
+                          " became shorter while it was open (another program changed it); "
+                          "open it again");
+  }
+  if (size % pageSize() != 0 || size / pageSize() > 0xFFFFFF) {
     damaged("its size changed to " + std::to_string(size) + " bytes while it was open");
   }
   header_.pageCount = static_cast<std::uint32_t>(size / pageSize());

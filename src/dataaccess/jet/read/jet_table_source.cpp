@@ -35,6 +35,11 @@ sql::ColumnType columnTypeOf(const ColumnDefinition& column) {
       return sql::ColumnType::Text;
     case JetType::DateTime:
       return sql::ColumnType::Date;
+    case JetType::Binary:
+    case JetType::Ole:
+      return sql::ColumnType::Binary;
+    case JetType::Guid:
+      return sql::ColumnType::Guid;
     default:
       return sql::ColumnType::Other;
   }
@@ -42,7 +47,11 @@ sql::ColumnType columnTypeOf(const ColumnDefinition& column) {
 
 std::optional<sql::TableInfo> JetTableSource::describe(std::string_view name) {
   const JetTable* table = database_.findTable(name);
-  if (!table) return std::nullopt;
+  if (!table) {
+    const LinkedTable* link = database_.findLink(name);
+    if (link) throw dataaccess::DataAccessError(linkedTableMessage(*link));
+    return std::nullopt;
+  }
   sql::TableInfo info;
   info.name = table->definition.name;
   for (const auto& column : table->definition.columns) {

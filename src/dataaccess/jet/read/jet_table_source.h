@@ -14,12 +14,14 @@ namespace leafward::jet {
 
 // The user tables of an .mdb file as the SQL engine sees them. Column types: Yes/No as
 // YesNo; Byte, Integer and Long Integer as Integer; Single, Double, Currency and Decimal as
-// Floating; Text and Memo as Text (UTF-8); Date/Time as Date; Binary, OLE Object and
-// Replication ID as Other, whose values read as NULL.
+// Floating; Text and Memo as Text (UTF-8); Date/Time as Date; Binary and OLE Object as Binary;
+// Replication ID as Guid; types we do not know as Other, whose values read as NULL.
 class JetTableSource : public sql::TableSource {
  public:
   explicit JetTableSource(JetDatabase& database) : database_(database) {}
 
+  // A linked table is not described: naming one throws DataAccessError with the file it
+  // links to.
   std::optional<sql::TableInfo> describe(std::string_view table) override;
   sql::TableData read(const sql::TableInfo& table,
                       const std::vector<std::size_t>& columns) override;

@@ -1,5 +1,6 @@
 #include "dataaccess/jet/read/value_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dataaccess/jet/format/data_page.h"
@@ -11,6 +12,7 @@ constexpr std::size_t kMemoHeader = 12;
 constexpr std::uint32_t kMemoInline = 0x80000000;
 constexpr std::uint32_t kMemoSingleRow = 0x40000000;
 constexpr std::size_t kDecimalBytes = 17;
+constexpr std::size_t kGuidBytes = 16;
 
 std::size_t storedSize(JetType type) {
   switch (type) {
@@ -27,6 +29,11 @@ std::size_t storedSize(JetType type) {
       return 8;
     case JetType::Numeric:
       return kDecimalBytes;
+    case JetType::Guid:
+      return kGuidBytes;
+    case JetType::Memo:
+    case JetType::Ole:
+      return kMemoHeader;
     default:
       return 0;
   }
@@ -64,10 +71,9 @@ Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Fie
     case JetType::LongInteger:
       return Value::integer(static_cast<std::int32_t>(readU32(bytes, 0)));
     case JetType::Money:
-      return Value::floating(static_cast<double>(static_cast<std::int64_t>(readU64(bytes, 0))) /
-                             10000.0);
+      return Value::currency({static_cast<std::int64_t>(readU64(bytes, 0))});
     case JetType::Single:
-      return Value::floating(readFloat(bytes, 0));
+      return Value::single(readFloat(bytes, 0));
     case JetType::Double:
       return Value::floating(readDouble(bytes, 0));
     case JetType::DateTime:
@@ -80,8 +86,20 @@ Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Fie
       return Value::text(std::move(text));
     }
     case JetType::Memo: {
-      if (field.length < kMemoHeader) malformed(column);
-      return decodeMemo(page, field);
+      std::string text;
+      text_.append(longValue(page, field), text);
+      return Value::text(std::move(text));
+    }
+    case JetType::Binary:
+      return Value::binary({bytes.begin(), bytes.end()});
+    case JetType::Ole: {
+      const Bytes data = longValue(page, field);
+      return Value::binary({data.begin(), data.end()});
+    }
+    case JetType::Guid: {
+      dataaccess::Guid guid;
+      std::copy_n(bytes.begin(), kGuidBytes, guid.bytes.begin());
+      return Value::guid(guid);
     }
     default:
       return Value();
@@ -95,7 +113,7 @@ Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
     longValuePageNumber_ = UINT64_MAX;
     file_.readPage(pageNumber, longValuePage_);
     if (longValuePage_[0] != kPageData || readU32(longValuePage_, 4) != kLongValueTag) {
-      file_.damaged("page " + std::to_string(pageNumber) + " should hold memo text");
+      file_.damaged("page " + std::to_string(pageNumber) + " should hold a long value");
     }
     longValuePageNumber_ = pageNumber;
   }
@@ -104,41 +122,35 @@ Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
   std::optional<RowExtent> extent;
   if (count && slot < *count) extent = rows.extent(slot, *count);
   if (!extent) {
-    file_.damaged("memo text on page " + std::to_string(pageNumber) + " cannot be found");
+    file_.damaged("a long value on page " + std::to_string(pageNumber) + " cannot be found");
   }
   return Bytes(longValuePage_).subspan(extent->start, extent->size());
 }
 
-Value ValueDecoder::decodeMemo(Bytes page, const Field& field) {
+Bytes ValueDecoder::longValue(Bytes page, const Field& field) {
   const std::uint32_t header = readU32(page, field.offset);
   const std::uint32_t pointer = readU32(page, field.offset + 4);
-  std::string text;
   if ((header & kMemoInline) != 0) {
-    text_.append(page.subspan(field.offset + kMemoHeader, field.length - kMemoHeader), text);
-    return Value::text(std::move(text));
+    return page.subspan(field.offset + kMemoHeader, field.length - kMemoHeader);
   }
-  if ((header & kMemoSingleRow) != 0) {
-    text_.append(longValueRow(pointer), text);
-    return Value::text(std::move(text));
-  }
+  if ((header & kMemoSingleRow) != 0) return longValueRow(pointer);
   if ((header & 0xFF000000) != 0) {
-    file_.damaged("a memo value has an unknown storage kind");
+    file_.damaged("a long value has an unknown storage kind");
   }
   // A chain of rows, each starting with a pointer to the next.
   std::size_t remaining = header;
-  memo_.clear();
+  longValue_.clear();
   std::uint32_t next = pointer;
   for (std::uint64_t hops = 0; next != 0 && remaining > 0; ++hops) {
-    if (hops > file_.pageCount()) file_.damaged("a memo value's pages form a loop");
+    if (hops > file_.pageCount()) file_.damaged("a long value's pages form a loop");
     const Bytes row = longValueRow(next);
-    if (row.size() < 4) file_.damaged("a memo value's pages are malformed");
+    if (row.size() < 4) file_.damaged("a long value's pages are malformed");
     next = readU32(row, 0);
     const Bytes part = row.subspan(4, std::min(row.size() - 4, remaining));
-    memo_.insert(memo_.end(), part.begin(), part.end());
+    longValue_.insert(longValue_.end(), part.begin(), part.end());
     remaining -= part.size();
   }
-  text_.append(memo_, text);
-  return Value::text(std::move(text));
+  return longValue_;
 }
 
 }  // namespace leafward::jet

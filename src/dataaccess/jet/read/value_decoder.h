@@ -15,9 +15,10 @@ namespace leafward::jet {
 using dataaccess::Value;
 
 // Turns a column's stored bytes into a Value: Yes/No as yesNo, whole numbers as integer,
-// Single, Double, Currency and Decimal as floating, Date/Time as date, Text and Memo as UTF-8
-// text. Binary, OLE, replication-ID and unknown types come out as NULL. A Memo may live on
-// large-value pages, which are read from the file.
+// Single as single, Currency as currency, Double and Decimal as floating, Date/Time as date,
+// Text and Memo as UTF-8 text, Binary and OLE Object as binary, Replication ID as guid.
+// Unknown types come out as NULL. Memo and OLE values may live on large-value pages, which
+// are read from the file.
 class ValueDecoder {
  public:
   ValueDecoder(const Pager& file, TextDecoder& text);
@@ -26,7 +27,9 @@ class ValueDecoder {
   Value decode(const ColumnDefinition& column, Bytes page, const Field& field);
 
  private:
-  Value decodeMemo(Bytes page, const Field& field);
+  // The bytes of a Memo or OLE value: inline, in one large-value row or in a chain of them.
+  // Valid until the next call.
+  Bytes longValue(Bytes page, const Field& field);
   Bytes longValueRow(std::uint32_t pointer);
   [[noreturn]] void malformed(const ColumnDefinition& column) const;
 
@@ -34,7 +37,7 @@ class ValueDecoder {
   TextDecoder& text_;
   std::vector<std::uint8_t> longValuePage_;
   std::uint64_t longValuePageNumber_ = UINT64_MAX;
-  std::vector<std::uint8_t> memo_;
+  std::vector<std::uint8_t> longValue_;
 };
 
 // The value of a Decimal column's 17 stored bytes (sign byte, then a 128-bit magnitude as

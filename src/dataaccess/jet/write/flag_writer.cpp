@@ -78,7 +78,7 @@ void lockForWriting(Pager& pager, const FlagTarget& target) {
 
 // The definition as it stands in the file now must be the one the statement was planned on.
 void refuseIfDefinitionChanged(const Pager& pager, const FlagTarget& target) {
-  TextDecoder text(pager.format().version, pager.header().codePage);
+  TextDecoder text(pager.format().version, target.codePage);
   if (readTableDefinition(pager, text, target.table.page, target.table.name) != target.table) {
     throw DataAccessError("the definition of table " + target.table.name + " in " +
                               target.displayName + " has changed since it was read",

@@ -17,6 +17,7 @@ struct FlagTarget {
   std::string displayName;  // how messages name it
   const TableDefinition& table;
   const ColumnDefinition& column;
+  std::uint16_t codePage = 1252;  // of Jet 3 names, as the session read them
 };
 
 // One row whose Yes/No value a statement sets.
