@@ -126,6 +126,7 @@ std::string failureOf(dataaccess::Connection& connection, const std::string& sta
 }
 
 TEST(JetLinkedTableTest, ALinkedTableNamesTheFileItLinksTo) {
+  LEAFWARD_NEEDS_MDBTOOLS();
   testing::TempDir dir;
   const std::string path = dir.copyFixture("account-sets/worked-example.mdb");
   makeLastCatalogRowALink(path, {6, R"(C:\Books\ledger.mdb)", "", "SchemeRules"});

@@ -53,6 +53,7 @@ std::vector<std::uint8_t> jet3Row(Bytes old, std::size_t fixedEnd, std::size_t m
 }
 
 TEST(Jet3WriterTest, RowsAtA256ByteBoundaryReadAndFlipAsMdbExportSeesThem) {
+  LEAFWARD_NEEDS_MDBTOOLS();
   testing::TempDir folder;
   const std::string path = folder.copyFixture("jet-samples/testV1997.mdb");
   std::uint32_t dataPage = 0;

@@ -16,6 +16,9 @@ namespace {
 // does no harm here: nobody reads or writes there.
 constexpr std::uint64_t kLockByte = std::uint64_t{1} << 62;
 
+// FileDispositionInfoEx (Windows 10 1709), which MinGW's headers do not declare usably.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
 HANDLE handleOf(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
@@ -227,7 +230,7 @@ bool removeFile(const std::string& path) {
   // systems other than NTFS know only the old way, which is then taken.
   FILE_DISPOSITION_INFO_EX now{FILE_DISPOSITION_FLAG_DELETE |
                                FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
-  bool removed = SetFileInformationByHandle(handle, FileDispositionInfoEx, &now, sizeof now);
+  bool removed = SetFileInformationByHandle(handle, kFileDispositionInfoEx, &now, sizeof now);
   if (!removed) {
     FILE_DISPOSITION_INFO onClose{TRUE};
     removed = SetFileInformationByHandle(handle, FileDispositionInfo, &onClose, sizeof onClose);
