@@ -20,14 +20,15 @@ mkdir -p "$work/linux" "$work/windows"
 compared=0
 differed=0
 
-# Runs one leafward-cli in its folder; prints its standard output and then its exit code.
+# Runs one leafward-cli in its folder; prints its standard output and then its exit code (its
+# standard error is kept for a difference to show).
 run() {
   local side="$1"
   shift
   if [ "$side" = linux ]; then
-    (cd "$work/linux" && "$linux_cli" "$@" 2>/dev/null; echo "exit $?")
+    (cd "$work/linux" && "$linux_cli" "$@" 2>"$work/linux.err"; echo "exit $?")
   else
-    (cd "$work/windows" && "$wine" "$windows_cli" "$@" 2>/dev/null; echo "exit $?")
+    (cd "$work/windows" && "$wine" "$windows_cli" "$@" 2>"$work/windows.err"; echo "exit $?")
   fi
 }
 
@@ -38,6 +39,8 @@ same() {
     differed=$((differed + 1))
     echo "DIFFERENT: $what"
     diff <(printf '%s' "$linux") <(printf '%s' "$windows") | head -20
+    echo "Linux said:" && head -5 "$work/linux.err"
+    echo "Windows said:" && head -5 "$work/windows.err"
   fi
 }
 
