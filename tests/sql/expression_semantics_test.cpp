@@ -104,27 +104,6 @@ TEST_F(SqlSemantics, ColumnsAreNamedLikeJetNamesThem) {
   EXPECT_EQ(all.rows, (std::vector<std::vector<Value>>{{Value::text("1"), kTrue}}));
 }
 
-TEST_F(SqlSemantics, SchemeAndCatalogQueriesRunAsSpelled) {
-  tables.add({"AccInformation", {{"cName", ColumnType::Text}, {"cValue", ColumnType::Text}}},
-             {{Value::text("cOther"), Value::text("x")},
-              {Value::text("CGRADELEVEL"), Value::text("4,2,2")}});
-  tables.add({"GradeDef", {{"KEYWORD", ColumnType::Text}, {"CODINGRULE", ColumnType::Text}}},
-             {{Value::text("code"), Value::text("4222")}});
-  tables.add({"sysdatabases", {{"name", ColumnType::Text}}}, {{Value::text("master")},
-                                                              {Value::text("pelkor_001_2023")},
-                                                              {Value::text("PELKOR_123_1999")},
-                                                              {Value::text("pelkor_12a_2023")},
-                                                              {Value::text("pelkor_001_3023")},
-                                                              {Value::text("pelkor_001_20231")}});
-  EXPECT_EQ(clipList(query("SELECT  [cValue] FROM [AccInformation]where [cName]='cGradeLevel'")),
-            "4,2,2,");
-  EXPECT_EQ(clipList(query("SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'")),
-            "4222,");
-  EXPECT_EQ(clipList(query("Select [name] from [sysdatabases] where [name] like "
-                           "'pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]'")),
-            "pelkor_001_2023,PELKOR_123_1999,");
-}
-
 TEST_F(SqlSemantics, UncorrelatedAndNestedSubqueries) {
   addCodeTable(tables, {{"1", true}, {"12", false}});
   EXPECT_EQ(clipList(query("SELECT x FROM one WHERE EXISTS (SELECT * FROM code WHERE "
@@ -198,10 +177,10 @@ TEST_F(SqlSemantics, BadStatementsNameThePositionOrTheName) {
             "Unknown function 'foo' at position 30");
   EXPECT_EQ(messageOf("SELECT ccode FROM code extra words"),
             "Syntax error at position 30: expected the end of the statement, found 'words'");
-  EXPECT_THROW(query(kClearNonLeafFlags), SqlError);
+  EXPECT_THROW(query(kClearNonLeaf), SqlError);
   EXPECT_THROW(Engine(tables).planUpdate("SELECT ccode FROM code"), SqlError);
   EXPECT_EQ(Engine::classify("  select 1"), StatementKind::Select);
-  EXPECT_EQ(Engine::classify(kSetLeafFlags), StatementKind::Update);
+  EXPECT_EQ(Engine::classify(kSetLeafAccess), StatementKind::Update);
   EXPECT_THROW(Engine::classify("DELETE FROM code"), SqlError);
   EXPECT_THROW(Engine::classify(""), SqlError);
 }
