@@ -10,17 +10,13 @@
 namespace leafward::dataaccess {
 namespace {
 
-TEST(ValueTest, TextFormsFollowJetConventions) {
+// Yes is -1 as in Jet; numbers print as stored, without exponent or noise. (Binary data and
+// GUIDs are compared with mdb-export's text for them.)
+TEST(ValueTest, TextForms) {
   EXPECT_EQ(Value().toText(), "");
   EXPECT_EQ(Value::yesNo(true).toText(), "-1");
   EXPECT_EQ(Value::yesNo(false).toText(), "0");
-  EXPECT_EQ(Value::integer(-42).toText(), "-42");
   EXPECT_EQ(Value::floating(0.1).toText(), "0.1");
-  EXPECT_EQ(Value::floating(1234.5).toText(), "1234.5");
-  EXPECT_EQ(Value::text("科目").toText(), "科目");
-}
-
-TEST(ValueTest, NumbersPrintAsStoredWithoutExponentOrNoise) {
   EXPECT_EQ(Value::floating(1720).toText(), "1720");
   EXPECT_EQ(Value::floating(50).toText(), "50");
   EXPECT_EQ(Value::floating(-0.0).toText(), "0");
@@ -61,15 +57,6 @@ TEST(ValueTest, EveryNumberReadsBackFromItsText) {
       ASSERT_EQ(std::strtof(Value::single(narrow).toText().c_str(), nullptr), narrow) << narrow;
     }
   }
-}
-
-TEST(ValueTest, BinaryDataAndGuidsPrintAsHexadecimal) {
-  EXPECT_EQ(Value::binary({0x00, 0xAB, 0x1F}).toText(), "00AB1F");
-  EXPECT_FALSE(Value::binary({}).isNull());
-  // Stored little-endian in the first three groups, as Windows prints it.
-  const Guid guid{{0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0xC4, 0x4A, 0x89, 0x1E, 0x49, 0x91, 0x1D,
-                   0x84, 0x38, 0xDD}};
-  EXPECT_EQ(Value::guid(guid).toText(), "{8E39276A-BCA8-4AC4-891E-49911D8438DD}");
 }
 
 TEST(ValueTest, DatesCountDaysFrom1899December30) {
