@@ -10,8 +10,8 @@ namespace {
 // Quoting values on the way in is the server connection string's test, with hostile values.
 TEST(ConnectionStringTest, ReadsQuotedAndBareValuesWithKeysInAnyCase) {
   const auto parsed = ConnectionString::parse(
-      " PROVIDER = SQLOLEDB ;Password='it''s;x';User ID=\"say \"\"hi\"\"\";Initial "
-      "Catalog=;a=1;A=2");
+      " PROVIDER = SQLOLEDB ;Password='it''s;x';User ID=\"say \"\"hi\"\"\";Initial Catalog=;"
+      "a=1;A=2");
   EXPECT_EQ(parsed.get("provider"), "SQLOLEDB");
   EXPECT_EQ(parsed.get("Password"), "it's;x");
   EXPECT_EQ(parsed.get("User ID"), "say \"hi\"");
