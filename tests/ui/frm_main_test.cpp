@@ -37,6 +37,7 @@ TEST(FrmMainTest, AFixedToolWindowWithFiveToolbarCommands) {
   EXPECT_EQ(window.windowTitle(), "Leafward");
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   EXPECT_EQ(window.windowType(), Qt::Tool);
+  EXPECT_FALSE(window.windowIcon().isNull());
   const auto buttons = toolbarButtons(window);
   const QStringList keys = {"Open", "Link", "Check", "Update", "help"};
   const QStringList tips = {"打开Access文件", "连接MSSQL数据库", "检查科目", "修复科目", "帮助"};
@@ -44,6 +45,7 @@ TEST(FrmMainTest, AFixedToolWindowWithFiveToolbarCommands) {
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(buttons[i]->property("key").toString(), keys[i]);
     EXPECT_EQ(buttons[i]->toolTip(), tips[i]);
+    EXPECT_FALSE(buttons[i]->icon().isNull());  // the pictures are built in
   }
   EXPECT_FALSE(h.box()->isReadOnly());
 }
