@@ -79,7 +79,9 @@ TEST(FlagWriterTest, FlipsExactlyTheChosenBits) {
       auto expected = exported.rows;
       if (table == "code") {
         const std::size_t bend = exported.columnIndex("bend");
-        for (std::size_t i : changedRows) expected[i][bend] = expected[i][bend] == "1" ? "0" : "1";
+        for (std::size_t i : changedRows) {
+          expected[i][bend].assign(1, expected[i][bend] == "1" ? '0' : '1');
+        }
       }
       EXPECT_EQ(testing::mdbExport(path, table).rows, expected) << table;
     }
