@@ -107,14 +107,5 @@ TEST(CheckTest, EarlyEnds) {
   EXPECT_EQ(CheckRun(empty).outcome.end, CheckEnd::EndedEarly);
 }
 
-TEST(ReportTest, DropsTheLastWholeCharacterAndLeavesAnEmptyBoxAlone) {
-  TextWorkbench bench;
-  dropLastCharacter(bench);
-  EXPECT_EQ(bench.text, "");
-  bench.text = "码,科目";
-  dropLastCharacter(bench);
-  EXPECT_EQ(bench.text, "码,科");
-}
-
 }  // namespace
 }  // namespace leafward::audit

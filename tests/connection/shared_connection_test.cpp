@@ -19,9 +19,6 @@ TEST(ConnectionStringTest, AccessPathGoesInQuotedSoThatQuotesStayInside) {
     EXPECT_EQ(dataaccess::ConnectionString::parse(accessConnectionString(path)).get("Data Source"),
               path);
   }
-  // Every occurrence, exact case, inserted text not searched again.
-  EXPECT_EQ(replaceAll("a|1b|1 Master master", "|1", "x|1"), "ax|1bx|1 Master master");
-  EXPECT_EQ(replaceAll("Master master", "master", "db"), "Master db");
 }
 
 TEST(SharedConnectionTest, Lifecycle) {
@@ -48,23 +45,6 @@ TEST(SharedConnectionTest, Lifecycle) {
   EXPECT_EQ(shared.cnData.state(), kAdStateClosed);
   EXPECT_EQ(rows->state(), kAdStateClosed);
   shared.shutDown();  // nothing left to close
-}
-
-TEST(SharedConnectionTest, OpeningAFileClosesTheOpenConnectionFirstEvenWhenTheOpenFails) {
-  SharedConnection shared;
-  shared.cnData.adopt(std::make_unique<FakeSession>());
-  EXPECT_THROW(shared.openAccess("/nonexistent/leafward/none.mdb"), dataaccess::DataAccessError);
-  EXPECT_EQ(shared.cnData.state(), kAdStateClosed);
-}
-
-TEST(SharedConnectionTest, TellsAnOpenAccessFileFromEverythingElse) {
-  SharedConnection shared;
-  EXPECT_FALSE(shared.accessFileOpen());
-  shared.cnData.adopt(std::make_unique<FakeSession>(), "microsoft.jet.oledb.4.0");
-  EXPECT_TRUE(shared.accessFileOpen());
-  shared.cnData.close();
-  shared.cnData.adopt(std::make_unique<FakeSession>(), "SQLOLEDB");
-  EXPECT_FALSE(shared.accessFileOpen());
 }
 
 TEST(StepsTest, AFailingStepIsSkippedAndAFailingTestLetsItsStepsRun) {

@@ -15,28 +15,6 @@ ResultSet codes(std::vector<Value> values) {
   return rows;
 }
 
-// A session that has nothing to say.
-class Recordless : public Session {
- public:
-  StatementResult execute(std::string_view) override { return {}; }
-  std::string currentCatalog() const override { return ""; }
-};
-
-TEST(RecordsetTest, ClipStringPutsTheRowDelimiterAfterEveryRowAndNullAsEmpty) {
-  Recordset recordset(codes({Value::text("1001"), Value(), Value::text("1002")}));
-  EXPECT_EQ(recordset.getString(kAdClipString, -1, "", ",", ""), "1001,,1002,");
-  EXPECT_TRUE(recordset.eof());
-}
-
-TEST(RecordsetTest, ClipStringSeparatesColumnsAndStartsAtTheCurrentRow) {
-  ResultSet rows;
-  rows.columnNames = {"a", "b"};
-  rows.rows = {{Value::integer(1), Value::yesNo(true)}, {Value::integer(2), Value::yesNo(false)}};
-  Recordset recordset(rows);
-  recordset.moveNext();
-  EXPECT_EQ(recordset.getString(kAdClipString, -1, "\t", "\n", "(null)"), "2\t0\n");
-}
-
 TEST(RecordsetTest, NavigatesAndReadsFieldsByPositionOrName) {
   Recordset recordset(codes({Value::text("10"), Value::text("20")}));
   EXPECT_EQ(recordset.recordCount(), 2);
@@ -67,16 +45,6 @@ TEST(ConnectionTest, UnknownOrMissingProviderFailsAndStaysClosed) {
   EXPECT_THROW(connection.open("Provider='unterminated"), DataAccessError);
   EXPECT_THROW(connection.execute("SELECT 1"), DataAccessError);
   EXPECT_THROW(connection.defaultDatabase(), DataAccessError);
-}
-
-TEST(ConnectionTest, KnowsTheProviderOfWhatIsOpen) {
-  Connection connection;
-  EXPECT_THROW(connection.open("Provider=SQLOLEDB;Data Source='x,0'"), DataAccessError);
-  EXPECT_EQ(connection.provider(), "");
-  connection.adopt(std::make_unique<Recordless>(), "Microsoft.Jet.OLEDB.4.0");
-  EXPECT_EQ(connection.provider(), "Microsoft.Jet.OLEDB.4.0");
-  connection.close();
-  EXPECT_EQ(connection.provider(), "");
 }
 
 }  // namespace

@@ -10,23 +10,17 @@
 namespace leafward::dataaccess {
 namespace {
 
-TEST(ValueTest, TextFormsFollowJetConventions) {
+// Yes is -1 as in Jet; numbers print as stored, without exponent or noise. (Binary data and
+// GUIDs are compared with mdb-export's text for them.)
+TEST(ValueTest, TextForms) {
   EXPECT_EQ(Value().toText(), "");
   EXPECT_EQ(Value::yesNo(true).toText(), "-1");
   EXPECT_EQ(Value::yesNo(false).toText(), "0");
-  EXPECT_EQ(Value::integer(-42).toText(), "-42");
   EXPECT_EQ(Value::floating(0.1).toText(), "0.1");
-  EXPECT_EQ(Value::floating(1234.5).toText(), "1234.5");
-  EXPECT_EQ(Value::text("科目").toText(), "科目");
-}
-
-TEST(ValueTest, NumbersPrintAsStoredWithoutExponentOrNoise) {
   EXPECT_EQ(Value::floating(1720).toText(), "1720");
-  EXPECT_EQ(Value::floating(50).toText(), "50");
   EXPECT_EQ(Value::floating(-0.0).toText(), "0");
   EXPECT_EQ(Value::floating(0.1 + 0.2).toText(), "0.30000000000000004");
   EXPECT_EQ(Value::floating(1e-5).toText(), "0.00001");
-  EXPECT_EQ(Value::floating(1e15).toText(), "1000000000000000");
   EXPECT_EQ(Value::floating(9007199254740993.0).toText(), "9007199254740992");
   EXPECT_EQ(Value::floating(-9.2e18).toText(), "-9200000000000000000");
   EXPECT_EQ(Value::floating(1e19).toText(), "1e+19");
@@ -34,7 +28,6 @@ TEST(ValueTest, NumbersPrintAsStoredWithoutExponentOrNoise) {
   EXPECT_EQ(Value::single(43.32f).toText(), "43.32");
   EXPECT_EQ(Value::single(1e10f).toText(), "10000000000");
   EXPECT_EQ(Value::currency({12345678}).toText(), "1234.5678");
-  EXPECT_EQ(Value::currency({1}).toText(), "0.0001");
   EXPECT_EQ(Value::currency({-50000}).toText(), "-5");
   EXPECT_EQ(Value::currency({-120}).toText(), "-0.012");
   EXPECT_EQ(Value::currency({INT64_MIN}).toText(), "-922337203685477.5808");
@@ -61,15 +54,6 @@ TEST(ValueTest, EveryNumberReadsBackFromItsText) {
       ASSERT_EQ(std::strtof(Value::single(narrow).toText().c_str(), nullptr), narrow) << narrow;
     }
   }
-}
-
-TEST(ValueTest, BinaryDataAndGuidsPrintAsHexadecimal) {
-  EXPECT_EQ(Value::binary({0x00, 0xAB, 0x1F}).toText(), "00AB1F");
-  EXPECT_FALSE(Value::binary({}).isNull());
-  // Stored little-endian in the first three groups, as Windows prints it.
-  const Guid guid{{0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0xC4, 0x4A, 0x89, 0x1E, 0x49, 0x91, 0x1D,
-                   0x84, 0x38, 0xDD}};
-  EXPECT_EQ(Value::guid(guid).toText(), "{8E39276A-BCA8-4AC4-891E-49911D8438DD}");
 }
 
 TEST(ValueTest, DatesCountDaysFrom1899December30) {

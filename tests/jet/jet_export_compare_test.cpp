@@ -156,9 +156,7 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
 }
 
 std::vector<std::string> comparedFiles() {
-  auto files = testing::fixturesIn("jet-samples");
-  const auto accountSets = testing::fixturesIn("account-sets");
-  files.insert(files.end(), accountSets.begin(), accountSets.end());
+  auto files = testing::everyTestDatabase();
   files.push_back(kRetyped);
   return files;
 }

@@ -12,10 +12,8 @@ namespace {
 // every test database: the reader's rows and values match a page-by-page scan of the file, and
 // a statement that stores every row's own value back is accepted and changes nothing.
 TEST(JetRowLocationsTest, ReaderAndWriterAgreeOnEveryLiveRow) {
-  std::vector<std::string> files = testing::fixturesIn("account-sets");
-  for (const auto& sample : testing::fixturesIn("jet-samples")) files.push_back(sample);
   std::size_t tablesCompared = 0, movedRows = 0;
-  for (const auto& fixture : files) {
+  for (const auto& fixture : testing::everyTestDatabase()) {
     testing::TempDir dir;
     const std::string path = dir.copyFixture(fixture.substr(fixture.rfind("/data/") + 6));
     testing::OpenDatabase open(path);

@@ -111,14 +111,8 @@ TEST_P(JetSchemaCompareTest, DefinitionsReadAsMdbSchemaReadsThem) {
   EXPECT_EQ(ourIndexLines, theirIndexes);
 }
 
-std::vector<std::string> comparedFiles() {
-  auto files = testing::fixturesIn("jet-samples");
-  const auto accountSets = testing::fixturesIn("account-sets");
-  files.insert(files.end(), accountSets.begin(), accountSets.end());
-  return files;
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, JetSchemaCompareTest, ::testing::ValuesIn(comparedFiles()),
+INSTANTIATE_TEST_SUITE_P(Fixtures, JetSchemaCompareTest,
+                         ::testing::ValuesIn(testing::everyTestDatabase()),
                          [](const auto& info) { return testing::testName(info.param); });
 
 }  // namespace

@@ -38,13 +38,6 @@ TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
   EXPECT_EQ(testing::readBytes(path), before);
 }
 
-TEST(JetSessionTest, AFileThatCannotBeOpenedLeavesTheConnectionClosedWithTheReason) {
-  Connection connection;
-  EXPECT_THROW(connection.open(accessConnection("/nonexistent/folder/x.mdb")), DataAccessError);
-  EXPECT_EQ(connection.state(), kAdStateClosed);
-  EXPECT_THAT(connection.lastError(), HasSubstr("does not exist"));
-}
-
 // An Access 97 file whose header names code page 1252 while its text is GBK.
 TEST(JetSessionTest, ACodePageInTheConnectionStringOverridesTheHeaders) {
   const std::string gbk = testing::fixture("jet-samples/charsetGBK-V1997.mdb");

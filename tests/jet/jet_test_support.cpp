@@ -5,6 +5,12 @@
 
 namespace leafward::testing {
 
+std::vector<std::string> everyTestDatabase() {
+  auto files = fixturesIn("jet-samples");
+  for (const auto& file : fixturesIn("account-sets")) files.push_back(file);
+  return files;
+}
+
 Rows readAll(jet::JetTableSource& source, const std::string& table) {
   const auto info = source.describe(table);
   if (!info) throw std::runtime_error("no table " + table);

@@ -11,6 +11,9 @@
 
 namespace leafward::testing {
 
+// Every sample file and account set in tests/data.
+std::vector<std::string> everyTestDatabase();
+
 // Every column of every row of a table, row by row.
 using Rows = std::vector<std::vector<dataaccess::Value>>;
 Rows readAll(jet::JetTableSource& source, const std::string& table);

@@ -29,8 +29,6 @@ struct LoginWorld {
   std::string password = "right";
   std::vector<std::string> databases = {"pelkor_001_2023", "pelkor_002_2024"};
   bool refuseQuery = false;
-  // Every statement the stand-in servers were sent.
-  std::shared_ptr<std::vector<std::string>> sent = std::make_shared<std::vector<std::string>>();
 
   // Opens a connection on the stand-in server, which knows only `password`.
   std::function<void(dataaccess::Connection&, const std::string&)> opener() {
@@ -41,7 +39,6 @@ struct LoginWorld {
       }
       // It lists the databases, or refuses to; it knows no other statement.
       auto server = std::make_unique<FakeSession>();
-      server->sent = sent;
       server->catalog = parsed.get("Initial Catalog").value_or("");
       const std::string query(connection::kAccountSetQuery);
       if (refuseQuery) server->failures[query] = "permission denied";
@@ -52,8 +49,6 @@ struct LoginWorld {
   }
 
   ui::LoginTarget target() { return {cnData, rsData, strConn, strSQL, opener()}; }
-  // The same with the real SQL Server provider behind it.
-  ui::LoginTarget realTarget() { return {cnData, rsData, strConn, strSQL}; }
 };
 
 // Message boxes and picks answered by the test.

@@ -16,14 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(FolderIdFromIndexTest, MapsIndexesToShellFolders) {
-  // Below 2 is the desktop; from 12 on the ids skip four.
-  for (const auto& [index, id] :
-       {std::pair{-32768, 0}, {1, 0}, {2, 2}, {11, 11}, {12, 16}, {32767, 32771}}) {
-    EXPECT_EQ(FolderIdFromIndex(index), id) << index;
-  }
-}
-
 // Acts inside the picker once it is shown.
 void whilePicking(const std::function<void(ComputerPicker&)>& script) {
   QTimer::singleShot(0, [script] {

@@ -96,14 +96,5 @@ TEST(FindSqlServersTest, NoAnswerIsAnEmptyListAndAStopEndsTheWaitEarly) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 }
 
-TEST(FindSqlServersTest, AnUnknownAddressIsAClearError) {
-  try {
-    findSqlServers({"no-such-host.invalid", 1434, 100ms});
-    FAIL();
-  } catch (const BrowseError& error) {
-    EXPECT_NE(std::string(error.what()).find("no-such-host.invalid"), std::string::npos);
-  }
-}
-
 }  // namespace
 }  // namespace leafward::netbrowse

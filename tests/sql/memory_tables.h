@@ -8,6 +8,7 @@
 
 #include "dataaccess/ascii.h"
 #include "dataaccess/sql/engine.h"
+#include "support/statement_texts.h"
 
 namespace leafward::sql::testing {
 
@@ -81,26 +82,12 @@ inline std::string clipList(const dataaccess::ResultSet& result) {
 }
 
 // The statements the audit sends, exactly as spelled.
-inline constexpr std::string_view kNonLeafFlaggedLeaf =
-    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]";
-inline constexpr std::string_view kNonLeafFlaggedLeafServer =
-    "SELECT  ccode FROM [code] where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=1";
-inline constexpr std::string_view kLeafFlaggedNonLeaf =
-    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and not [bend]";
-inline constexpr std::string_view kLeafFlaggedNonLeafServer =
-    "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
-inline constexpr std::string_view kClearNonLeafFlags =
-    "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]<>0";
-inline constexpr std::string_view kSetLeafFlags =
-    "update code Set [bend] = true where not exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
-inline constexpr std::string_view kSetLeafFlagsServer =
-    "update code Set [bend] = 1 where not exists (SELECT  * FROM [code] p where p.ccode like "
-    "code.ccode+'_%') and [bend]=0";
+using leafward::testing::kClearNonLeaf;
+using leafward::testing::kFirstListAccess;
+using leafward::testing::kFirstListServer;
+using leafward::testing::kSecondListAccess;
+using leafward::testing::kSecondListServer;
+using leafward::testing::kSetLeafAccess;
+using leafward::testing::kSetLeafServer;
 
 }  // namespace leafward::sql::testing

@@ -161,10 +161,10 @@ TEST_F(SqlRangePlanProperty, AgreesWithBruteForceOnRandomCodeSets) {
     MemoryTables tables;
     addCodeTable(tables, rows);
     Engine engine(tables);
-    ASSERT_EQ(clipList(engine.query(kNonLeafFlaggedLeaf)), nonLeafFlaggedLeaf) << round;
-    ASSERT_EQ(clipList(engine.query(kLeafFlaggedNonLeaf)), leafFlaggedNonLeaf) << round;
-    ASSERT_EQ(engine.planUpdate(kClearNonLeafFlags).rows, toClear) << round;
-    ASSERT_EQ(engine.planUpdate(kSetLeafFlags).rows, toSet) << round;
+    ASSERT_EQ(clipList(engine.query(kFirstListAccess)), nonLeafFlaggedLeaf) << round;
+    ASSERT_EQ(clipList(engine.query(kSecondListAccess)), leafFlaggedNonLeaf) << round;
+    ASSERT_EQ(engine.planUpdate(kClearNonLeaf).rows, toClear) << round;
+    ASSERT_EQ(engine.planUpdate(kSetLeafAccess).rows, toSet) << round;
     // The same condition in a shape the range search does not take: tried row by row.
     ASSERT_EQ(clipList(engine.query("SELECT ccode FROM code WHERE EXISTS (SELECT * FROM code p "
                                     "WHERE (p.ccode LIKE code.ccode + '_%') = true) AND bend")),

@@ -15,33 +15,9 @@ namespace {
 
 using tds::Bytes;
 
-constexpr const char* kServerName = "LEAFWARD-TEST";
 constexpr std::size_t kMaxMessage = std::size_t{1} << 20;
 constexpr std::size_t kDefaultPacketSize = 4096;
 constexpr int kPollMilliseconds = 50;
-
-void append(Bytes& to, const Bytes& from) {
-  to.insert(to.end(), from.begin(), from.end());
-}
-
-Bytes failure(std::int32_t number, std::uint8_t severity, const std::string& text) {
-  Bytes reply = tds::error(number, 1, severity, text, kServerName, 1);
-  append(reply, tds::done(tds::kDoneError, 0, 0));
-  return reply;
-}
-
-Bytes loginFailure(const std::string& user, const std::string& missingDatabase) {
-  Bytes reply;
-  if (!missingDatabase.empty()) {
-    append(reply, tds::error(4060, 1, 11,
-                             "Cannot open database \"" + missingDatabase +
-                                 "\" requested by the login. The login failed.",
-                             kServerName, 1));
-  }
-  append(reply, tds::error(18456, 1, 14, "Login failed for user '" + user + "'.", kServerName, 1));
-  append(reply, tds::done(tds::kDoneError, 0, 0));
-  return reply;
-}
 
 }  // namespace
 
@@ -67,14 +43,9 @@ void TdsStandIn::addDatabase(const std::string& name, std::optional<ServerAccoun
   databases_.push_back({name, std::move(accounts)});
 }
 
-std::vector<CaughtLogin> TdsStandIn::logins() const {
+std::vector<tds::Login> TdsStandIn::logins() const {
   const std::lock_guard lock(mutex_);
   return logins_;
-}
-
-std::vector<std::string> TdsStandIn::statements() const {
-  const std::lock_guard lock(mutex_);
-  return statements_;
 }
 
 ServerAccountSet TdsStandIn::accountSet(const std::string& name) const {
@@ -159,35 +130,36 @@ bool TdsStandIn::login(int client, std::size_t& packetSize, std::string& databas
   if (!readMessage(client, type, message) || type != tds::kPrelogin) return false;
   sendAll(client, tds::packets(tds::kReply, tds::preloginReply(), kDefaultPacketSize));
   if (!readMessage(client, type, message) || type != tds::kLogin7) return false;
-  const std::optional<tds::Login7> record = tds::parseLogin7(message);
+  const std::optional<tds::Login> record = tds::parseLogin7(message);
   if (!record) {
-    sendAll(client, tds::packets(tds::kReply, failure(50000, 16, "Malformed login record"),
+    sendAll(client, tds::packets(tds::kReply, tds::failure({{.text = "Malformed login record"}}),
                                  kDefaultPacketSize));
     return false;
   }
 
+  // A wrong login fails as SQL Server's does (Msg 18456), after Msg 4060 for a missing database.
   const std::string wanted = record->database.empty() ? "master" : record->database;
   const bool loginRight = record->user == "sa" && record->password == password_;
   {
     const std::lock_guard lock(mutex_);
-    logins_.push_back(
-        {record->user, record->password, record->application, record->server, record->database});
+    logins_.push_back(*record);
     if (const Database* found = find(wanted)) database = found->name;
   }
   if (!loginRight || database.empty()) {
-    sendAll(client, tds::packets(tds::kReply, loginFailure(record->user, loginRight ? wanted : ""),
-                                 kDefaultPacketSize));
+    std::vector<tds::Error> errors;
+    if (loginRight) {
+      errors.push_back(
+          {4060, 11,
+           "Cannot open database \"" + wanted + "\" requested by the login. The login failed."});
+    }
+    errors.push_back({18456, 14, "Login failed for user '" + record->user + "'."});
+    sendAll(client, tds::packets(tds::kReply, tds::failure(errors), kDefaultPacketSize));
     return false;
   }
   packetSize = record->packetSize == 0 ? kDefaultPacketSize
                                        : std::clamp<std::size_t>(record->packetSize, 512, 32767);
-  const std::string size = std::to_string(packetSize);
-  Bytes reply = tds::envChange(tds::kDatabaseChange, database, "master");
-  append(reply, tds::envChange(tds::kLanguageChange, "us_english", ""));
-  append(reply, tds::loginAck());
-  append(reply, tds::envChange(tds::kPacketSizeChange, size, size));
-  append(reply, tds::done(tds::kDoneFinal, 0, 0));
-  sendAll(client, tds::packets(tds::kReply, reply, kDefaultPacketSize));
+  sendAll(client,
+          tds::packets(tds::kReply, tds::loginAccepted(database, packetSize), kDefaultPacketSize));
   return true;
 }
 
@@ -201,15 +173,14 @@ void TdsStandIn::serve(int client) {
     if (!readMessage(client, type, message)) return;
     Bytes reply;
     if (type == tds::kAttention) {
-      reply = tds::done(tds::kDoneAttention, 0, 0);
+      reply = tds::cancelled();
     } else if (type != tds::kSqlBatch) {
-      reply = failure(
-          50000, 16,
-          "The test server takes no requests of type " + std::to_string(static_cast<int>(type)));
+      reply = tds::failure(
+          {{.text = "The test server takes no requests of type " + std::to_string(type)}});
     } else if (const std::optional<std::string> text = tds::batchText(message)) {
       reply = answer(database, *text);
     } else {
-      reply = failure(50000, 16, "Malformed statement");
+      reply = tds::failure({{.text = "Malformed statement"}});
     }
     sendAll(client, tds::packets(tds::kReply, reply, packetSize));
   }
@@ -217,23 +188,13 @@ void TdsStandIn::serve(int client) {
 
 Bytes TdsStandIn::answer(const std::string& database, const std::string& text) {
   const std::lock_guard lock(mutex_);
-  statements_.push_back(text);
   std::vector<std::string> names;
   for (const Database& each : databases_) names.push_back(each.name);
   Database* current = find(database);
-  const std::optional<StatementAnswer> found =
+  const std::optional<Bytes> found =
       answerStatement(text, current && current->accounts ? &*current->accounts : nullptr, names);
-  if (!found) return failure(50000, 16, "The test server does not know the statement: " + text);
-  if (found->error)
-    return failure(found->error->number, found->error->severity, found->error->text);
-  if (found->changed) {
-    return tds::done(tds::kDoneCount, tds::kUpdateCommand,
-                     static_cast<std::uint64_t>(*found->changed));
-  }
-  Bytes reply = tds::columnMetadata(*found->columnName, found->integerColumn);
-  for (const tds::Cell& cell : found->cells) append(reply, tds::row(cell, found->integerColumn));
-  append(reply, tds::done(tds::kDoneCount, tds::kSelectCommand, found->cells.size()));
-  return reply;
+  return found ? *found
+               : tds::failure({{.text = "The test server does not know the statement: " + text}});
 }
 
 }  // namespace leafward::testing

@@ -12,15 +12,6 @@
 
 namespace leafward::testing {
 
-// What a TDS client sent in its login record.
-struct CaughtLogin {
-  std::string user;
-  std::string password;
-  std::string application;
-  std::string server;
-  std::string database;
-};
-
 // A small SQL Server on 127.0.0.1 for tests. It speaks enough TDS 7.4 for FreeTDS's ODBC driver
 // to log in as `sa` without encryption and to run the statements Leafward sends, which it
 // answers from account sets held in memory; anything else gets an error. A wrong login or an
@@ -38,14 +29,11 @@ class TdsStandIn {
   void addDatabase(const std::string& name,
                    std::optional<ServerAccountSet> accounts = ServerAccountSet{});
 
-  std::uint16_t port() const { return port_; }
   // "127.0.0.1,PORT", as a server box takes it.
   std::string serverName() const { return "127.0.0.1," + std::to_string(port_); }
 
   // Every login record received so far, the failed ones too.
-  std::vector<CaughtLogin> logins() const;
-  // Every statement received so far, in order.
-  std::vector<std::string> statements() const;
+  std::vector<tds::Login> logins() const;
   // An account set as it stands now; throws std::out_of_range for an unknown one.
   ServerAccountSet accountSet(const std::string& name) const;
 
@@ -69,8 +57,7 @@ class TdsStandIn {
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::vector<Database> databases_;
-  std::vector<CaughtLogin> logins_;
-  std::vector<std::string> statements_;
+  std::vector<tds::Login> logins_;
   std::vector<std::thread> sessions_;
   std::thread acceptor_;
 };

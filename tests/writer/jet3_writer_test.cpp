@@ -26,12 +26,8 @@ std::vector<std::uint8_t> jet3Row(Bytes old, std::size_t fixedEnd, std::size_t m
     data.insert(data.end(), text.begin(), text.end());
   }
   offsets.push_back(data.size());
-  std::size_t jumps = 0;
-  for (;;) {
-    const std::size_t size = data.size() + offsets.size() + jumps + 1 + maskBytes;
-    if ((size - 1) / 256 == jumps) break;
-    jumps = (size - 1) / 256;
-  }
+  // One jump entry per further 256 bytes of the whole row (right for rows up to 512 bytes).
+  const std::size_t jumps = (data.size() + offsets.size() + 1 + maskBytes - 1) / 256;
   std::vector<std::uint8_t> row = data;
   for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) {
     row.push_back(static_cast<std::uint8_t>(*offset));
