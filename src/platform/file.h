@@ -76,9 +76,10 @@ bool pathExists(const std::string& path);
 // Removes a file; false when there was none. Throws SystemError for other failures.
 bool removeFile(const std::string& path);
 
-// Makes a file name just created or removed in `folder` durable. Where the system offers no
-// way to (Windows), it does nothing: there a folder's entries are made durable with the file
-// system's own journal.
+// Makes a file name just created or removed in `folder` durable. Windows has no such call: there
+// the folder is flushed as far as the file system allows (on NTFS that writes its log, names
+// included, through to the disk; on FAT, exFAT and network shares nothing is promised), and a
+// failure is not reported.
 void syncFolder(const std::string& folder);
 
 // Whether a file or folder is marked read-only: no write permission bit at all (POSIX), or the
