@@ -1,15 +1,9 @@
 #pragma once
 
-#ifdef _WIN32
-// Windows' ODBC headers use its basic types without including them.
-#include <windows.h>
-#endif
-
-#include <sql.h>
-#include <sqlext.h>
-
 #include <string>
 #include <string_view>
+
+#include "platform/odbc_api.h"
 
 namespace leafward::odbc {
 
