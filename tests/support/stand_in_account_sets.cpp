@@ -50,21 +50,21 @@ bool hasLongerCode(const CodeRow& row, const std::vector<CodeRow>& rows) {
   return false;
 }
 
-tds::Bytes invalidObject(std::string_view table) {
-  return tds::failure({{208, 16, "Invalid object name '" + std::string(table) + "'."}});
+Reply invalidObject(std::string_view table) {
+  return {.errors = {{208, 16, "Invalid object name '" + std::string(table) + "'."}}};
 }
 
-tds::Bytes codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
-  std::vector<tds::Cell> cells;
+Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
+  Reply reply{.column = "ccode"};
   for (const CodeRow& row : rows) {
     if (hasLongerCode(row, rows) != withLongerCode || row.bend != bend) continue;
-    cells.push_back(row.ccode ? tds::Cell(*row.ccode) : tds::Cell());
+    reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
   }
-  return tds::result("ccode", false, cells);
+  return reply;
 }
 
 // LEN() counts characters without the trailing spaces; NULL sorts first.
-tds::Bytes distinctLengths(const std::vector<CodeRow>& rows) {
+Reply distinctLengths(const std::vector<CodeRow>& rows) {
   bool anyNull = false;
   std::set<std::int32_t> lengths;
   for (const CodeRow& row : rows) {
@@ -74,27 +74,27 @@ tds::Bytes distinctLengths(const std::vector<CodeRow>& rows) {
     while (!text.empty() && text.back() == u' ') text.pop_back();
     lengths.insert(static_cast<std::int32_t>(text.size()));
   }
-  std::vector<tds::Cell> cells(anyNull ? 1 : 0);
-  cells.insert(cells.end(), lengths.begin(), lengths.end());
-  return tds::result("", true, cells);
+  Reply reply{.integers = true, .cells = std::vector<Reply::Cell>(anyNull ? 1 : 0)};
+  reply.cells.insert(reply.cells.end(), lengths.begin(), lengths.end());
+  return reply;
 }
 
-tds::Bytes scheme(const StoredScheme& stored, std::string_view table, std::string_view column) {
+Reply scheme(const StoredScheme& stored, std::string_view table, std::string column) {
   if (stored.state == StoredScheme::NoTable) return invalidObject(table);
-  std::vector<tds::Cell> cells;
-  if (stored.state == StoredScheme::Value) cells.emplace_back(stored.value);
-  if (stored.state == StoredScheme::Null) cells.emplace_back();
-  return tds::result(column, false, cells);
+  Reply reply{.column = std::move(column)};
+  if (stored.state == StoredScheme::Value) reply.cells.emplace_back(stored.value);
+  if (stored.state == StoredScheme::Null) reply.cells.emplace_back();
+  return reply;
 }
 
 // Sets `bend` to `to` where the code's sub-accounts and its flag say so.
-tds::Bytes repair(std::vector<CodeRow>& rows, bool withLongerCode, bool from, bool to) {
+Reply repair(std::vector<CodeRow>& rows, bool withLongerCode, bool from, bool to) {
   std::vector<std::size_t> chosen;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (hasLongerCode(rows[i], rows) == withLongerCode && rows[i].bend == from) chosen.push_back(i);
   }
   for (std::size_t i : chosen) rows[i].bend = to;
-  return tds::updated(chosen.size());
+  return {.updated = chosen.size()};
 }
 
 CodeRow row(const char* code, int bend) {
@@ -131,14 +131,14 @@ ServerAccountSet fixtureAccountSet(std::string_view name) {
   throw std::invalid_argument("no fixture account set " + std::string(name));
 }
 
-std::optional<tds::Bytes> answerStatement(std::string_view text, ServerAccountSet* accounts,
-                                          const std::vector<std::string>& databaseNames) {
+std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* accounts,
+                                     const std::vector<std::string>& databaseNames) {
   if (text == kAccountSetList) {
-    std::vector<tds::Cell> cells;
+    Reply reply{.column = "name"};
     for (const std::string& name : databaseNames) {
-      if (sqlLike(name, "pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]")) cells.emplace_back(name);
+      if (sqlLike(name, "pelkor_[0-9][0-9][0-9]_[12][0-9][0-9][0-9]")) reply.cells.push_back(name);
     }
-    return tds::result("name", false, cells);
+    return reply;
   }
   const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
                                   text == kLengths || text == kAccScheme || text == kGradeScheme ||

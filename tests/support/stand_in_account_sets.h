@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
-
-#include "support/tds_wire.h"
 
 // The account sets a test SQL Server holds in memory, and the statements it answers from them.
 namespace leafward::testing {
@@ -36,10 +36,27 @@ struct ServerAccountSet {
 // lists them.
 ServerAccountSet fixtureAccountSet(std::string_view name);
 
+// What the server answers a request: SQL Server's errors (class 11 and above fail it), or the
+// rows an UPDATE changed, or else a result of one column of texts or whole numbers.
+struct Reply {
+  struct Error {
+    std::int32_t number = 50000;
+    std::uint8_t severity = 16;
+    std::string text{};
+  };
+  using Cell = std::variant<std::monostate, std::string, std::int32_t>;  // NULL, text, number
+
+  std::vector<Error> errors{};
+  std::optional<std::uint64_t> updated{};
+  std::string column{};
+  bool integers = false;
+  std::vector<Cell> cells{};
+};
+
 // The reply to the statements Leafward sends, exactly as it spells them, against `accounts`
 // (null in a database without account-set tables) and the server's database names; nothing
 // for any other text.
-std::optional<tds::Bytes> answerStatement(std::string_view text, ServerAccountSet* accounts,
-                                          const std::vector<std::string>& databaseNames);
+std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* accounts,
+                                     const std::vector<std::string>& databaseNames);
 
 }  // namespace leafward::testing

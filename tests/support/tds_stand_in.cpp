@@ -1,23 +1,224 @@
 #include "support/tds_stand_in.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <stdexcept>
+#include <tuple>
 
 #include "dataaccess/ascii.h"
+#include "dataaccess/odbc/utf16.h"
 #include "support/loopback.h"
 
 namespace leafward::testing {
 namespace {
 
-using tds::Bytes;
+using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kMaxMessage = std::size_t{1} << 20;
-constexpr std::size_t kDefaultPacketSize = 4096;
-constexpr int kPollMilliseconds = 50;
+// TDS 7.4: packet types, tokens, the DONE token's status bits and the statement kinds it names.
+enum : std::uint8_t { kSqlBatch = 0x01, kReply = 0x04, kAttention = 0x06 };
+enum : std::uint8_t { kLogin7 = 0x10, kPrelogin = 0x12 };
+enum : std::uint8_t { kColumnMetadata = 0x81, kError = 0xAA, kLoginAck = 0xAD, kRow = 0xD1 };
+enum : std::uint8_t { kEnvChange = 0xE3, kDone = 0xFD };
+constexpr std::uint16_t kDoneError = 0x02, kDoneCount = 0x10, kDoneAttention = 0x20;
+constexpr std::uint16_t kSelectCommand = 0xC1, kUpdateCommand = 0xC5;
+
+constexpr std::size_t kHeader = 8, kMaxMessage = std::size_t{1} << 20, kDefaultPacketSize = 4096;
+constexpr std::uint16_t kSpid = 53, kNVarCharBytes = 8000;
+// Chinese_PRC_CI_AS: LCID 0x0804, case-, kana- and width-insensitive, Windows sort order.
+constexpr std::uint8_t kCollation[] = {0x04, 0x08, 0xD0, 0x00, 0x00};
+
+// Appends `value` in `size` bytes, least significant first.
+void put(Bytes& out, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void append(Bytes& to, const Bytes& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+std::uint32_t readLe(const Bytes& bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes[at + i];
+  return value;
+}
+
+// Text as UTF-16 units, at most `most` of them, their count in front in `countSize` bytes.
+void putText(Bytes& out, std::string_view text, int countSize, std::size_t most = 255) {
+  const std::u16string units = odbc::utf16FromUtf8(text).substr(0, most);
+  put(out, units.size(), countSize);
+  for (char16_t unit : units) put(out, unit, 2);
+}
+
+// A token whose body is preceded by its length in two bytes.
+Bytes withLength(std::uint8_t token, const Bytes& body) {
+  Bytes out{token};
+  put(out, body.size(), 2);
+  append(out, body);
+  return out;
+}
+
+Bytes envChange(std::uint8_t kind, std::string_view newValue, std::string_view oldValue) {
+  Bytes body{kind};
+  putText(body, newValue, 1);
+  putText(body, oldValue, 1);
+  return withLength(kEnvChange, body);
+}
+
+Bytes done(std::uint16_t status, std::uint16_t command, std::uint64_t rows) {
+  Bytes out{kDone};
+  put(out, status, 2);
+  put(out, command, 2);
+  put(out, rows, 8);
+  return out;
+}
+
+Bytes encode(const Reply& reply) {
+  Bytes out;
+  for (const Reply::Error& error : reply.errors) {
+    Bytes body;
+    put(body, static_cast<std::uint32_t>(error.number), 4);
+    append(body, {1, error.severity});  // state, class
+    putText(body, error.text, 2, 2047);
+    putText(body, "LEAFWARD-TEST", 1);
+    putText(body, "", 1);  // no procedure
+    put(body, 1, 4);       // line
+    append(out, withLength(kError, body));
+  }
+  if (!reply.errors.empty()) {
+    append(out, done(kDoneError, 0, 0));
+    return out;
+  }
+  if (reply.updated) return done(kDoneCount, kUpdateCommand, *reply.updated);
+
+  out = {kColumnMetadata};
+  put(out, 1, 2);       // one column
+  put(out, 0, 4);       // no user type
+  put(out, 0x0001, 2);  // nullable, read-only
+  if (reply.integers) {
+    append(out, {0x26, 4});  // INTN of 4 bytes
+  } else {
+    out.push_back(0xE7);  // NVARCHAR
+    put(out, kNVarCharBytes, 2);
+    out.insert(out.end(), std::begin(kCollation), std::end(kCollation));
+  }
+  putText(out, reply.column, 1);
+  for (const Reply::Cell& cell : reply.cells) {
+    out.push_back(kRow);
+    if (const auto* number = std::get_if<std::int32_t>(&cell); number && reply.integers) {
+      out.push_back(4);
+      put(out, static_cast<std::uint32_t>(*number), 4);
+    } else if (const auto* text = std::get_if<std::string>(&cell); text && !reply.integers) {
+      const std::u16string units = odbc::utf16FromUtf8(*text).substr(0, kNVarCharBytes / 2);
+      put(out, units.size() * 2, 2);
+      for (char16_t unit : units) put(out, unit, 2);
+    } else {
+      put(out, reply.integers ? 0 : 0xFFFF, reply.integers ? 1 : 2);  // NULL
+    }
+  }
+  append(out, done(kDoneCount, kSelectCommand, reply.cells.size()));
+  return out;
+}
+
+// A UTF-16 field of the login record, given by the offset and length pair at `entry`. The
+// password is scrambled: each byte's nibbles swapped, then XORed with 0xA5.
+std::optional<std::string> loginField(const Bytes& login, std::size_t entry, bool scrambled) {
+  const std::size_t offset = readLe(login, entry, 2), units = readLe(login, entry + 2, 2);
+  if (units > 0 && offset + units * 2 > login.size()) return std::nullopt;
+  std::u16string text;
+  for (std::size_t i = offset; i < offset + units * 2; i += 2) {
+    std::uint8_t low = login[i], high = login[i + 1];
+    if (scrambled) {
+      low ^= 0xA5, high ^= 0xA5;
+      low = static_cast<std::uint8_t>((low << 4) | (low >> 4));
+      high = static_cast<std::uint8_t>((high << 4) | (high >> 4));
+    }
+    text += static_cast<char16_t>(low | (high << 8));
+  }
+  return odbc::utf8FromUtf16(text);
+}
+
+// Reads a login record; nothing when it is malformed.
+std::optional<TdsStandIn::Login> parseLogin7(const Bytes& payload) {
+  constexpr std::size_t kFixedPart = 94;
+  if (payload.size() < kFixedPart || readLe(payload, 0, 4) != payload.size()) return std::nullopt;
+  TdsStandIn::Login login;
+  login.packetSize = readLe(payload, 8, 4);
+  for (const auto& [entry, field, scrambled] :
+       {std::tuple{40, &login.user, false}, std::tuple{44, &login.password, true},
+        std::tuple{48, &login.application, false}, std::tuple{68, &login.database, false}}) {
+    std::optional<std::string> text = loginField(payload, entry, scrambled);
+    if (!text) return std::nullopt;
+    *field = std::move(*text);
+  }
+  return login;
+}
+
+// The text of an SQL batch (its stream headers skipped) as UTF-8; nothing when malformed.
+std::optional<std::string> batchText(const Bytes& payload) {
+  if (payload.size() < 4) return std::nullopt;
+  const std::size_t headers = readLe(payload, 0, 4);
+  if (headers < 4 || headers > payload.size() || (payload.size() - headers) % 2 != 0) {
+    return std::nullopt;
+  }
+  std::u16string text;
+  for (std::size_t i = headers; i < payload.size(); i += 2) {
+    text += static_cast<char16_t>(readLe(payload, i, 2));
+  }
+  return odbc::utf8FromUtf16(text);
+}
+
+// A reply message cut into packets of at most `packetSize` bytes, the last marked as its end;
+// false when the client left or the stand-in stops.
+bool sendReply(int client, const Bytes& message, std::size_t packetSize) {
+  const std::size_t room = std::max<std::size_t>(packetSize, 512) - kHeader;
+  Bytes out;
+  std::uint8_t id = 1;
+  std::size_t at = 0;
+  do {
+    const std::size_t size = std::min(room, message.size() - at), length = kHeader + size;
+    const bool last = at + size == message.size();
+    append(out, {kReply, static_cast<std::uint8_t>(last), static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length), kSpid >> 8, kSpid & 0xFF, id++, 0});
+    out.insert(out.end(), message.begin() + static_cast<std::ptrdiff_t>(at),
+               message.begin() + static_cast<std::ptrdiff_t>(at + size));
+    at += size;
+  } while (at < message.size());
+  for (std::size_t sent = 0; sent < out.size();) {
+    const ssize_t now = send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+    if (now <= 0) return false;
+    sent += static_cast<std::size_t>(now);
+  }
+  return true;
+}
+
+// The packets of one message, up to the one marked as its last, and their type; nothing when
+// the client left, the stand-in stops or the packets make no sense.
+std::optional<std::pair<std::uint8_t, Bytes>> readMessage(int client) {
+  const auto readExactly = [client](std::uint8_t* into, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+      const ssize_t got = recv(client, into + done, size - done, 0);
+      if (got <= 0) return false;
+      done += static_cast<std::size_t>(got);
+    }
+    return true;
+  };
+  std::pair<std::uint8_t, Bytes> message;
+  for (bool first = true;; first = false) {
+    std::uint8_t header[kHeader];
+    if (!readExactly(header, kHeader)) return std::nullopt;
+    const std::size_t length = (std::size_t{header[2]} << 8) | header[3];
+    if (length < kHeader || (!first && header[0] != message.first)) return std::nullopt;
+    message.first = header[0];
+    Bytes& bytes = message.second;
+    const std::size_t size = length - kHeader;
+    if (bytes.size() + size > kMaxMessage) return std::nullopt;
+    bytes.resize(bytes.size() + size);
+    if (!readExactly(bytes.data() + bytes.size() - size, size)) return std::nullopt;
+    if (header[1] & 0x01) return message;
+  }
+}
 
 }  // namespace
 
@@ -28,13 +229,32 @@ TdsStandIn::TdsStandIn(std::string saPassword)
                  {"tempdb", std::nullopt},
                  {"model", std::nullopt},
                  {"msdb", std::nullopt}} {
-  acceptor_ = std::thread([this] { acceptClients(); });
+  acceptor_ = std::thread([this] {
+    for (;;) {
+      const int client = accept(listener_, nullptr, nullptr);
+      const std::lock_guard lock(mutex_);
+      if (stopping_) {
+        if (client >= 0) close(client);
+        return;
+      }
+      if (client < 0) continue;
+      clients_.push_back(client);
+      sessions_.emplace_back([this, client] { serve(client); });
+    }
+  });
 }
 
+// Shutting the sockets down wakes every thread that waits on one.
 TdsStandIn::~TdsStandIn() {
-  stopping_ = true;
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (int client : clients_) shutdown(client, SHUT_RDWR);
+  }
+  shutdown(listener_, SHUT_RDWR);
   acceptor_.join();
   for (std::thread& session : sessions_) session.join();
+  for (int client : clients_) close(client);
   close(listener_);
 }
 
@@ -43,7 +263,7 @@ void TdsStandIn::addDatabase(const std::string& name, std::optional<ServerAccoun
   databases_.push_back({name, std::move(accounts)});
 }
 
-std::vector<tds::Login> TdsStandIn::logins() const {
+std::vector<TdsStandIn::Login> TdsStandIn::logins() const {
   const std::lock_guard lock(mutex_);
   return logins_;
 }
@@ -56,52 +276,6 @@ ServerAccountSet TdsStandIn::accountSet(const std::string& name) const {
   throw std::out_of_range("no account set " + name);
 }
 
-void TdsStandIn::acceptClients() {
-  while (!stopping_) {
-    pollfd entry{listener_, POLLIN, 0};
-    if (poll(&entry, 1, kPollMilliseconds) <= 0) continue;
-    const int client = accept(listener_, nullptr, nullptr);
-    if (client < 0) continue;
-    const std::lock_guard lock(mutex_);
-    sessions_.emplace_back([this, client] {
-      serve(client);
-      close(client);
-    });
-  }
-}
-
-// Reads the packets of one message, up to the one marked as its last. False when the client
-// left, the stand-in stops, or the packets make no sense.
-bool TdsStandIn::readMessage(int client, std::uint8_t& type, Bytes& message) const {
-  message.clear();
-  const auto readExactly = [&](std::uint8_t* into, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-      if (stopping_) return false;
-      pollfd entry{client, POLLIN, 0};
-      const int ready = poll(&entry, 1, kPollMilliseconds);
-      if (ready < 0) return false;
-      if (ready == 0) continue;
-      const ssize_t got = recv(client, into + done, size - done, 0);
-      if (got <= 0) return false;
-      done += static_cast<std::size_t>(got);
-    }
-    return true;
-  };
-  for (bool first = true;; first = false) {
-    std::uint8_t header[8];
-    if (!readExactly(header, sizeof header)) return false;
-    const std::size_t length = (std::size_t{header[2]} << 8) | header[3];
-    if (length < sizeof header || (!first && header[0] != type)) return false;
-    type = header[0];
-    const std::size_t size = length - sizeof header;
-    if (message.size() + size > kMaxMessage) return false;
-    message.resize(message.size() + size);
-    if (!readExactly(message.data() + message.size() - size, size)) return false;
-    if (header[1] & 0x01) return true;
-  }
-}
-
 TdsStandIn::Database* TdsStandIn::find(const std::string& name) {
   for (Database& database : databases_) {
     if (dataaccess::equalsIgnoringCase(database.name, name)) return &database;
@@ -109,92 +283,90 @@ TdsStandIn::Database* TdsStandIn::find(const std::string& name) {
   return nullptr;
 }
 
-// Sends the whole reply unless the client leaves or the stand-in stops first.
-void TdsStandIn::sendAll(int client, const Bytes& bytes) const {
-  std::size_t done = 0;
-  while (done < bytes.size() && !stopping_) {
-    pollfd entry{client, POLLOUT, 0};
-    const int ready = poll(&entry, 1, kPollMilliseconds);
-    if (ready < 0) return;
-    if (ready == 0) continue;
-    const ssize_t sent = send(client, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (sent <= 0) return;
-    done += static_cast<std::size_t>(sent);
-  }
-}
-
-// The pre-login, then the login record. True once the client is logged in.
-bool TdsStandIn::login(int client, std::size_t& packetSize, std::string& database) {
-  std::uint8_t type = 0;
-  Bytes message;
-  if (!readMessage(client, type, message) || type != tds::kPrelogin) return false;
-  sendAll(client, tds::packets(tds::kReply, tds::preloginReply(), kDefaultPacketSize));
-  if (!readMessage(client, type, message) || type != tds::kLogin7) return false;
-  const std::optional<tds::Login> record = tds::parseLogin7(message);
+// The pre-login, then the login record; the database logged into, once the client is in.
+std::optional<std::string> TdsStandIn::login(int client, std::size_t& packetSize) {
+  // The options VERSION (6 bytes at 11) and ENCRYPTION (1 byte at 17), the terminator; version
+  // 16.0.4096, sub-build 0, and encryption not available.
+  const Bytes prelogin = {0x00, 0, 11, 0, 6, 0x01, 0, 17, 0, 1, 0xFF, 16, 0, 0x10, 0, 0, 0, 0x02};
+  auto message = readMessage(client);
+  if (!message || message->first != kPrelogin) return std::nullopt;
+  sendReply(client, prelogin, kDefaultPacketSize);
+  message = readMessage(client);
+  if (!message || message->first != kLogin7) return std::nullopt;
+  const std::optional<Login> record = parseLogin7(message->second);
   if (!record) {
-    sendAll(client, tds::packets(tds::kReply, tds::failure({{.text = "Malformed login record"}}),
-                                 kDefaultPacketSize));
-    return false;
+    sendReply(client, encode({.errors = {{.text = "Malformed login record"}}}), kDefaultPacketSize);
+    return std::nullopt;
   }
 
   // A wrong login fails as SQL Server's does (Msg 18456), after Msg 4060 for a missing database.
   const std::string wanted = record->database.empty() ? "master" : record->database;
   const bool loginRight = record->user == "sa" && record->password == password_;
+  std::string database;
   {
     const std::lock_guard lock(mutex_);
     logins_.push_back(*record);
     if (const Database* found = find(wanted)) database = found->name;
   }
   if (!loginRight || database.empty()) {
-    std::vector<tds::Error> errors;
+    Reply failed;
     if (loginRight) {
-      errors.push_back(
+      failed.errors.push_back(
           {4060, 11,
            "Cannot open database \"" + wanted + "\" requested by the login. The login failed."});
     }
-    errors.push_back({18456, 14, "Login failed for user '" + record->user + "'."});
-    sendAll(client, tds::packets(tds::kReply, tds::failure(errors), kDefaultPacketSize));
-    return false;
+    failed.errors.push_back({18456, 14, "Login failed for user '" + record->user + "'."});
+    sendReply(client, encode(failed), kDefaultPacketSize);
+    return std::nullopt;
   }
   packetSize = record->packetSize == 0 ? kDefaultPacketSize
                                        : std::clamp<std::size_t>(record->packetSize, 512, 32767);
-  sendAll(client,
-          tds::packets(tds::kReply, tds::loginAccepted(database, packetSize), kDefaultPacketSize));
-  return true;
+  // Into the database, the language, T-SQL over TDS 7.4 from "Microsoft SQL Server" 16.0.4096,
+  // the packet size.
+  Bytes accepted = envChange(1, database, "master");
+  append(accepted, envChange(2, "us_english", ""));
+  Bytes ack{1, 0x74, 0x00, 0x00, 0x04};
+  putText(ack, "Microsoft SQL Server", 1);
+  append(ack, {16, 0, 0x10, 0x00});
+  append(accepted, withLength(kLoginAck, ack));
+  append(accepted, envChange(4, std::to_string(packetSize), std::to_string(packetSize)));
+  append(accepted, done(0, 0, 0));
+  sendReply(client, accepted, kDefaultPacketSize);
+  return database;
 }
 
 void TdsStandIn::serve(int client) {
   std::size_t packetSize = kDefaultPacketSize;
-  std::string database;
-  if (!login(client, packetSize, database)) return;
+  const std::optional<std::string> database = login(client, packetSize);
+  if (!database) return;
   for (;;) {
-    std::uint8_t type = 0;
-    Bytes message;
-    if (!readMessage(client, type, message)) return;
+    const auto message = readMessage(client);
+    if (!message) return;
     Bytes reply;
-    if (type == tds::kAttention) {
-      reply = tds::cancelled();
-    } else if (type != tds::kSqlBatch) {
-      reply = tds::failure(
-          {{.text = "The test server takes no requests of type " + std::to_string(type)}});
-    } else if (const std::optional<std::string> text = tds::batchText(message)) {
-      reply = answer(database, *text);
+    if (message->first == kAttention) {
+      reply = done(kDoneAttention, 0, 0);
+    } else if (message->first != kSqlBatch) {
+      const std::string type = std::to_string(message->first);
+      reply = encode({.errors = {{.text = "The test server takes no requests of type " + type}}});
+    } else if (const std::optional<std::string> text = batchText(message->second)) {
+      reply = encode(answer(*database, *text));
     } else {
-      reply = tds::failure({{.text = "Malformed statement"}});
+      reply = encode({.errors = {{.text = "Malformed statement"}}});
     }
-    sendAll(client, tds::packets(tds::kReply, reply, packetSize));
+    if (!sendReply(client, reply, packetSize)) return;
   }
 }
 
-Bytes TdsStandIn::answer(const std::string& database, const std::string& text) {
+Reply TdsStandIn::answer(const std::string& database, const std::string& text) {
   const std::lock_guard lock(mutex_);
   std::vector<std::string> names;
   for (const Database& each : databases_) names.push_back(each.name);
   Database* current = find(database);
-  const std::optional<Bytes> found =
+  const std::optional<Reply> found =
       answerStatement(text, current && current->accounts ? &*current->accounts : nullptr, names);
-  return found ? *found
-               : tds::failure({{.text = "The test server does not know the statement: " + text}});
+  return found
+             ? *found
+             : Reply{.errors = {{.text = "The test server does not know the statement: " + text}}};
 }
 
 }  // namespace leafward::testing

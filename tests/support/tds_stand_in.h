@@ -19,6 +19,12 @@ namespace leafward::testing {
 // served on a thread of its own until the client leaves or the stand-in is destroyed.
 class TdsStandIn {
  public:
+  // What a client's login record holds, as far as the tests look.
+  struct Login {
+    std::uint32_t packetSize = 0;
+    std::string user, password, application, database;
+  };
+
   explicit TdsStandIn(std::string saPassword = "right");
   ~TdsStandIn();
   TdsStandIn(const TdsStandIn&) = delete;
@@ -33,7 +39,7 @@ class TdsStandIn {
   std::string serverName() const { return "127.0.0.1," + std::to_string(port_); }
 
   // Every login record received so far, the failed ones too.
-  std::vector<tds::Login> logins() const;
+  std::vector<Login> logins() const;
   // An account set as it stands now; throws std::out_of_range for an unknown one.
   ServerAccountSet accountSet(const std::string& name) const;
 
@@ -43,21 +49,19 @@ class TdsStandIn {
     std::optional<ServerAccountSet> accounts;
   };
 
-  void acceptClients();
   void serve(int client);
-  bool login(int client, std::size_t& packetSize, std::string& database);
-  tds::Bytes answer(const std::string& database, const std::string& text);
-  bool readMessage(int client, std::uint8_t& type, tds::Bytes& message) const;
-  void sendAll(int client, const tds::Bytes& bytes) const;
+  std::optional<std::string> login(int client, std::size_t& packetSize);
+  Reply answer(const std::string& database, const std::string& text);
   Database* find(const std::string& name);
 
   std::string password_;
   std::uint16_t port_ = 0;
   int listener_ = -1;
-  std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
+  bool stopping_ = false;
   std::vector<Database> databases_;
-  std::vector<tds::Login> logins_;
+  std::vector<Login> logins_;
+  std::vector<int> clients_;
   std::vector<std::thread> sessions_;
   std::thread acceptor_;
 };
