@@ -4,7 +4,6 @@
 
 #include "cli/reasons.h"
 #include "cli_run.h"
-#include "support/fixture_names.h"
 
 namespace leafward::cli {
 namespace {
@@ -12,35 +11,27 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CliRun;
 using testing::expectedReport;
-using testing::FixtureCopy;
 using testing::oneLine;
 using testing::runCli;
 
 // Copies of fixture account sets side by side in one folder, under names of the test's choice.
-class AccountSetFolder {
- public:
-  std::string add(const std::string& fixture, const std::string& name) {
-    const fs::path path = dir() / name;
-    fs::copy_file(fs::path(LEAFWARD_FIXTURES_DIR) / "account-sets" / fixture, path);
-    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
-    return path.string();
+struct AccountSetFolder : testing::TempDir {
+  std::string add(const std::string& fixture, const std::string& name) const {
+    return copyFixture("account-sets/" + fixture, name);
   }
-  fs::path dir() const { return base_.dir(); }
-
- private:
-  FixtureCopy base_{"consistent.mdb"};
+  fs::path dir() const { return path(); }
 };
 
 TEST(CliOptionsTest, HelpAndVersionGoToStandardOutput) {
-  FixtureCopy folder("consistent.mdb");
+  const testing::TempDir folder;
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"-h"}, {"check", "--help"}, {"update", "x", "-h"}}) {
-    const CliRun run = runCli(args, folder.dir());
+    const CliRun run = runCli(args, folder.path());
     EXPECT_EQ(run.exitCode, 0) << args[0];
     EXPECT_TRUE(run.out.starts_with("usage: leafward-cli query ")) << run.out;
     EXPECT_EQ(run.err, "");
   }
-  const CliRun version = runCli({"--version"}, folder.dir());
+  const CliRun version = runCli({"--version"}, folder.path());
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("leafward-cli ") + LEAFWARD_VERSION + "\n");
 }
@@ -48,7 +39,7 @@ TEST(CliOptionsTest, HelpAndVersionGoToStandardOutput) {
 // A file whose name begins with "-" is named after "--"; before it, such a word is refused.
 TEST(CliOptionsTest, WordsAfterTheEndOfOptionsAreFileNames) {
   AccountSetFolder folder;
-  folder.add(leafward::testing::kWorkedExample, "-x.mdb");
+  folder.add("worked-example.mdb", "-x.mdb");
   const CliRun refused = runCli({"check", "-x.mdb"}, folder.dir());
   const CliRun checked = runCli({"check", "--", "-x.mdb"}, folder.dir());
   const CliRun queried =
@@ -57,7 +48,7 @@ TEST(CliOptionsTest, WordsAfterTheEndOfOptionsAreFileNames) {
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find("unknown option '-x.mdb'"), std::string::npos) << refused.err;
   EXPECT_EQ(checked.exitCode, 1) << checked.err;
-  EXPECT_EQ(checked.out, expectedReport(leafward::testing::kWorkedExample));
+  EXPECT_EQ(checked.out, expectedReport("worked-example.mdb"));
   EXPECT_EQ(queried.exitCode, 0) << queried.err;
   EXPECT_EQ(queried.out, "100201\n");
   EXPECT_EQ(updated.exitCode, 0) << updated.err;
@@ -68,16 +59,15 @@ TEST(CliOptionsTest, WordsAfterTheEndOfOptionsAreFileNames) {
 TEST(CliBatchTest, ChecksEachAccountSetUnderAHeadingAndExitsWithTheWorst) {
   AccountSetFolder folder;
   const std::string clean = folder.add("consistent.mdb", "clean.mdb");
-  const std::string wrong = folder.add(leafward::testing::kWorkedExample, "wrong.mdb");
+  const std::string wrong = folder.add("worked-example.mdb", "wrong.mdb");
   const std::string noCodes = folder.add("empty-code.mdb", "no-codes.mdb");
   const std::string missing = (folder.dir() / "missing.mdb").string();
 
   const CliRun all = runCli({"check", clean, missing, wrong, noCodes}, folder.dir());
   EXPECT_EQ(all.exitCode, 2);
   EXPECT_EQ(all.out, "== " + clean + " ==\n" + expectedReport("consistent.mdb") + "== " + missing +
-                         " ==\n== " + wrong + " ==\n" +
-                         expectedReport(leafward::testing::kWorkedExample) + "== " + noCodes +
-                         " ==\n" + expectedReport("empty-code.mdb"));
+                         " ==\n== " + wrong + " ==\n" + expectedReport("worked-example.mdb") +
+                         "== " + noCodes + " ==\n" + expectedReport("empty-code.mdb"));
   EXPECT_EQ(all.err, "leafward-cli: cannot open " + missing + ": The file " + missing +
                          " does not exist\nleafward-cli: the check of " + noCodes +
                          " ended without a verdict (the code table holds no codes)\n");
@@ -90,7 +80,7 @@ TEST(CliBatchTest, ChecksEachAccountSetUnderAHeadingAndExitsWithTheWorst) {
 TEST(CliBatchTest, UpdatesTheOthersWhenOneIsRefused) {
   AccountSetFolder folder;
   const std::string indexed = folder.add("bend-indexed-1k.mdb", "indexed.mdb");
-  const std::string wrong = folder.add(leafward::testing::kWorkedExample, "wrong.mdb");
+  const std::string wrong = folder.add("worked-example.mdb", "wrong.mdb");
   const CliRun run = runCli({"update", indexed, wrong}, folder.dir());
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_TRUE(oneLine(run.err)) << run.err;

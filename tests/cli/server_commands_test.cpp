@@ -4,7 +4,6 @@
 
 #include "cli_run.h"
 #include "support/files.h"
-#include "support/fixture_names.h"
 #include "support/oracle.h"
 #include "support/tds_stand_in.h"
 
@@ -21,7 +20,7 @@ constexpr const char* kDatabase = "pelkor_001_2024";
 class ServerCommandsTest : public ::testing::Test {
  protected:
   CliRun run(const std::vector<std::string>& args, const std::string& password = "right") {
-    return testing::runCli(args, folder_.path(), "LEAFWARD_SA_PASSWORD='" + password + "'", true);
+    return testing::runCli(args, folder_.path(), {{"LEAFWARD_SA_PASSWORD", password}}, true);
   }
   CliRun onServer(const std::string& command, const std::string& database = kDatabase,
                   const std::string& password = "right") {
@@ -53,18 +52,11 @@ TEST_F(ServerCommandsTest, CheckAllDatabasesChecksEveryAccountSet) {
   EXPECT_EQ(all.exitCode, 1) << all.err;
   const std::string on = " on " + server_.serverName() + " ==\n";
   EXPECT_EQ(all.out, "== pelkor_001_2024" + on + testing::expectedReport("consistent.mdb") +
-                         "== pelkor_002_2024" + on +
-                         testing::expectedReport("worked-example.mdb"));
+                         "== pelkor_002_2024" + on + testing::expectedReport("worked-example.mdb"));
 }
 
-struct Expected {
-  const char* fixture;
-  int exitCode;
-  friend void PrintTo(const Expected& e, std::ostream* os) { *os << e.fixture; }
-};
-
 class ServerCheckTest : public ServerCommandsTest,
-                        public ::testing::WithParamInterface<Expected> {};
+                        public ::testing::WithParamInterface<testing::FixtureExit> {};
 
 // The same report and exit code as for the Access file with the same rows.
 TEST_P(ServerCheckTest, PrintsWhatTheAccessFileGives) {
@@ -75,22 +67,16 @@ TEST_P(ServerCheckTest, PrintsWhatTheAccessFileGives) {
   EXPECT_EQ(check.exitCode, GetParam().exitCode) << check.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(AccountSets, ServerCheckTest,
-                         ::testing::Values(Expected{"consistent", 0}, Expected{"worked-example", 1},
-                                           Expected{"scheme-mismatch", 1},
-                                           Expected{"no-scheme-tables", 1},
-                                           Expected{"odd-codes", 1}, Expected{"empty-code", 3}),
-                         [](const auto& info) {
-                           std::string name = info.param.fixture;
-                           std::erase(name, '-');
-                           return name;
-                         });
+const std::vector<testing::FixtureExit> kOnServer = {
+    {"consistent", 0},       {"worked-example", 1}, {"scheme-mismatch", 1},
+    {"no-scheme-tables", 1}, {"odd-codes", 1},      {"empty-code", 3}};
+INSTANTIATE_TEST_SUITE_P(AccountSets, ServerCheckTest, ::testing::ValuesIn(kOnServer),
+                         [](const auto& info) { return testing::testName(info.param.fixture); });
 
 TEST_F(ServerCommandsTest, UpdateRepairsTheFlagsAsOnTheAccessFile) {
   server_.addDatabase(kDatabase, fixtureAccountSet("worked-example"));
   const testing::TempDir accessFolder;
-  const std::string file =
-      accessFolder.copyFixture("account-sets/" + std::string(leafward::testing::kWorkedExample));
+  const std::string file = accessFolder.copyFixture("account-sets/worked-example.mdb");
   const CliRun onAccess = testing::runCli({"update", file}, accessFolder.path());
 
   const CliRun update = onServer("update");

@@ -14,7 +14,6 @@
 
 #include "cli_run.h"
 #include "support/files.h"
-#include "support/fixture_names.h"
 #include "support/oracle.h"
 
 namespace leafward::cli {
@@ -28,16 +27,8 @@ using testing::oneLine;
 using testing::readBytes;
 using testing::runCli;
 
-CliRun update(const std::string& file, const std::string& environment = "") {
-  return runCli({"update", file}, fs::path(file).parent_path(), environment);
-}
-
-std::map<std::string, ExportedTable> exportEveryTable(const std::string& path) {
-  std::map<std::string, ExportedTable> tables;
-  for (const auto& table : testing::mdbTables(path)) {
-    tables[table] = testing::mdbExport(path, table);
-  }
-  return tables;
+CliRun update(const std::string& file) {
+  return runCli({"update", file}, fs::path(file).parent_path());
 }
 
 // The codes the fixture's check report lists after `prefix` (the wrong flags of one kind).
@@ -52,24 +43,20 @@ std::set<std::string> listedCodes(const std::string& fixture, const std::string&
   return codes;
 }
 
-struct Fixture {
-  const char* name;
-  int checkExitAfter;  // 0: no errors; 1: the schemes still disagree; 3: no codes
-  friend void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name; }
-};
-
-class CliUpdateTest : public ::testing::TestWithParam<Fixture> {};
+// With the exit code of a check after the update: 1 where the schemes still disagree, 3 where
+// there are no codes.
+class CliUpdateTest : public ::testing::TestWithParam<testing::FixtureExit> {};
 
 // Update changes exactly the flags the fixture's check report lists as wrong, reports how many
 // rows per direction, and leaves every other value of every table alone (compared through
 // mdb-export); Check then finds no wrong flags, and a second Update nothing to do.
 TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
   LEAFWARD_NEEDS_MDBTOOLS();
-  const Fixture fixture = GetParam();
-  FixtureCopy copy(fixture.name);
-  const auto before = exportEveryTable(copy.path());
-  const auto nonLeaves = listedCodes(fixture.name, "如下非末级科目标志有误：");
-  const auto leaves = listedCodes(fixture.name, "如下末级科目标志有误：");
+  const char* fixture = GetParam().fixture;
+  FixtureCopy copy(fixture);
+  const auto before = testing::mdbExportEveryTable(copy.path());
+  const auto nonLeaves = listedCodes(fixture, "如下非末级科目标志有误：");
+  const auto leaves = listedCodes(fixture, "如下末级科目标志有误：");
   auto expected = before;
   ExportedTable& code = expected.at("code");
   const std::size_t ccode = code.columnIndex("ccode"), bend = code.columnIndex("bend");
@@ -81,16 +68,17 @@ TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
     if (leaf && row[bend] == "0") row[bend] = "1", ++leafFixed;
   }
   std::string expectedReport;
-  if (nonLeafFixed > 0)
-    expectedReport += "\n有 " + std::to_string(nonLeafFixed) + "个非末级科目标志被更新";
-  if (leafFixed > 0) expectedReport += "\n有 " + std::to_string(leafFixed) + "个末级科目标志被更新";
+  for (const auto& [fixed, kind] : {std::pair{nonLeafFixed, "非末级"}, {leafFixed, "末级"}}) {
+    if (fixed > 0)
+      expectedReport += "\n有 " + std::to_string(fixed) + "个" + kind + "科目标志被更新";
+  }
 
   const CliRun run = update(copy.path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, expectedReport + "\n");
 
-  const auto after = exportEveryTable(copy.path());
+  const auto after = testing::mdbExportEveryTable(copy.path());
   ASSERT_EQ(after.size(), expected.size());
   for (const auto& [name, table] : expected) {
     EXPECT_EQ(after.at(name).header, table.header) << name;
@@ -98,7 +86,7 @@ TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
   }
 
   const CliRun check = runCli({"check", copy.path()}, copy.dir());
-  EXPECT_EQ(check.exitCode, fixture.checkExitAfter) << check.err;
+  EXPECT_EQ(check.exitCode, GetParam().exitCode) << check.err;
   EXPECT_EQ(check.out.find("科目标志有误"), std::string::npos) << check.out;
 
   const auto repaired = readBytes(copy.path());
@@ -109,19 +97,12 @@ TEST_P(CliUpdateTest, RepairsExactlyTheWrongFlags) {
   EXPECT_FALSE(fs::exists(copy.path() + ".leafward-journal"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AccountSets, CliUpdateTest,
-    ::testing::Values(Fixture{"consistent.mdb", 0}, Fixture{leafward::testing::kWorkedExample, 0},
-                      Fixture{"scheme-mismatch.mdb", 1}, Fixture{"no-scheme-tables.mdb", 1},
-                      Fixture{"odd-codes.mdb", 0}, Fixture{"empty-code.mdb", 3},
-                      Fixture{"realistic-5k.mdb", 0}, Fixture{"overflow-2k.mdb", 0},
-                      Fixture{"deleted-2k.mdb", 0}),
-    [](const auto& info) {
-      std::string name = info.param.name;
-      name = name.substr(0, name.find('.'));
-      std::erase(name, '-');
-      return name;
-    });
+const std::vector<testing::FixtureExit> kUpdated = {
+    {"consistent.mdb", 0},       {"worked-example.mdb", 0}, {"scheme-mismatch.mdb", 1},
+    {"no-scheme-tables.mdb", 1}, {"odd-codes.mdb", 0},      {"empty-code.mdb", 3},
+    {"realistic-5k.mdb", 0},     {"overflow-2k.mdb", 0},    {"deleted-2k.mdb", 0}};
+INSTANTIATE_TEST_SUITE_P(AccountSets, CliUpdateTest, ::testing::ValuesIn(kUpdated),
+                         [](const auto& info) { return testing::testName(info.param.fixture); });
 
 // Both repairs refused for the same reason: the report says so twice, the file is untouched.
 void expectRefused(const FixtureCopy& copy, const std::string& reason) {
@@ -143,7 +124,7 @@ TEST(CliUpdateRefusalTest, AnIndexOnTheFlagIsRefusedAndTheFileUntouched) {
 
 // Permission bits are honoured even for an administrator, whom the system would let write.
 TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
-  FixtureCopy copy(leafward::testing::kWorkedExample);
+  FixtureCopy copy("worked-example.mdb");
   fs::permissions(copy.path(), fs::perms::owner_read | fs::perms::group_read);
   expectRefused(copy, "文件或文件夹只读");
   fs::permissions(copy.path(), fs::perms::owner_write, fs::perm_options::add);
@@ -159,7 +140,7 @@ TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
 // This test program holds the file open for writing, letting others read and write, as Access
 // and the accounting program do: leafward-cli, another process, must not write it meanwhile.
 TEST(CliUpdateRefusalTest, AFileAnotherProgramHasOpenForWritingIsRefused) {
-  FixtureCopy copy(leafward::testing::kWorkedExample);
+  FixtureCopy copy("worked-example.mdb");
   const std::wstring path = fs::path(copy.path()).wstring();
   const HANDLE other =
       CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -171,7 +152,7 @@ TEST(CliUpdateRefusalTest, AFileAnotherProgramHasOpenForWritingIsRefused) {
 }
 #else
 TEST(CliUpdateRefusalTest, AFileAnotherProgramHasLockedIsRefused) {
-  FixtureCopy copy(leafward::testing::kWorkedExample);
+  FixtureCopy copy("worked-example.mdb");
   const int fd = ::open(copy.path().c_str(), O_RDONLY);
   struct flock lock {};
   lock.l_type = F_RDLCK;
@@ -197,7 +178,7 @@ TEST(CliUpdateTest, FilesNamedInChineseAreCheckedAndUpdated) {
 
   const CliRun check = runCli({"check", name}, folder);
   EXPECT_EQ(check.exitCode, 1) << check.err;
-  EXPECT_EQ(check.out, testing::expectedReport(leafward::testing::kWorkedExample));
+  EXPECT_EQ(check.out, testing::expectedReport("worked-example.mdb"));
   const CliRun repair = runCli({"update", name}, folder);
   EXPECT_EQ(repair.exitCode, 0) << repair.err;
   EXPECT_EQ(repair.out, "\n有 3个非末级科目标志被更新\n有 1个末级科目标志被更新\n");

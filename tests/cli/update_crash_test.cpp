@@ -49,7 +49,7 @@ class UpdateCrashTest : public ::testing::Test {
 
   testing::CliRun updateKilledAt(std::size_t step) {
     return runCli({"update", copy_.path()}, copy_.dir(),
-                  "LEAFWARD_TEST_KILL_AT_WRITE_STEP=" + std::to_string(step));
+                  {{"LEAFWARD_TEST_KILL_AT_WRITE_STEP", std::to_string(step)}});
   }
 
   std::string journal() const { return copy_.path() + ".leafward-journal"; }

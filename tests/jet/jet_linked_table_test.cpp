@@ -16,8 +16,9 @@ namespace leafward::jet {
 namespace {
 
 // Rewrites the catalog row stored last on its page (GradeDef's, in worked-example.mdb, a Jet 4
-// file) as a link to `foreignName` in `file`: its Type, Database and ForeignName change, the
-// rest stays. The row grows into the free space below it.
+// file) as a link to `foreignName` in `file`: Type 6 and those two texts (UTF-16, the Database
+// memo inline behind its 12-byte header), the rest as it was. The row grows into the free space
+// below it.
 void makeLastCatalogRowALink(const std::string& path, const std::string& file,
                              const std::string& foreignName) {
   TableDefinition catalog;
@@ -26,64 +27,56 @@ void makeLastCatalogRowALink(const std::string& path, const std::string& file,
     TextDecoder text(pager.format().version, pager.header().codePage);
     catalog = readTableDefinition(pager, text, kCatalogTablePage, "MSysObjects");
   }
-  std::vector<std::uint8_t> bytes = testing::readBytes(path);
   const JetFormat format = JetFormat::jet4();
+  std::vector<std::uint8_t> bytes = testing::readBytes(path);
   std::size_t at = 0;
-  while (bytes.at(at) != kPageData || readU32(bytes, at + 4) != kCatalogTablePage) {
+  while (!RowTable::belongsTo(std::span(bytes).subspan(at), kCatalogTablePage)) {
     at += format.pageSize;
   }
   const std::span<std::uint8_t> page(bytes.data() + at, format.pageSize);
-  const std::size_t entry = format.rowCountOffset + 2 * readU16(page, format.rowCountOffset);
-  const RowExtent old{std::size_t{readU16(page, entry)} & kRowOffsetMask,
-                      std::size_t{readU16(page, entry - 2)} & kRowOffsetMask};
+  const std::size_t last = RowTable(page, format).count().value() - 1;
+  const RowExtent old = RowTable(page, format).extent(last, last + 1).value();
   RowDecoder reader(format, catalog);
   ASSERT_TRUE(reader.parse(page, old));
 
-  // The fixed part as it was, the variable columns by their place in the offset table (text
-  // in UTF-16, a memo inline behind its 12-byte header), the null mask.
+  // The column count and fixed part, the variable values, their offsets (last first, after the
+  // end of the data), their count and the null mask.
   const std::size_t maskSize = (readU16(page, old.start) + 7) / 8;
-  std::vector<std::uint8_t> row(page.begin() + old.start,
-                                page.begin() + old.start + readU16(page, old.end - maskSize - 4));
-  std::vector<std::optional<std::vector<std::uint8_t>>> variable(
-      readU16(page, old.end - maskSize - 2));
-  std::vector<std::uint8_t> mask(page.begin() + old.end - maskSize, page.begin() + old.end);
+  const auto from = [&](std::size_t offset) { return page.begin() + old.start + offset; };
+  std::vector<std::uint8_t> row(from(0), from(readU16(page, old.end - maskSize - 4)));
+  std::vector<std::uint8_t> mask(from(old.size() - maskSize), from(old.size()));
+  std::vector<std::vector<std::uint8_t>> values(readU16(page, old.end - maskSize - 2));
   for (const auto& column : catalog.columns) {
     if (column.name == "Type") writeU16(row, 2 + column.fixedOffset, 6);
     if (column.fixed()) continue;
     const Field field = reader.field(column);
-    auto& value = variable.at(column.variableIndex);
+    auto& value = values.at(column.variableIndex);
     if (field.present)
-      value.emplace(page.begin() + field.offset, page.begin() + field.offset + field.length);
-    const std::string text = column.name == "Database"      ? file
-                             : column.name == "ForeignName" ? foreignName
-                                                            : "";
-    if (text.empty()) continue;
-    value.emplace(column.is(JetType::Memo) ? 12 : 0, 0);
-    if (column.is(JetType::Memo))
-      writeU32(*value, 0, static_cast<std::uint32_t>(2 * text.size()) | 0x80000000u);
-    for (char c : text) value->insert(value->end(), {static_cast<std::uint8_t>(c), 0});
+      value.assign(page.begin() + field.offset, page.begin() + field.offset + field.length);
+    const std::string& text = column.name == "Database" ? file : foreignName;
+    if (column.name != "Database" && column.name != "ForeignName") continue;
+    value.assign(column.is(JetType::Memo) ? 12 : 0, 0);
+    if (column.is(JetType::Memo)) writeU32(value, 0, std::uint32_t(2 * text.size()) | 0x80000000u);
+    for (char c : text) value.insert(value.end(), {static_cast<std::uint8_t>(c), 0});
     mask.at(column.number / 8) |= static_cast<std::uint8_t>(1u << (column.number % 8));
   }
-  // Then the offsets of the variable data (last first, after the end of the data), their count
-  // and the mask.
   std::vector<std::size_t> offsets;
-  for (const auto& value : variable) {
+  for (const auto& value : values) {
     offsets.push_back(row.size());
-    if (value) row.insert(row.end(), value->begin(), value->end());
+    row.insert(row.end(), value.begin(), value.end());
   }
   offsets.push_back(row.size());
-  const auto put16 = [&](std::size_t value) {
+  offsets.insert(offsets.begin(), values.size());
+  for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) {
     row.insert(row.end(),
-               {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)});
-  };
-  for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) put16(*offset);
-  put16(variable.size());
+               {static_cast<std::uint8_t>(*offset), static_cast<std::uint8_t>(*offset >> 8)});
+  }
   row.insert(row.end(), mask.begin(), mask.end());
 
   const std::size_t start = old.end - row.size();
-  ASSERT_GT(start, entry + 2);
+  ASSERT_GT(start, format.rowCountOffset + 2 * (last + 2));
   std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
-  writeU16(page, entry, static_cast<std::uint16_t>(start));
+  writeU16(page, format.rowCountOffset + 2 + 2 * last, static_cast<std::uint16_t>(start));
   writeU16(page, 2, static_cast<std::uint16_t>(readU16(page, 2) - (row.size() - old.size())));
   testing::writeBytes(path, bytes);
 }

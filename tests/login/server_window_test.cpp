@@ -17,8 +17,6 @@
 namespace leafward::ui {
 namespace {
 
-using testing::kWorkedExample;
-
 const std::string kRepaired = "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新";
 
 // The printed report as the box holds it: CR LF line breaks, without the final one.
@@ -81,11 +79,11 @@ TEST_F(ServerWindowTest, LinkThenCheckUpdateCheck) {
 
   // The stand-in knows only the SQL Server spelling of each statement.
   h_.window->tbToolBarButtonClick("Check");
-  EXPECT_EQ(h_.report(), boxReport(kWorkedExample));
+  EXPECT_EQ(h_.report(), boxReport("worked-example.mdb"));
   h_.window->tbToolBarButtonClick("Update");
-  EXPECT_EQ(h_.report(), boxReport(kWorkedExample) + kRepaired);
+  EXPECT_EQ(h_.report(), boxReport("worked-example.mdb") + kRepaired);
   h_.window->tbToolBarButtonClick("Check");
-  EXPECT_EQ(h_.report(), boxReport(kWorkedExample) + kRepaired);
+  EXPECT_EQ(h_.report(), boxReport("worked-example.mdb") + kRepaired);
   EXPECT_FALSE(h_.busy());
 
   // The failed refresh, the refresh on master and the OK on the account set, each logging in
@@ -112,20 +110,21 @@ TEST_F(ServerWindowTest, LinkThenCheckUpdateCheck) {
 // An Access file that the dialog leaves open keeps Jet's dialect (SQL Server's test of a Yes/No
 // column would find nothing there); a failed refresh closes it; Cancel only hides the dialog.
 TEST_F(ServerWindowTest, LinkCancelledOverAnOpenAccessFile) {
-  testing::FixtureCopy example(kWorkedExample);
+  testing::FixtureCopy example("worked-example.mdb");
   open(example.path());
-  EXPECT_EQ(h_.panel(1)->text(), kWorkedExample);
+  EXPECT_EQ(h_.panel(1)->text(), "worked-example.mdb");
   link([](FrmLogin&) {});
   EXPECT_FALSE(h_.shared.blnServer);
   EXPECT_EQ(h_.panel(1)->text(), "");  // what the connection reports as its database
   h_.window->tbToolBarButtonClick("Check");
-  EXPECT_EQ(h_.report(), boxReport(kWorkedExample));
+  EXPECT_EQ(h_.report(), boxReport("worked-example.mdb"));
 
   open(example.path());
   link([&](FrmLogin& dialog) { refresh(dialog, "wrong"); });
   EXPECT_EQ(h_.shared.cnData.state(), dataaccess::kAdStateClosed);
   EXPECT_TRUE(h_.shared.blnServer);
-  EXPECT_EQ(h_.panel(1)->text(), kWorkedExample);  // nothing to read: the panel keeps its text
+  EXPECT_EQ(h_.panel(1)->text(),
+            "worked-example.mdb");  // nothing to read: the panel keeps its text
 
   const FrmLogin* hidden = host_.loaded();
   ASSERT_NE(hidden, nullptr);

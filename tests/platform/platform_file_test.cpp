@@ -29,7 +29,7 @@ fs::path pathOf(const std::string& utf8) {
 // Leafward's locks keep its readers and writer apart without getting in the way of reading and
 // writing the database itself, which Access goes on doing meanwhile.
 TEST(PlatformFileTest, LocksExcludeEachOtherButNotReadsAndWrites) {
-  testing::FixtureCopy copy(testing::kWorkedExample);
+  testing::FixtureCopy copy("worked-example.mdb");
   File writer = File::open(copy.path(), FileAccess::ReadWrite);
   File reader = File::open(copy.path(), FileAccess::Read);
   ASSERT_TRUE(writer.tryLock(LockKind::Exclusive));
@@ -83,7 +83,7 @@ TEST(PlatformFileTest, NamesInChineseWork) {
 // a file that another program (Access, the accounting program) has open for writing. Readers
 // on either side are welcome.
 TEST(PlatformFileTest, AWriterAndAnotherProgramsWriterExcludeEachOther) {
-  testing::FixtureCopy copy(testing::kWorkedExample);
+  testing::FixtureCopy copy("worked-example.mdb");
   const std::wstring path = fs::path(copy.path()).wstring();
   const auto openOther = [&](DWORD access) {
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -48,8 +48,8 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::copyFixture(const std::string& relative) const {
-  const fs::path target = path_ / fs::path(relative).filename();
+std::string TempDir::copyFixture(const std::string& relative, const std::string& name) const {
+  const fs::path target = path_ / (name.empty() ? fs::path(relative).filename() : fs::path(name));
   fs::copy_file(fixture(relative), target, fs::copy_options::overwrite_existing);
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
   return target.string();

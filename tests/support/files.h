@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "support/fixture_names.h"
-
 // Test databases, temporary folders and file contents, for every test program.
 namespace leafward::testing {
 
@@ -28,8 +26,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
-  // A writable copy of a test database here, by its file name.
-  std::string copyFixture(const std::string& relative) const;
+  // A writable copy of a test database here, under its own file name or `name`.
+  std::string copyFixture(const std::string& relative, const std::string& name = "") const;
 
  private:
   std::filesystem::path path_;

@@ -61,14 +61,15 @@ std::size_t ExportedTable::columnIndex(const std::string& name) const {
   return static_cast<std::size_t>(found - header.begin());
 }
 
-std::vector<std::string> mdbTables(const std::string& path) {
-  std::vector<std::string> tables;
-  const std::string output = runProgram({"mdb-tables", "-1", path});
-  for (std::size_t start = 0; start < output.size();) {
-    std::size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    if (end > start) tables.push_back(output.substr(start, end - start));
-    start = end + 1;
+std::map<std::string, ExportedTable> mdbExportEveryTable(const std::string& path) {
+  std::map<std::string, ExportedTable> tables;
+  const std::string names = runProgram({"mdb-tables", "-1", path});
+  for (std::size_t start = 0, end = 0; start < names.size(); start = end + 1) {
+    end = std::min(names.find('\n', start), names.size());
+    if (end > start) {
+      const std::string table = names.substr(start, end - start);
+      tables[table] = mdbExport(path, table);
+    }
   }
   return tables;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct ExportedTable {
   std::size_t columnIndex(const std::string& name) const;
 };
 ExportedTable mdbExport(const std::string& path, const std::string& table);
-std::vector<std::string> mdbTables(const std::string& path);
+// Every table of the file, by name.
+std::map<std::string, ExportedTable> mdbExportEveryTable(const std::string& path);
 
 }  // namespace leafward::testing

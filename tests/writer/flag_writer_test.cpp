@@ -63,9 +63,7 @@ TEST(FlagWriterTest, FlipsExactlyTheChosenBits) {
       pages.insert(page);
     }
     std::sort(bits.begin(), bits.end());
-    std::map<std::string, testing::ExportedTable> before;
-    for (const auto& table : testing::mdbTables(path))
-      before[table] = testing::mdbExport(path, table);
+    const auto before = testing::mdbExportEveryTable(path);
     const auto bytesBefore = readBytes(path);
 
     const FlagWriteResult result = writeFlagsOf(path, changes);
