@@ -1,9 +1,14 @@
 // The check and repair statements over real files are run by the command-line tests; these
-// are the session's own refusals.
+// are the session's own refusals, its code page, and linked tables. No sample file has a linked
+// table, so a copy's catalog entry is turned into a link by rewriting its row; mdb-export reads
+// the entry back as a check on the bytes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "dataaccess/connection.h"
+#include "dataaccess/jet/format/byte_order.h"
+#include "dataaccess/jet/format/row.h"
+#include "dataaccess/jet/read/linked_table.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 
@@ -17,24 +22,26 @@ std::string accessConnection(const std::string& file) {
   return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source='" + file + "';";
 }
 
+std::string failureOf(Connection& connection, const std::string& statement) {
+  try {
+    connection.execute(statement);
+  } catch (const DataAccessError& error) {
+    return error.what();
+  }
+  return "(ran)";
+}
+
 TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
   testing::TempDir dir;
   const std::string path = dir.copyFixture("account-sets/realistic-5k.mdb");
   Connection connection;
   connection.open(accessConnection(path));
   const auto before = testing::readBytes(path);
-  const auto failureOf = [&](const std::string& sql) -> std::string {
-    try {
-      connection.execute(sql);
-    } catch (const DataAccessError& error) {
-      return error.what();
-    }
-    return "(ran)";
-  };
-  EXPECT_THAT(failureOf("update code set ccode = 'x' where ccode = '1001'"),
+  EXPECT_THAT(failureOf(connection, "update code set ccode = 'x' where ccode = '1001'"),
               HasSubstr("not supported"));
-  EXPECT_THAT(failureOf("update code set bend = 0, ccode = 'x'"), HasSubstr("not supported"));
-  EXPECT_THAT(failureOf("update nothere set x = 1"), HasSubstr("nothere"));
+  EXPECT_THAT(failureOf(connection, "update code set bend = 0, ccode = 'x'"),
+              HasSubstr("not supported"));
+  EXPECT_THAT(failureOf(connection, "update nothere set x = 1"), HasSubstr("nothere"));
   EXPECT_EQ(testing::readBytes(path), before);
 }
 
@@ -59,6 +66,107 @@ TEST(JetSessionTest, ACodePageInTheConnectionStringOverridesTheHeaders) {
   jet4.open(accessConnection(testing::fixture("account-sets/realistic-5k.mdb")) + "Code Page=936;");
   EXPECT_EQ(jet4.execute("SELECT ccode_name FROM code WHERE ccode = '1001'")->field(0).asText(),
             "科目1001");
+}
+
+// Rewrites the catalog row stored last on its page (GradeDef's, in worked-example.mdb, a Jet 4
+// file) as a link to `foreignName` in `file`: Type 6 and those two texts (UTF-16, the Database
+// memo inline behind its 12-byte header), the rest as it was. The row grows into the free space
+// below it.
+void makeLastCatalogRowALink(const std::string& path, const std::string& file,
+                             const std::string& foreignName) {
+  TableDefinition catalog;
+  {
+    const Pager pager(path, Pager::Access::Read);
+    TextDecoder text(pager.format().version, pager.header().codePage);
+    catalog = readTableDefinition(pager, text, kCatalogTablePage, "MSysObjects");
+  }
+  const JetFormat format = JetFormat::jet4();
+  std::vector<std::uint8_t> bytes = testing::readBytes(path);
+  std::size_t at = 0;
+  while (!RowTable::belongsTo(std::span(bytes).subspan(at), kCatalogTablePage)) {
+    at += format.pageSize;
+  }
+  const std::span<std::uint8_t> page(bytes.data() + at, format.pageSize);
+  const std::size_t last = RowTable(page, format).count().value() - 1;
+  const RowExtent old = RowTable(page, format).extent(last, last + 1).value();
+  RowDecoder reader(format, catalog);
+  ASSERT_TRUE(reader.parse(page, old));
+
+  // The column count and fixed part, the variable values, their offsets (last first, after the
+  // end of the data), their count and the null mask.
+  const std::size_t maskSize = (readU16(page, old.start) + 7) / 8;
+  const auto from = [&](std::size_t offset) { return page.begin() + old.start + offset; };
+  std::vector<std::uint8_t> row(from(0), from(readU16(page, old.end - maskSize - 4)));
+  std::vector<std::uint8_t> mask(from(old.size() - maskSize), from(old.size()));
+  std::vector<std::vector<std::uint8_t>> values(readU16(page, old.end - maskSize - 2));
+  for (const auto& column : catalog.columns) {
+    if (column.name == "Type") writeU16(row, 2 + column.fixedOffset, 6);
+    if (column.fixed()) continue;
+    const Field field = reader.field(column);
+    auto& value = values.at(column.variableIndex);
+    if (field.present)
+      value.assign(page.begin() + field.offset, page.begin() + field.offset + field.length);
+    const std::string& text = column.name == "Database" ? file : foreignName;
+    if (column.name != "Database" && column.name != "ForeignName") continue;
+    value.assign(column.is(JetType::Memo) ? 12 : 0, 0);
+    if (column.is(JetType::Memo)) writeU32(value, 0, std::uint32_t(2 * text.size()) | 0x80000000u);
+    for (char c : text) value.insert(value.end(), {static_cast<std::uint8_t>(c), 0});
+    mask.at(column.number / 8) |= static_cast<std::uint8_t>(1u << (column.number % 8));
+  }
+  std::vector<std::size_t> offsets;
+  for (const auto& value : values) {
+    offsets.push_back(row.size());
+    row.insert(row.end(), value.begin(), value.end());
+  }
+  offsets.push_back(row.size());
+  offsets.insert(offsets.begin(), values.size());
+  for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) {
+    row.insert(row.end(),
+               {static_cast<std::uint8_t>(*offset), static_cast<std::uint8_t>(*offset >> 8)});
+  }
+  row.insert(row.end(), mask.begin(), mask.end());
+
+  const std::size_t start = old.end - row.size();
+  ASSERT_GT(start, format.rowCountOffset + 2 * (last + 2));
+  std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+  writeU16(page, format.rowCountOffset + 2 + 2 * last, static_cast<std::uint16_t>(start));
+  writeU16(page, 2, static_cast<std::uint16_t>(readU16(page, 2) - (row.size() - old.size())));
+  testing::writeBytes(path, bytes);
+}
+
+TEST(JetLinkedTableTest, ALinkedTableNamesTheFileItLinksTo) {
+  LEAFWARD_NEEDS_MDBTOOLS();
+  testing::TempDir dir;
+  const std::string path = dir.copyFixture("account-sets/worked-example.mdb");
+  makeLastCatalogRowALink(path, R"(C:\Books\ledger.mdb)", "SchemeRules");
+  const auto exported = testing::mdbExport(path, "MSysObjects");
+  const auto& row = *std::find_if(exported.rows.begin(), exported.rows.end(), [&](const auto& r) {
+    return r[exported.columnIndex("Name")] == "GradeDef";
+  });
+  EXPECT_EQ(row[exported.columnIndex("Type")], "6");
+  EXPECT_EQ(row[exported.columnIndex("Database")], R"(C:\Books\ledger.mdb)");
+  EXPECT_EQ(row[exported.columnIndex("ForeignName")], "SchemeRules");
+
+  Connection connection;
+  connection.open(accessConnection(path));
+  const std::string message =
+      R"(The table 'GradeDef' is a link to the table 'SchemeRules' in the file C:\Books\ledger.mdb; open that file to read it)";
+  EXPECT_EQ(failureOf(connection, "SELECT * FROM gradedef"), message);
+  EXPECT_EQ(failureOf(connection, "UPDATE GradeDef SET x = 1"), message);
+  EXPECT_EQ(connection.execute("SELECT ccode FROM code")->recordCount(), 6);
+  EXPECT_THAT(failureOf(connection, "SELECT * FROM nothere"), HasSubstr("Unknown table"));
+}
+
+TEST(JetLinkedTableTest, TheLinkedFileComesFromTheConnectStringWhenTheEntryNamesNoOther) {
+  EXPECT_EQ(linkedFileOf("", R"(Excel 8.0;HDR=YES; database = C:\x.xls ;IMEX=2)"), R"(C:\x.xls)");
+  EXPECT_EQ(linkedFileOf(R"(D:\a.mdb)", R"(;DATABASE=C:\b.mdb)"), R"(D:\a.mdb)");
+  EXPECT_EQ(linkedFileOf("", "Text;HDR=NO"), "");
+  EXPECT_EQ(linkedTableMessage({"code", "dbo.code", "", true}),
+            "The table 'code' is a link to the table 'dbo.code' of an ODBC data source; its rows "
+            "are not in this file");
+  EXPECT_EQ(linkedTableMessage({"t\nx", "", "", false}),
+            "The table 't?x' is a link to a table in another file, which the link does not name; "
+            "its rows are not in this file");
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "audit/report.h"
 #include "support/qt_application.h"
+#include "ui/qt_translations.h"
 #include "ui/window_harness.h"
 
 namespace leafward::ui {
@@ -91,20 +93,6 @@ TEST(FrmMainTest, F1ShowsTheNoticeWhateverTheShiftStateAndWhereverTheFocus) {
   EXPECT_EQ(h.report(), "ab");
 }
 
-// Keys are matched exactly; without a login dialog "Link" does nothing either.
-TEST(FrmMainTest, KeysAreMatchedExactly) {
-  WindowHarness h;
-  auto session = AccountSet{}.session();
-  const auto sent = session->sent;
-  h.shared.cnData.adopt(std::move(session));
-  for (const char* key : {"check", "OPEN", "Help", "update ", "", "Link"}) {
-    h.window->tbToolBarButtonClick(key);
-  }
-  EXPECT_TRUE(sent->empty());
-  EXPECT_TRUE(h.dialogs.asked.empty());
-  EXPECT_FALSE(h.shared.blnServer);
-}
-
 TEST(FrmMainTest, OpenCancelledChangesNothingAndOpenFailedSaysWhy) {
   WindowHarness h;
   h.shared.cnData.adopt(AccountSet{}.session());
@@ -163,6 +151,23 @@ TEST(FrmMainTest, ClosingTheWindowShutsTheConnectionDownAndEndsTheProgram) {
   h.window->close();
   EXPECT_TRUE(ended);
   EXPECT_EQ(h.shared.cnData.state(), dataaccess::kAdStateClosed);
+}
+
+// Qt's own dialogs and buttons in Chinese while the translator is installed; none without the
+// file.
+TEST(QtTranslationsTest, QtsOwnDialogTextsComeOutInChinese) {
+  const auto fileBoxLabel = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  {
+    const auto translator = installQtChineseTexts();
+    ASSERT_TRUE(translator) << "qtbase_zh_CN.qm not found (package qt6-translations-l10n)";
+    EXPECT_EQ(fileBoxLabel(), QStringLiteral("查找范围："));
+    EXPECT_EQ(cancel(), QStringLiteral("取消"));
+  }
+  EXPECT_EQ(fileBoxLabel(), "Look in:");
+  const QTemporaryDir empty;
+  EXPECT_FALSE(installQtChineseTexts(empty.path()));
+  EXPECT_EQ(cancel(), "Cancel");
 }
 
 }  // namespace

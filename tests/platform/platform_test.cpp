@@ -1,10 +1,10 @@
-// What the rest of Leafward relies on from the platform layer's files, on every system.
-#include "platform/file.h"
-
+// What the rest of Leafward relies on from the platform layer, on every system.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "platform/file.h"
+#include "platform/process.h"
 #include "support/files.h"
 
 #ifdef _WIN32
@@ -76,6 +76,19 @@ TEST(PlatformFileTest, NamesInChineseWork) {
   EXPECT_FALSE(removeFile(path));
   EXPECT_FALSE(pathExists(path));
   EXPECT_THROW(canonicalPath(path), SystemError);
+}
+
+// Arguments reach the program exactly as given, spaces, quotes, backslashes and Chinese alike
+// (Windows passes one command line that the program takes apart again).
+TEST(PlatformProcessTest, ArgumentsArriveAsGiven) {
+  for (const std::string argument : {"x \"y\\\" z\\", "\\\\server\\share\\", "科目 2024", "\""}) {
+    const ProcessRun run = runProcess({LEAFWARD_CLI, argument}, {{}, true, {}});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_FALSE(run.killed);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+              "leafward-cli: unknown command '" + argument + "'")
+        << run.err;
+  }
 }
 
 #ifdef _WIN32
