@@ -14,14 +14,9 @@ namespace leafward::sql::testing {
 
 using dataaccess::Value;
 
-// Tables held in memory, remembering every read.
+// Tables held in memory.
 class MemoryTables : public TableSource {
  public:
-  struct Read {
-    std::string table;
-    std::vector<std::size_t> columns;
-  };
-
   void add(TableInfo info, std::vector<std::vector<Value>> rows) {
     tables_.push_back({std::move(info), std::move(rows)});
   }
@@ -34,7 +29,6 @@ class MemoryTables : public TableSource {
   }
 
   TableData read(const TableInfo& info, const std::vector<std::size_t>& columns) override {
-    reads.push_back({info.name, columns});
     for (const auto& table : tables_) {
       if (table.info.name != info.name) continue;
       TableData data;
@@ -47,8 +41,6 @@ class MemoryTables : public TableSource {
     }
     throw dataaccess::DataAccessError("no table " + info.name);
   }
-
-  std::vector<Read> reads;
 
  private:
   struct Table {
