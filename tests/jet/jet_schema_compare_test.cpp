@@ -13,39 +13,24 @@ namespace {
 
 // How mdb-schema names a column's type.
 std::string typeName(const ColumnDefinition& column, const JetFormat& format) {
-  const std::string size = std::to_string(format.isJet3() ? column.length : column.length / 2);
-  switch (static_cast<JetType>(column.type)) {
-    case JetType::Boolean:
-      return "Boolean";
-    case JetType::Byte:
-      return "Byte";
-    case JetType::Integer:
-      return "Integer";
-    case JetType::LongInteger:
-      return "Long Integer";
-    case JetType::Money:
-      return "Currency";
-    case JetType::Single:
-      return "Single";
-    case JetType::Double:
-      return "Double";
-    case JetType::DateTime:
-      return "DateTime";
-    case JetType::Binary:
-      return "Binary (" + std::to_string(column.length) + ")";
-    case JetType::Text:
-      return "Text (" + size + ")";
-    case JetType::Ole:
-      return "OLE (255)";
-    case JetType::Memo:
-      return "Memo/Hyperlink (255)";
-    case JetType::Guid:
-      return "Replication ID";
-    case JetType::Numeric:
-      return "Numeric (" + std::to_string(column.precision) + ", " + std::to_string(column.scale) +
-             ")";
+  const std::map<JetType, std::string> names = {
+      {JetType::Boolean, "Boolean"},    {JetType::Byte, "Byte"},
+      {JetType::Integer, "Integer"},    {JetType::LongInteger, "Long Integer"},
+      {JetType::Money, "Currency"},     {JetType::Single, "Single"},
+      {JetType::Double, "Double"},      {JetType::DateTime, "DateTime"},
+      {JetType::Ole, "OLE (255)"},      {JetType::Memo, "Memo/Hyperlink (255)"},
+      {JetType::Guid, "Replication ID"}};
+  const auto type = static_cast<JetType>(column.type);
+  if (type == JetType::Binary) return "Binary (" + std::to_string(column.length) + ")";
+  if (type == JetType::Text) {
+    return "Text (" + std::to_string(format.isJet3() ? column.length : column.length / 2) + ")";
   }
-  return "type " + std::to_string(column.type);
+  if (type == JetType::Numeric) {
+    return "Numeric (" + std::to_string(column.precision) + ", " + std::to_string(column.scale) +
+           ")";
+  }
+  const auto name = names.find(type);
+  return name != names.end() ? name->second : "type " + std::to_string(column.type);
 }
 
 std::vector<std::string> linesOf(const std::string& text, const std::string& start) {

@@ -14,43 +14,32 @@ std::string jet4(std::vector<std::uint8_t> bytes) {
   return out;
 }
 
-TEST(JetTextTest, CompressedTextSwitchesWidthAtEveryZeroByte) {
-  // "ab", switch to two bytes per character for U+4E2D, switch back for "c".
-  EXPECT_EQ(jet4({0xFF, 0xFE, 'a', 'b', 0x00, 0x2D, 0x4E, 0x00, 'c'}),
-            "ab\xE4\xB8\xAD"
-            "c");
-  // Latin-1 characters keep their code point when compressed.
-  EXPECT_EQ(jet4({0xFF, 0xFE, 0xE4, 'k'}), "\xC3\xA4k");
-  // A lone last byte in two-byte mode is dropped.
-  EXPECT_EQ(jet4({0xFF, 0xFE, 'x', 0x00, 0x41}), "x");
-  EXPECT_EQ(jet4({0xFF, 0xFE}), "");
+std::string jet3(int codePage, std::vector<std::uint8_t> bytes) {
+  std::string out;
+  TextDecoder(JetVersion::Jet3, codePage).append(bytes, out);
+  return out;
 }
 
-TEST(JetTextTest, UncompressedTextIsUtf16WithSurrogatePairs) {
-  EXPECT_EQ(jet4({'1', 0, '0', 0}), "10");
-  EXPECT_EQ(jet4({0xD1, 0x79, 0xEE, 0x76}), "\xE7\xA7\x91\xE7\x9B\xAE");  // 科目
-  EXPECT_EQ(jet4({0x3D, 0xD8, 0x00, 0xDE}), "\xF0\x9F\x98\x80");          // U+1F600
-  EXPECT_EQ(jet4({0x3D, 0xD8, 'a', 0}),
-            "\xEF\xBF\xBD"
-            "a");                                 // lone high half
-  EXPECT_EQ(jet4({0x00, 0xDE}), "\xEF\xBF\xBD");  // lone low half
+// Compressed text (after FF FE) switches between one and two bytes per character at every zero
+// byte, Latin-1 keeping its code point; other text is UTF-16. A lone last byte is dropped, a
+// lone surrogate half becomes U+FFFD.
+TEST(JetTextTest, Jet4TextIsUtf16OrCompressed) {
+  EXPECT_EQ(jet4({0xFF, 0xFE, 'a', 'b', 0x00, 0x2D, 0x4E, 0x00, 'c'}), "ab中c");
+  EXPECT_EQ(jet4({0xFF, 0xFE, 0xE4, 'k'}), "äk");
+  EXPECT_EQ(jet4({0xFF, 0xFE, 'x', 0x00, 0x41}), "x");
+  EXPECT_EQ(jet4({0xFF, 0xFE}), "");
+  EXPECT_EQ(jet4({0xD1, 0x79, 0xEE, 0x76}), "科目");
+  EXPECT_EQ(jet4({0x3D, 0xD8, 0x00, 0xDE}), "\U0001F600");
+  EXPECT_EQ(jet4({0x3D, 0xD8, 'a', 0}), "\uFFFDa");
+  EXPECT_EQ(jet4({0x00, 0xDE}), "\uFFFD");
   EXPECT_EQ(jet4({'a', 0, 'b'}), "a");
 }
 
+// A character cut short at the end is a "?".
 TEST(JetTextTest, Jet3TextIsInTheDatabaseCodePage) {
-  std::string out;
-  TextDecoder western(JetVersion::Jet3, 1252);
-  western.append(std::vector<std::uint8_t>{'a', 0x80, 0xE9}, out);
-  EXPECT_EQ(out, "a\xE2\x82\xAC\xC3\xA9");
-  out.clear();
-  TextDecoder chinese(JetVersion::Jet3, 936);
-  chinese.append(std::vector<std::uint8_t>{0xD6, 0xD0, '1'}, out);
-  EXPECT_EQ(out,
-            "\xE4\xB8\xAD"
-            "1");
-  out.clear();
-  chinese.append(std::vector<std::uint8_t>{'x', 0xD6}, out);  // cut in mid-character
-  EXPECT_EQ(out, "x?");
+  EXPECT_EQ(jet3(1252, {'a', 0x80, 0xE9}), "a€é");
+  EXPECT_EQ(jet3(936, {0xD6, 0xD0, '1'}), "中1");
+  EXPECT_EQ(jet3(936, {'x', 0xD6}), "x?");
 }
 
 TEST(JetTextTest, DecimalsCarrySignScaleAndAllFourWords) {
