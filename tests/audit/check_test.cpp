@@ -122,16 +122,12 @@ TEST(LevelStringTest, LevelsAndTheirMatchWithStoredSchemes) {
     const char* level;
     bool matches;
   };
-  for (const Case& c : {Case{"4,2,2,2", "422", true},
-                        {"4,2,2", "422", true},
-                        {"4,3,2", "422", false},
-                        {"4,2", "422", false},
-                        {"4-2-2", "422", false},
-                        {"4,2,2", "4", true},
-                        {"4,2,2,2", "44", false},
-                        {"4,10", "410", true},
-                        {"4,2,2,x", "422", false},
-                        {"4222", "8-2-2", false}}) {
+  const std::vector<Case> cases = {{"4,2,2,2", "422", true},  {"4,2,2", "422", true},
+                                   {"4,3,2", "422", false},   {"4,2", "422", false},
+                                   {"4-2-2", "422", false},   {"4,2,2", "4", true},
+                                   {"4,2,2,2", "44", false},  {"4,10", "410", true},
+                                   {"4,2,2,x", "422", false}, {"4222", "8-2-2", false}};
+  for (const Case& c : cases) {
     EXPECT_EQ(schemeMatches(withoutCommas(c.stored), c.level), c.matches) << c.stored;
   }
   // At most fifteen levels beyond those in use.

@@ -7,7 +7,6 @@
 
 #include "dataaccess/connection.h"
 #include "dataaccess/jet/format/byte_order.h"
-#include "dataaccess/jet/format/row.h"
 #include "dataaccess/jet/read/linked_table.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
@@ -68,10 +67,11 @@ TEST(JetSessionTest, ACodePageInTheConnectionStringOverridesTheHeaders) {
             "科目1001");
 }
 
-// Rewrites the catalog row stored last on its page (GradeDef's, in worked-example.mdb, a Jet 4
-// file) as a link to `foreignName` in `file`: Type 6 and those two texts (UTF-16, the Database
-// memo inline behind its 12-byte header), the rest as it was. The row grows into the free space
-// below it.
+// Turns the catalog row stored last on its page (GradeDef's, in worked-example.mdb, a Jet 4
+// file) into a link to `foreignName` in `file`: Type 6, and the two texts (UTF-16, the Database
+// memo inline behind its 12-byte header) given to its empty Database and ForeignName columns.
+// The row ends with the offsets of its variable columns (last first, after the end of the data),
+// their count and the null mask; it grows into the free space below it.
 void makeLastCatalogRowALink(const std::string& path, const std::string& file,
                              const std::string& foreignName) {
   TableDefinition catalog;
@@ -89,43 +89,27 @@ void makeLastCatalogRowALink(const std::string& path, const std::string& file,
   const std::span<std::uint8_t> page(bytes.data() + at, format.pageSize);
   const std::size_t last = RowTable(page, format).count().value() - 1;
   const RowExtent old = RowTable(page, format).extent(last, last + 1).value();
-  RowDecoder reader(format, catalog);
-  ASSERT_TRUE(reader.parse(page, old));
-
-  // The column count and fixed part, the variable values, their offsets (last first, after the
-  // end of the data), their count and the null mask.
-  const std::size_t maskSize = (readU16(page, old.start) + 7) / 8;
-  const auto from = [&](std::size_t offset) { return page.begin() + old.start + offset; };
-  std::vector<std::uint8_t> row(from(0), from(readU16(page, old.end - maskSize - 4)));
-  std::vector<std::uint8_t> mask(from(old.size() - maskSize), from(old.size()));
-  std::vector<std::vector<std::uint8_t>> values(readU16(page, old.end - maskSize - 2));
+  std::vector<std::uint8_t> row(page.begin() + old.start, page.begin() + old.end);
+  const std::size_t maskSize = (readU16(row, 0) + 7) / 8;
+  const auto offsetAt = [&](std::size_t i) { return row.size() - maskSize - 4 - 2 * i; };
+  const std::size_t count = readU16(row, row.size() - maskSize - 2);
   for (const auto& column : catalog.columns) {
     if (column.name == "Type") writeU16(row, 2 + column.fixedOffset, 6);
-    if (column.fixed()) continue;
-    const Field field = reader.field(column);
-    auto& value = values.at(column.variableIndex);
-    if (field.present)
-      value.assign(page.begin() + field.offset, page.begin() + field.offset + field.length);
-    const std::string& text = column.name == "Database" ? file : foreignName;
     if (column.name != "Database" && column.name != "ForeignName") continue;
-    value.assign(column.is(JetType::Memo) ? 12 : 0, 0);
-    if (column.is(JetType::Memo)) writeU32(value, 0, std::uint32_t(2 * text.size()) | 0x80000000u);
+    const std::string& text = column.name == "Database" ? file : foreignName;
+    std::vector<std::uint8_t> value(column.is(JetType::Memo) ? 12 : 0);
+    if (!value.empty()) writeU32(value, 0, std::uint32_t(2 * text.size()) | 0x80000000u);
     for (char c : text) value.insert(value.end(), {static_cast<std::uint8_t>(c), 0});
-    mask.at(column.number / 8) |= static_cast<std::uint8_t>(1u << (column.number % 8));
+    const std::size_t k = column.variableIndex, from = readU16(row, offsetAt(k));
+    ASSERT_TRUE(k < count && readU16(row, offsetAt(k + 1)) == from);  // no value yet
+    row.insert(row.begin() + static_cast<std::ptrdiff_t>(from), value.begin(), value.end());
+    for (std::size_t j = k + 1; j <= count; ++j) {
+      writeU16(row, offsetAt(j),
+               static_cast<std::uint16_t>(readU16(row, offsetAt(j)) + value.size()));
+    }
+    row[row.size() - maskSize + column.number / 8] |=
+        static_cast<std::uint8_t>(1u << (column.number % 8));
   }
-  std::vector<std::size_t> offsets;
-  for (const auto& value : values) {
-    offsets.push_back(row.size());
-    row.insert(row.end(), value.begin(), value.end());
-  }
-  offsets.push_back(row.size());
-  offsets.insert(offsets.begin(), values.size());
-  for (auto offset = offsets.rbegin(); offset != offsets.rend(); ++offset) {
-    row.insert(row.end(),
-               {static_cast<std::uint8_t>(*offset), static_cast<std::uint8_t>(*offset >> 8)});
-  }
-  row.insert(row.end(), mask.begin(), mask.end());
-
   const std::size_t start = old.end - row.size();
   ASSERT_GT(start, format.rowCountOffset + 2 * (last + 2));
   std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
