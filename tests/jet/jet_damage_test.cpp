@@ -13,10 +13,25 @@
 namespace leafward::jet {
 namespace {
 
+// Every column of every user table as text, one line per row.
+std::string dumpEveryTable(const std::string& path) {
+  testing::OpenDatabase open(path);
+  JetTableSource source(open.database);
+  std::string dump;
+  for (const auto& table : open.database.tables()) {
+    dump += "[" + table.definition.name + "]\n";
+    for (const auto& row : testing::readAll(source, table.definition.name)) {
+      for (const auto& value : row) dump += (value.isNull() ? "NULL" : value.toText()) + "|";
+      dump += "\n";
+    }
+  }
+  return dump;
+}
+
 // The tables' contents, or nothing when the file is refused.
 std::optional<std::string> readOrRefuse(const std::string& path, int& refused) {
   try {
-    return testing::dumpEveryTable(path);
+    return dumpEveryTable(path);
   } catch (const dataaccess::DataAccessError&) {
     ++refused;
     return std::nullopt;
@@ -34,7 +49,7 @@ class JetDamageTest : public ::testing::TestWithParam<std::string> {
 
 TEST_P(JetDamageTest, TruncatedCopiesReadTheSameOrFailCleanly) {
   const std::size_t pages = original_.size() / pageSize_;
-  const std::string whole = testing::dumpEveryTable(testing::fixture(GetParam()));
+  const std::string whole = dumpEveryTable(testing::fixture(GetParam()));
   for (std::size_t page = 0; page < pages; page += std::max<std::size_t>(1, pages / 40)) {
     for (std::size_t extra : {std::size_t{0}, pageSize_ / 2}) {
       const std::size_t size = page * pageSize_ + extra;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <numeric>
+#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "dataaccess/value.h"
@@ -12,16 +13,25 @@
 namespace leafward::testing {
 
 // Every sample file and account set in tests/data.
-std::vector<std::string> everyTestDatabase();
+inline std::vector<std::string> everyTestDatabase() {
+  auto files = fixturesIn("jet-samples");
+  for (const auto& file : fixturesIn("account-sets")) files.push_back(file);
+  return files;
+}
 
 // Every column of every row of a table, row by row.
 using Rows = std::vector<std::vector<dataaccess::Value>>;
-Rows readAll(jet::JetTableSource& source, const std::string& table);
-
-// Every column of every user table of the database at `path` as text, one line per row.
-std::string dumpEveryTable(const std::string& path);
-
-// Where the bytes of the row whose entry is `at` are: elsewhere for a moved row.
-std::pair<std::uint32_t, std::uint16_t> storedAt(const jet::Pager& pager, jet::RowLocation at);
+inline Rows readAll(jet::JetTableSource& source, const std::string& table) {
+  const auto info = source.describe(table);
+  if (!info) throw std::runtime_error("no table " + table);
+  std::vector<std::size_t> columns(info->columns.size());
+  std::iota(columns.begin(), columns.end(), 0);
+  const sql::TableData data = source.read(*info, columns);
+  Rows rows(data.rowCount);
+  for (std::size_t r = 0; r < data.rowCount; ++r) {
+    for (const auto& column : data.columns) rows[r].push_back(column[r]);
+  }
+  return rows;
+}
 
 }  // namespace leafward::testing
