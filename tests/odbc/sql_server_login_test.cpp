@@ -1,12 +1,17 @@
-// SQL Server logins through the real driver (FreeTDS here), against stand-ins on loopback.
+// SQL Server logins through the real driver (FreeTDS here), against stand-ins on loopback; and
+// secrets kept out of a driver's messages, through Debian's SQLite ODBC driver, which repeats a
+// table's name. (The stand-in runs the rest of the ODBC plumbing end to end; Leafward's own
+// statements fetch only short texts and whole numbers.)
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <tuple>
 
 #include "dataaccess/connection.h"
 #include "dataaccess/errors.h"
+#include "dataaccess/odbc/driver_session.h"
 #include "dataaccess/odbc/odbc_session.h"
 #include "support/loopback.h"
 #include "support/tds_stand_in.h"
@@ -17,6 +22,15 @@ namespace {
 using dataaccess::ConnectionString;
 using dataaccess::DataAccessError;
 using namespace std::chrono_literals;
+
+std::string failureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const DataAccessError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
 
 std::string loginString(std::string_view password, std::string_view server,
                         std::string_view database) {
@@ -94,6 +108,23 @@ TEST(SqlServerLoginTest, AValueHoldingBraceSemicolonIsRefusedBeforeItIsSent) {
               "The " + std::string(field) + " holds \"};\", which cannot be given to FreeTDS");
   }
   EXPECT_TRUE(server.logins().empty());
+}
+
+TEST(OdbcSessionTest, SecretsAreMaskedInDriverMessages) {
+  const std::string missing = failureOf([] {
+    DriverSession::connect("DRIVER={No Such Driver};PWD={topsecret};", 2s, "the target",
+                           TextMode::Wide, "topsecret");
+  });
+  EXPECT_EQ(missing.rfind("Cannot connect to the target: ", 0), 0u) << missing;
+  EXPECT_EQ(missing.find("topsecret"), std::string::npos) << missing;
+
+  const std::string driver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+  if (!std::filesystem::exists(driver)) GTEST_SKIP() << "libsqliteodbc is missing";
+  const auto session = DriverSession::connect("DRIVER=" + driver + ";Database=:memory:;", 5s,
+                                              "the test database", TextMode::Utf8, "hushhush");
+  const std::string unknown = failureOf([&] { session->execute("select * from hushhush"); });
+  EXPECT_NE(unknown.find("no such table: ****"), std::string::npos) << unknown;
+  EXPECT_EQ(unknown.find("hushhush"), std::string::npos) << unknown;
 }
 
 }  // namespace
