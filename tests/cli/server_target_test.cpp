@@ -26,29 +26,29 @@ namespace {
 
 using testing::CliRun;
 
-std::vector<std::string> words(std::initializer_list<const char*> list) {
-  return {list.begin(), list.end()};
+// What the target taken from `args` is ("SERVER/DATABASE", "-" for none) and what is left.
+std::string taken(std::vector<std::string> args) {
+  try {
+    const auto target = takeServerTarget(args);
+    std::string text = target ? target->server + "/" + target->database.value_or("-") : "-";
+    for (const std::string& word : args) text += " " + word;
+    return text;
+  } catch (const std::invalid_argument&) {
+    return "refused";
+  }
 }
 
+// An empty server name means this computer.
 TEST(ServerTargetTest, TakesTheServerOptionsAndLeavesTheRest) {
-  auto args = words({"--database", "pelkor_001_2024", "x", "--server=ACCT1\\Y2024", "y"});
-  const auto target = takeServerTarget(args);
-  ASSERT_TRUE(target);
-  EXPECT_EQ(target->server, "ACCT1\\Y2024");
-  EXPECT_EQ(target->database, "pelkor_001_2024");
-  EXPECT_EQ(args, words({"x", "y"}));
-
-  args = words({"file.mdb"});
-  EXPECT_FALSE(takeServerTarget(args));
-  EXPECT_EQ(args, words({"file.mdb"}));
-
-  args = words({"--server", ""});
-  EXPECT_EQ(takeServerTarget(args)->server, "");  // an empty name means this computer
-
-  for (auto bad :
-       {words({"--server"}), words({"--database", "d"}), words({"--server", "a", "--server", "b"}),
-        words({"--server", "a", "--database"})}) {
-    EXPECT_THROW(takeServerTarget(bad), std::invalid_argument);
+  EXPECT_EQ(taken({"--database", "pelkor_001_2024", "x", "--server=ACCT1\\Y2024", "y"}),
+            "ACCT1\\Y2024/pelkor_001_2024 x y");
+  EXPECT_EQ(taken({"file.mdb"}), "- file.mdb");
+  EXPECT_EQ(taken({"--server", ""}), "/-");
+  for (const auto& bad : {std::vector<std::string>{"--server"},
+                          {"--database", "d"},
+                          {"--server", "a", "--server", "b"},
+                          {"--server", "a", "--database"}}) {
+    EXPECT_EQ(taken(bad), "refused");
   }
 }
 

@@ -29,9 +29,11 @@ constexpr std::uint16_t kSpid = 53, kNVarCharBytes = 8000;
 // Chinese_PRC_CI_AS: LCID 0x0804, case-, kana- and width-insensitive, Windows sort order.
 constexpr std::uint8_t kCollation[] = {0x04, 0x08, 0xD0, 0x00, 0x00};
 
-// Appends `value` in `size` bytes, least significant first.
-void put(Bytes& out, std::uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+// Appends each value in its number of bytes, least significant first.
+void put(Bytes& out, std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+  for (const auto& [value, size] : fields) {
+    for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
 }
 
 void append(Bytes& to, const Bytes& from) {
@@ -44,17 +46,19 @@ std::uint32_t readLe(const Bytes& bytes, std::size_t at, int size) {
   return value;
 }
 
-// Text as UTF-16 units, at most `most` of them, their count in front in `countSize` bytes.
-void putText(Bytes& out, std::string_view text, int countSize, std::size_t most = 255) {
+// Text as UTF-16 units, at most `most` of them, their count (or for `inBytes`, their size) in
+// front in `countSize` bytes.
+void putText(Bytes& out, std::string_view text, int countSize, std::size_t most = 255,
+             bool inBytes = false) {
   const std::u16string units = odbc::utf16FromUtf8(text).substr(0, most);
-  put(out, units.size(), countSize);
-  for (char16_t unit : units) put(out, unit, 2);
+  put(out, {{units.size() * (inBytes ? 2 : 1), countSize}});
+  for (char16_t unit : units) put(out, {{unit, 2}});
 }
 
 // A token whose body is preceded by its length in two bytes.
 Bytes withLength(std::uint8_t token, const Bytes& body) {
   Bytes out{token};
-  put(out, body.size(), 2);
+  put(out, {{body.size(), 2}});
   append(out, body);
   return out;
 }
@@ -68,9 +72,7 @@ Bytes envChange(std::uint8_t kind, std::string_view newValue, std::string_view o
 
 Bytes done(std::uint16_t status, std::uint16_t command, std::uint64_t rows) {
   Bytes out{kDone};
-  put(out, status, 2);
-  put(out, command, 2);
-  put(out, rows, 8);
+  put(out, {{status, 2}, {command, 2}, {rows, 8}});
   return out;
 }
 
@@ -78,12 +80,11 @@ Bytes encode(const Reply& reply) {
   Bytes out;
   for (const Reply::Error& error : reply.errors) {
     Bytes body;
-    put(body, static_cast<std::uint32_t>(error.number), 4);
-    append(body, {1, error.severity});  // state, class
+    put(body, {{static_cast<std::uint32_t>(error.number), 4}, {1, 1}, {error.severity, 1}});
     putText(body, error.text, 2, 2047);
     putText(body, "LEAFWARD-TEST", 1);
     putText(body, "", 1);  // no procedure
-    put(body, 1, 4);       // line
+    put(body, {{1, 4}});   // line
     append(out, withLength(kError, body));
   }
   if (!reply.errors.empty()) {
@@ -92,29 +93,24 @@ Bytes encode(const Reply& reply) {
   }
   if (reply.updated) return done(kDoneCount, kUpdateCommand, *reply.updated);
 
+  // One column, no user type, nullable and read-only: INTN of 4 bytes or NVARCHAR.
   out = {kColumnMetadata};
-  put(out, 1, 2);       // one column
-  put(out, 0, 4);       // no user type
-  put(out, 0x0001, 2);  // nullable, read-only
+  put(out, {{1, 2}, {0, 4}, {0x0001, 2}});
   if (reply.integers) {
-    append(out, {0x26, 4});  // INTN of 4 bytes
+    append(out, {0x26, 4});
   } else {
-    out.push_back(0xE7);  // NVARCHAR
-    put(out, kNVarCharBytes, 2);
+    put(out, {{0xE7, 1}, {kNVarCharBytes, 2}});
     out.insert(out.end(), std::begin(kCollation), std::end(kCollation));
   }
   putText(out, reply.column, 1);
   for (const Reply::Cell& cell : reply.cells) {
     out.push_back(kRow);
     if (const auto* number = std::get_if<std::int32_t>(&cell); number && reply.integers) {
-      out.push_back(4);
-      put(out, static_cast<std::uint32_t>(*number), 4);
+      put(out, {{4, 1}, {static_cast<std::uint32_t>(*number), 4}});
     } else if (const auto* text = std::get_if<std::string>(&cell); text && !reply.integers) {
-      const std::u16string units = odbc::utf16FromUtf8(*text).substr(0, kNVarCharBytes / 2);
-      put(out, units.size() * 2, 2);
-      for (char16_t unit : units) put(out, unit, 2);
+      putText(out, *text, 2, kNVarCharBytes / 2, true);
     } else {
-      put(out, reply.integers ? 0 : 0xFFFF, reply.integers ? 1 : 2);  // NULL
+      put(out, {{reply.integers ? 0 : 0xFFFF, reply.integers ? 1 : 2}});  // NULL
     }
   }
   append(out, done(kDoneCount, kSelectCommand, reply.cells.size()));
