@@ -1,7 +1,7 @@
-// SQL Server logins through the real driver (FreeTDS here), against stand-ins on loopback; and
-// secrets kept out of a driver's messages, through Debian's SQLite ODBC driver, which repeats a
-// table's name. (The stand-in runs the rest of the ODBC plumbing end to end; Leafward's own
-// statements fetch only short texts and whole numbers.)
+// SQL Server logins through the real driver (FreeTDS here), against stand-ins on loopback; and,
+// through Debian's SQLite ODBC driver, which repeats a table's name, secrets kept out of a
+// driver's messages and a text longer than one read. (The stand-in runs the rest of the ODBC
+// plumbing end to end; Leafward's own statements fetch only texts and whole numbers.)
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -110,7 +110,7 @@ TEST(SqlServerLoginTest, AValueHoldingBraceSemicolonIsRefusedBeforeItIsSent) {
   EXPECT_TRUE(server.logins().empty());
 }
 
-TEST(OdbcSessionTest, SecretsAreMaskedInDriverMessages) {
+TEST(OdbcSessionTest, SecretsAreMaskedAndLongTextsComeBackWhole) {
   const std::string missing = failureOf([] {
     DriverSession::connect("DRIVER={No Such Driver};PWD={topsecret};", 2s, "the target",
                            TextMode::Wide, "topsecret");
@@ -125,6 +125,10 @@ TEST(OdbcSessionTest, SecretsAreMaskedInDriverMessages) {
   const std::string unknown = failureOf([&] { session->execute("select * from hushhush"); });
   EXPECT_NE(unknown.find("no such table: ****"), std::string::npos) << unknown;
   EXPECT_EQ(unknown.find("hushhush"), std::string::npos) << unknown;
+  // A text longer than one read of the driver comes back whole.
+  const std::string longText = std::string(9000, 'x') + "口";
+  const auto rows = session->execute("select '" + longText + "'").rows;
+  EXPECT_EQ(rows.value().rows.at(0).at(0), dataaccess::Value::text(longText));
 }
 
 }  // namespace
