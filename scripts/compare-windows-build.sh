@@ -6,8 +6,9 @@
 # (by default build/test and build/windows, as the presets make them).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-linux_cli="${1:-$root/build/test}/src/cli/leafward-cli"
-windows_build="${2:-$root/build/windows}"
+# Absolute paths: the programs run in folders of their own.
+linux_cli="$(realpath -m "${1:-$root/build/test}")/src/cli/leafward-cli"
+windows_build="$(realpath -m "${2:-$root/build/windows}")"
 windows_cli="$windows_build/src/cli/leafward-cli.exe"
 wine="$windows_build/wine-run.sh"
 for program in "$linux_cli" "$windows_cli" "$wine"; do
