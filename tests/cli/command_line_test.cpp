@@ -70,6 +70,12 @@ TEST(CliQueryTest, PrintsEachRowsValuesAsStored) {
   const CliRun none = query("SELECT ccode FROM code WHERE ccode = 'x'");
   EXPECT_EQ(none.exitCode, 0) << none.err;
   EXPECT_EQ(none.out, "");
+  // Only queries: an update given to `query` is refused before it could change the file.
+  const auto before = testing::readBytes(consistent.path());
+  const CliRun update = query("update code Set [bend] = 0  where ccode = '2001'");
+  EXPECT_EQ(update.exitCode, 2);
+  EXPECT_NE(update.err.find("only SELECT"), std::string::npos) << update.err;
+  EXPECT_EQ(testing::readBytes(consistent.path()), before);
   FixtureCopy samples("testV1997.mdb", "jet-samples");
   CliRun run = runCli({"query", samples.path(), "SELECT F, H FROM Table1"}, samples.dir());
   EXPECT_EQ(run.out, "0\t0\n444.555\t3.5\n") << run.err;
