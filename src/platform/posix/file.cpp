@@ -40,28 +40,6 @@ int setLock(int fd, struct flock lock) {
 
 }  // namespace
 
-File::~File() {
-  close();
-}
-
-File::File(File&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)), locked_(other.locked_) {
-  other.handle_ = -1;
-  other.locked_ = false;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    path_ = std::move(other.path_);
-    locked_ = other.locked_;
-    other.handle_ = -1;
-    other.locked_ = false;
-  }
-  return *this;
-}
-
 File File::open(const std::string& path, FileAccess access) {
   const int flags = (access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
   const int fd = ::open(path.c_str(), flags);

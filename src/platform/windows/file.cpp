@@ -50,28 +50,6 @@ bool isFolder(const std::wstring& path) {
 
 }  // namespace
 
-File::~File() {
-  close();
-}
-
-File::File(File&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)), locked_(other.locked_) {
-  other.handle_ = -1;
-  other.locked_ = false;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    path_ = std::move(other.path_);
-    locked_ = other.locked_;
-    other.handle_ = -1;
-    other.locked_ = false;
-  }
-  return *this;
-}
-
 File File::open(const std::string& path, FileAccess access) {
   const std::wstring widePath = wideFromUtf8(path);
   // A reader lets everyone else read and write (Access keeps working beside it). A writer lets
