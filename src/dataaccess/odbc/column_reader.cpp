@@ -46,48 +46,18 @@ dataaccess::DateTime dateTimeOf(const SQL_TIMESTAMP_STRUCT& t) {
   return {whole < 0 ? days - fraction : days + fraction};
 }
 
-Value readInteger(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
-                  std::string_view secret) {
-  SQLBIGINT value = 0;
+// A field of fixed size, read as the C type `kCType` into a T and made a Value by `make`;
+// NULL when the field holds none.
+template <typename T, SQLSMALLINT kCType, typename Make>
+Value readFixed(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                std::string_view secret, Make make) {
+  T value{};
   SQLLEN indicator = 0;
   const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value, sizeof value, &indicator);
+      SQLGetData(statement.get(), column, kCType, &value, sizeof value, &indicator);
   if (!succeeded(rc)) fieldFailed(statement, info, secret);
   if (indicator == SQL_NULL_DATA) return Value();
-  return Value::integer(value);
-}
-
-Value readFloating(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
-                   std::string_view secret) {
-  SQLDOUBLE value = 0;
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value, sizeof value, &indicator);
-  if (!succeeded(rc)) fieldFailed(statement, info, secret);
-  if (indicator == SQL_NULL_DATA) return Value();
-  return Value::floating(value);
-}
-
-Value readSingle(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
-                 std::string_view secret) {
-  SQLREAL value = 0;
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_FLOAT, &value, sizeof value, &indicator);
-  if (!succeeded(rc)) fieldFailed(statement, info, secret);
-  if (indicator == SQL_NULL_DATA) return Value();
-  return Value::single(value);
-}
-
-Value readGuid(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
-               std::string_view secret) {
-  SQLGUID value = {};
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_GUID, &value, sizeof value, &indicator);
-  if (!succeeded(rc)) fieldFailed(statement, info, secret);
-  if (indicator == SQL_NULL_DATA) return Value();
-  return Value::guid(guidOf(value));
+  return make(value);
 }
 
 // Binary data arrives in pieces when it is longer than the buffer, each filling it.
@@ -112,17 +82,6 @@ Value readBinary(const Handle& statement, SQLUSMALLINT column, const ColumnInfo&
     }
   }
   return Value::binary(std::move(bytes));
-}
-
-Value readDate(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
-               std::string_view secret) {
-  SQL_TIMESTAMP_STRUCT value = {};
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
-  if (!succeeded(rc)) fieldFailed(statement, info, secret);
-  if (indicator == SQL_NULL_DATA) return Value();
-  return Value::date(dateTimeOf(value));
 }
 
 // Text arrives in pieces when it is longer than the buffer; each piece but the last fills the
@@ -235,17 +194,23 @@ std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_vie
 
 Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
                 std::string_view secret) {
-  if (isWholeNumber(info)) return readInteger(statement, column, info, secret);
+  if (isWholeNumber(info)) {
+    return readFixed<SQLBIGINT, SQL_C_SBIGINT>(statement, column, info, secret,
+                                               [](SQLBIGINT v) { return Value::integer(v); });
+  }
   switch (info.sqlType) {
     case SQL_DECIMAL:
     case SQL_NUMERIC:
     case SQL_FLOAT:
     case SQL_DOUBLE:
-      return readFloating(statement, column, info, secret);
+      return readFixed<SQLDOUBLE, SQL_C_DOUBLE>(statement, column, info, secret,
+                                                [](SQLDOUBLE v) { return Value::floating(v); });
     case SQL_REAL:
-      return readSingle(statement, column, info, secret);
+      return readFixed<SQLREAL, SQL_C_FLOAT>(statement, column, info, secret,
+                                             [](SQLREAL v) { return Value::single(v); });
     case SQL_GUID:
-      return readGuid(statement, column, info, secret);
+      return readFixed<SQLGUID, SQL_C_GUID>(
+          statement, column, info, secret, [](const SQLGUID& v) { return Value::guid(guidOf(v)); });
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY:
@@ -254,7 +219,9 @@ Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& 
     case SQL_TYPE_TIMESTAMP:
     case SQL_DATE:
     case SQL_TIMESTAMP:
-      return readDate(statement, column, info, secret);
+      return readFixed<SQL_TIMESTAMP_STRUCT, SQL_C_TYPE_TIMESTAMP>(
+          statement, column, info, secret,
+          [](const SQL_TIMESTAMP_STRUCT& v) { return Value::date(dateTimeOf(v)); });
     default:
       return readText(statement, column, info, secret);
   }

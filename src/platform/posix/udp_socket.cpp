@@ -1,14 +1,12 @@
 #include "platform/udp_socket.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/ipv4_address.h"
 #include "platform/posix/errors.h"
 
 namespace leafward::platform {
@@ -16,23 +14,6 @@ namespace {
 
 int fdOf(std::intptr_t socket) {
   return static_cast<int>(socket);
-}
-
-sockaddr_in addressOf(const std::string& host, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  if (inet_pton(AF_INET, host.c_str(), &target.sin_addr) == 1) return target;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
-    throw SystemError(Failure::NotFound, "cannot find the network address " + host);
-  }
-  target.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return target;
 }
 
 }  // namespace
@@ -54,7 +35,7 @@ void UdpSocket::enableBroadcast() {
 
 void UdpSocket::sendTo(const std::string& host, std::uint16_t port,
                        std::span<const std::uint8_t> bytes) {
-  const sockaddr_in target = addressOf(host, port);
+  const sockaddr_in target = ipv4AddressOf(host, port);
   const ssize_t sent = ::sendto(fdOf(socket_), bytes.data(), bytes.size(), 0,
                                 reinterpret_cast<const sockaddr*>(&target), sizeof target);
   if (sent != static_cast<ssize_t>(bytes.size())) failWith("cannot send to", host, errno);

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "platform/ipv4_address.h"
 #include "platform/windows/errors.h"
 
 namespace leafward::platform {
@@ -27,23 +28,6 @@ void startWinsock() {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
   if (!started) throw SystemError(Failure::Other, "cannot start Windows networking (Winsock)");
-}
-
-sockaddr_in addressOf(const std::string& host, std::uint16_t port) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  if (inet_pton(AF_INET, host.c_str(), &target.sin_addr) == 1) return target;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
-    throw SystemError(Failure::NotFound, "cannot find the network address " + host);
-  }
-  target.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return target;
 }
 
 }  // namespace
@@ -76,7 +60,7 @@ void UdpSocket::enableBroadcast() {
 
 void UdpSocket::sendTo(const std::string& host, std::uint16_t port,
                        std::span<const std::uint8_t> bytes) {
-  const sockaddr_in target = addressOf(host, port);
+  const sockaddr_in target = ipv4AddressOf(host, port);
   const int sent = sendto(socketOf(socket_), reinterpret_cast<const char*>(bytes.data()),
                           static_cast<int>(bytes.size()), 0,
                           reinterpret_cast<const sockaddr*>(&target), sizeof target);
