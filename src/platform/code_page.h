@@ -17,12 +17,11 @@ class CodePageDecoder {
   CodePageDecoder(const CodePageDecoder&) = delete;
   CodePageDecoder& operator=(const CodePageDecoder&) = delete;
 
-  std::uint16_t codePage() const { return codePage_; }
   void append(std::span<const std::uint8_t> bytes, std::string& utf8);
 
  private:
   struct State;
-  std::uint16_t codePage_;
+  std::uint16_t codePage_;  // what the Windows half converts with (iconv keeps its own)
   std::unique_ptr<State> state_;
 };
 

@@ -58,7 +58,6 @@ CodePageDecoder::CodePageDecoder(std::uint16_t codePage)
     : codePage_(codePage), state_(std::make_unique<State>()) {
   state_->converter = openConverter(codePage);
   if (state_->converter == kNoConverter) {
-    codePage_ = 1252;
     state_->converter = openConverter(1252);
   }
 }
