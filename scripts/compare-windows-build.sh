@@ -4,64 +4,108 @@
 # reports, query rows of every table, Update reports, exit codes and the updated files.
 #   scripts/compare-windows-build.sh [LINUX_BUILD_DIR] [WINDOWS_BUILD_DIR]
 # (by default build/test and build/windows, as the presets make them).
+# Every comparison is made and every difference reported, with what both programs said on
+# standard error; a Windows run that Wine itself failed (it could not start the program, or
+# lost its server) is reported as that, not as a difference. Exits 1 when anything failed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # Absolute paths: the programs run in folders of their own.
-linux_cli="$(realpath -m "${1:-$root/build/test}")/src/cli/leafward-cli"
+linux_build="$(realpath -m "${1:-$root/build/test}")"
 windows_build="$(realpath -m "${2:-$root/build/windows}")"
+linux_cli="$linux_build/src/cli/leafward-cli"
 windows_cli="$windows_build/src/cli/leafward-cli.exe"
 wine="$windows_build/wine-run.sh"
 for program in "$linux_cli" "$windows_cli" "$wine"; do
   [ -x "$program" ] || { echo "missing $program: build the test and windows presets first" >&2; exit 2; }
 done
+# One Wine server for all the Windows runs below.
+if [ "${LEAFWARD_WINE_SERVER_HELD:-}" != "$windows_build" ]; then
+  exec "$root/scripts/with-wine-server.sh" "$windows_build" "$0" "$linux_build" "$windows_build"
+fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/linux" "$work/windows"
 compared=0
 differed=0
+wine_failed=0
 
-# Runs one leafward-cli in its folder; prints its standard output and then its exit code (its
-# standard error is kept for a difference to show).
+# Runs one leafward-cli in its side's folder; its standard output, standard error and exit code
+# go to $work/SIDE.out, .err and .status.
 run() {
   local side="$1"
   shift
+  local status=0
   if [ "$side" = linux ]; then
-    (cd "$work/linux" && "$linux_cli" "$@" 2>"$work/linux.err"; echo "exit $?")
+    (cd "$work/linux" && "$linux_cli" "$@") >"$work/linux.out" 2>"$work/linux.err" || status=$?
   else
-    (cd "$work/windows" && "$wine" "$windows_cli" "$@" 2>"$work/windows.err"; echo "exit $?")
+    (cd "$work/windows" && "$wine" "$windows_cli" "$@") >"$work/windows.out" \
+      2>"$work/windows.err" </dev/null || status=$?
+  fi
+  echo "$status" >"$work/$side.status"
+}
+
+# True when Wine, not leafward-cli, ended the last Windows run: leafward-cli exits 0 to 3, and
+# Wine's own complaints (on either stream) begin with "wine" or say that nothing was started.
+wine_failure() {
+  local status
+  status="$(cat "$work/windows.status")"
+  [ "$status" -gt 3 ] && return 0
+  grep -q -E '^wine(:| client error)|wine client error|^Application could not be started|^ShellExecuteEx failed' \
+    "$work/windows.err" "$work/windows.out"
+}
+
+show_stderr() {
+  echo "  Linux said (exit $(cat "$work/linux.status")):"
+  sed -n '1,5s/^/    /p' "$work/linux.err"
+  echo "  Windows said (exit $(cat "$work/windows.status")):"
+  sed -n '1,5s/^/    /p' "$work/windows.err"
+  if wine_failure; then
+    echo "  Windows printed:"
+    sed -n '1,5s/^/    /p' "$work/windows.out"
   fi
 }
 
-same() {
-  local what="$1" linux="$2" windows="$3"
+# Runs both programs with the same arguments and compares what they printed and their exit codes.
+compare() {
+  local what="$1"
+  shift
+  run linux "$@"
+  run windows "$@"
   compared=$((compared + 1))
-  if [ "$linux" != "$windows" ]; then
-    differed=$((differed + 1))
-    echo "DIFFERENT: $what"
-    diff <(printf '%s' "$linux") <(printf '%s' "$windows") | head -20
-    echo "Linux said:" && head -5 "$work/linux.err"
-    echo "Windows said:" && head -5 "$work/windows.err"
+  if wine_failure; then
+    wine_failed=$((wine_failed + 1))
+    echo "WINE FAILED: $what (Wine did not run leafward-cli.exe to its end)"
+    show_stderr
+    return 0
   fi
+  if cmp -s "$work/linux.out" "$work/windows.out" &&
+    cmp -s "$work/linux.status" "$work/windows.status"; then
+    return 0
+  fi
+  differed=$((differed + 1))
+  echo "DIFFERENT: $what"
+  diff "$work/linux.out" "$work/windows.out" >"$work/diff" || true
+  sed -n '1,20p' "$work/diff"
+  show_stderr
 }
 
 for database in "$root"/tests/data/account-sets/*.mdb "$root"/tests/data/jet-samples/*.mdb; do
   name="账套 $(basename "$database")"
   cp "$database" "$work/linux/$name"
   cp "$database" "$work/windows/$name"
-  same "check $name" "$(run linux check "$name")" "$(run windows check "$name")"
+  compare "check $name" check "$name"
   for table in $(mdb-tables -1 "$database" 2>/dev/null); do
-    query="SELECT * FROM [$table]"
-    same "query $name $table" "$(run linux query "$name" "$query")" \
-      "$(run windows query "$name" "$query")"
+    compare "query $name $table" query "$name" "SELECT * FROM [$table]"
   done
-  same "update $name" "$(run linux update "$name")" "$(run windows update "$name")"
-  cmp -s "$work/linux/$name" "$work/windows/$name" || {
+  compare "update $name" update "$name"
+  compared=$((compared + 1))
+  if ! cmp -s "$work/linux/$name" "$work/windows/$name"; then
     differed=$((differed + 1))
     echo "DIFFERENT: the file $name after update"
-  }
-  compared=$((compared + 1))
-  same "check after update $name" "$(run linux check "$name")" "$(run windows check "$name")"
+  fi
+  compare "check after update $name" check "$name"
 done
-echo "compare-windows-build: $((compared - differed)) passed, $differed failed"
-[ "$differed" -eq 0 ]
+failed=$((differed + wine_failed))
+echo "compare-windows-build: $((compared - failed)) passed, $differed differed, $wine_failed not run to the end by Wine"
+[ "$failed" -eq 0 ] || exit 1
