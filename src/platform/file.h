@@ -90,4 +90,7 @@ bool markedReadOnly(const std::string& path);
 // The folder part of a path ("." when it has none); both '/' and, on Windows, '\' separate.
 std::string parentFolder(const std::string& path);
 
+// The name part of a path: what follows its last separator (the whole path when it has none).
+std::string fileName(const std::string& path);
+
 }  // namespace leafward::platform

@@ -92,4 +92,14 @@ std::string expectedReport(const std::string& fixtureName) {
   return readFile(fs::path(LEAFWARD_CHECK_REPORTS_DIR) / (stem + ".txt"));
 }
 
+std::string expectedBoxReport(const std::string& fixtureName) {
+  const std::string printed = expectedReport(fixtureName);
+  std::string box;
+  for (std::size_t i = 0; i + 1 < printed.size(); ++i) {
+    if (printed[i] == '\n') box += '\r';
+    box += printed[i];
+  }
+  return box;
+}
+
 }  // namespace leafward::testing

@@ -64,5 +64,7 @@ std::vector<ByteDifference> differences(const std::vector<std::uint8_t>& a,
 
 // What `leafward-cli check` prints for an account set (tests/check-reports/NAME.txt).
 std::string expectedReport(const std::string& fixtureName);
+// The same report as the window's box holds it: CR LF between lines, none after the last.
+std::string expectedBoxReport(const std::string& fixtureName);
 
 }  // namespace leafward::testing

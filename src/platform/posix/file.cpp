@@ -180,4 +180,8 @@ std::string parentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string fileName(const std::string& path) {
+  return path.substr(path.find_last_of('/') + 1);
+}
+
 }  // namespace leafward::platform

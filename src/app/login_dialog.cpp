@@ -1,0 +1,105 @@
+#include "app/login_dialog.h"
+
+#include "connection/steps.h"
+
+namespace leafward::app {
+namespace {
+
+using connection::OnFailure;
+
+}  // namespace
+
+LoginDialog::LoginDialog(connection::ServerLink target, std::string& lastServer)
+    : target_(std::move(target)), lastServer_(lastServer) {}
+
+void LoginDialog::load() {
+  for (int i = 0; i < kLoginControlCount; ++i) {
+    const auto control = static_cast<LoginControl>(i);
+    const ControlDesign& designed = kLoginControls[i];
+    if (designed.kind == ControlKind::TextBox || designed.kind == ControlKind::PasswordBox) {
+      view_->setText(control, designed.caption);
+    }
+    view_->setEnabled(control, designed.enabledAtLoad);
+  }
+  view_->clearList();
+  view_->setFocus(LoginControl::txtUserName);
+}
+
+void LoginDialog::refreshClick() {
+  const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
+                                      view_->text(LoginControl::txtUserName), std::nullopt};
+  if (!connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
+    reportFailedLogin();
+    return;
+  }
+  const bool listed = connection::listAccountSets(
+      target_, OnFailure::SkipStep, [&] { view_->clearList(); },
+      [&](const std::string& name) { view_->addListItem(name); });
+  if (!listed) return;
+  if (view_->listCount() >= 1) view_->selectListItem(0);
+  // From the first refresh whose list opened, OK stays enabled until the dialog is unloaded.
+  view_->setEnabled(LoginControl::cmdOK, true);
+}
+
+void LoginDialog::okClick() {
+  const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
+                                      view_->text(LoginControl::txtUserName),
+                                      view_->text(LoginControl::dbList)};
+  if (connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
+    unload();
+  } else {
+    reportFailedLogin();
+  }
+}
+
+void LoginDialog::cancelClick() {
+  view_->end();
+}
+
+void LoginDialog::selectClick() {
+  const std::string name = view_->browseForComputer();
+  if (!name.empty()) lastServer_ = name;
+  // Also after a cancelled pick: the box gets the last name picked in this run, or nothing.
+  view_->setText(LoginControl::txtUserName, lastServer_);
+}
+
+void LoginDialog::closeBox() {
+  unload();
+}
+
+void LoginDialog::reportFailedLogin() {
+  // Every reason a connection did not open (wrong password, no such server or database) is
+  // told the same way.
+  view_->showMessage(kWrongPassword, kWrongPasswordTitle);
+  view_->setFocus(LoginControl::txtPassword);
+}
+
+void LoginDialog::unload() {
+  unloaded_ = true;
+  view_->end();
+}
+
+LoginDialogHost::~LoginDialogHost() {
+  drop();
+}
+
+void LoginDialogHost::showModal() {
+  if (!dialog_) {
+    auto dialog = std::make_unique<LoginDialog>(target_, lastServer_);
+    auto view = views_.createLoginView(*dialog);
+    dialog->attach(*view);
+    dialog->load();
+    dialog_ = std::move(dialog);
+    view_ = std::move(view);
+  }
+  view_->showModal();
+  if (dialog_->unloaded()) drop();
+}
+
+void LoginDialogHost::drop() {
+  // The view forwards to the dialog: it goes first.
+  view_.reset();
+  dialog_.reset();
+}
+
+}  // namespace leafward::app

@@ -1,0 +1,103 @@
+#include "app/main_window.h"
+
+#include "app/login_dialog.h"
+#include "audit/check.h"
+#include "audit/report.h"
+#include "audit/update.h"
+#include "connection/steps.h"
+#include "platform/file.h"
+
+namespace leafward::app {
+namespace {
+
+using connection::attempt;
+
+}  // namespace
+
+MainWindow::MainWindow(connection::SharedConnection& shared, MainView& view, LoginDialogHost* login)
+    : shared_(shared), view_(view), login_(login) {}
+
+void MainWindow::load() {
+  shared_.startUp();
+}
+
+void MainWindow::unload() {
+  shared_.shutDown();
+}
+
+void MainWindow::toolbarButtonClick(std::string_view key) {
+  if (key == "Link") {
+    commandLink();
+  } else if (key == "Open") {
+    commandOpen();
+  } else if (key == "Check") {
+    audit::runCheck(shared_, *this);
+  } else if (key == "Update") {
+    audit::runUpdate(shared_, *this);
+  } else if (key == "help") {
+    keyDown(kKeyF1, 0);
+  }
+  // A command that ended while busy leaves the window usable again on the tick that follows.
+  view_.requestTick();
+}
+
+bool MainWindow::keyDown(int keyCode, int /*shift*/) {
+  if (keyCode != kKeyF1) return false;
+  view_.showMessage(kNotice, kMainWindow.caption);
+  return true;
+}
+
+void MainWindow::tick() {
+  view_.setPanelText(2, view_.timeOfDay());
+  audit::busyOff(*this);
+}
+
+void MainWindow::commandLink() {
+  if (!login_) return;
+  attempt([&] { login_->showModal(); });
+  // The dialect follows what is open: an Access file that the dialog left open keeps its own,
+  // anything else (a server connection, or none) is addressed as SQL Server.
+  shared_.blnServer = !shared_.accessFileOpen();
+  attempt([&] { view_.setPanelText(1, shared_.cnData.defaultDatabase()); });
+}
+
+void MainWindow::commandOpen() {
+  const std::string path = view_.askOpenFileName(kOpenFileBox);
+  if (path.empty()) return;
+  // The open procedure closes the connection that is open before it opens the file.
+  std::string failure;
+  const bool opened = attempt([&] { shared_.openAccess(path); }, &failure);
+  shared_.blnServer = false;
+  const std::string name = platform::fileName(path);
+  if (opened) {
+    view_.setPanelText(1, name);
+    return;
+  }
+  // Nothing is open now: say so, rather than showing the name as if it were.
+  view_.setPanelText(1, "");
+  attempt([&] { audit::appendLine(*this, "无法打开Access文件：" + name + "（" + failure + "）"); });
+}
+
+std::string MainWindow::reportText() const {
+  return view_.resultText();
+}
+
+void MainWindow::setReportText(std::string text) {
+  view_.setResultText(text);
+}
+
+void MainWindow::setEnabled(bool enabled) {
+  enabled_ = enabled;
+  view_.setWindowEnabled(enabled);
+}
+
+void MainWindow::setMousePointer(int pointer) {
+  pointer_ = pointer;
+  view_.setWaitPointer(pointer == audit::kPointerHourglass);
+}
+
+int millisecondsToNextSecond(int millisecond) {
+  return 1000 - (millisecond % 1000 + 1000) % 1000;
+}
+
+}  // namespace leafward::app

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string_view>
+
+#include "app/main_view.h"
+#include "audit/workbench.h"
+#include "connection/shared_connection.h"
+
+namespace leafward::app {
+
+class LoginDialogHost;
+
+// Key codes and shift bits as the key handler receives them.
+inline constexpr int kKeyF1 = 112;
+inline constexpr int kShiftBit = 1, kCtrlBit = 2, kAltBit = 4;
+
+// The notice that F1 and the help button show, titled with the window's caption.
+inline constexpr std::string_view kNotice =
+    "本工具适用于8.X、Orvane、W5.2X和W5.5X系列软件\r\n注意：请做好数据备份";
+
+// Everything the main window decides, without a toolkit: the toolbar's commands, the F1 notice,
+// the clock tick and the busy state. A front-end draws the window, forwards its events here and
+// implements MainView.
+class MainWindow : private audit::Workbench {
+ public:
+  // `login` shows the server login dialog for "Link"; without one "Link" does nothing.
+  MainWindow(connection::SharedConnection& shared, MainView& view,
+             LoginDialogHost* login = nullptr);
+
+  // The window loads: client-side cursors; nothing is opened.
+  void load();
+  // The toolbar: runs the command whose key matches exactly, comparing with "Link", "Open",
+  // "Check", "Update" and "help" in that order; any other key does nothing. No failing step
+  // stops a command. A tick follows every command.
+  void toolbarButtonClick(std::string_view key);
+  // Every key of the window, before the control with the focus sees it: F1 shows the notice,
+  // whatever the shift state; any other key does nothing. Returns whether the key was taken.
+  bool keyDown(int keyCode, int shift);
+  // The clock: the time into panel 2, then the busy state ends.
+  void tick();
+  // The window closes: the connection and the recordset are shut down.
+  void unload();
+
+  // What the audit commands see of the window.
+  audit::Workbench& workbench() { return *this; }
+  bool busy() const { return !enabled_ && pointer_ == audit::kPointerHourglass; }
+
+ private:
+  std::string reportText() const override;
+  void setReportText(std::string text) override;
+  void setEnabled(bool enabled) override;
+  void setMousePointer(int pointer) override;
+
+  void commandLink();
+  void commandOpen();
+
+  connection::SharedConnection& shared_;
+  MainView& view_;
+  LoginDialogHost* login_;
+  bool enabled_ = true;
+  int pointer_ = audit::kPointerDefault;
+};
+
+// Milliseconds from `millisecond` (0 to 999, the clock's current place within its second) to
+// the next whole second, when the clock ticks again.
+int millisecondsToNextSecond(int millisecond);
+
+}  // namespace leafward::app

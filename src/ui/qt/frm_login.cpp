@@ -1,0 +1,188 @@
+#include "ui/qt/frm_login.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include "ui/qt/mod_sh_browse.h"
+
+namespace leafward::ui {
+namespace {
+
+using app::ControlKind;
+using app::LoginControl;
+
+QString qText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect pixelRect(const app::Twips& place) {
+  return QRect(app::pixels(place.left), app::pixels(place.top), app::pixels(place.width),
+               app::pixels(place.height));
+}
+
+QWidget* makeControl(const app::ControlDesign& design, QWidget* parent) {
+  const QString caption = qText(design.caption);
+  switch (design.kind) {
+    case ControlKind::Label:
+      return new QLabel(caption, parent);
+    case ControlKind::TextBox:
+      return new QLineEdit(caption, parent);
+    case ControlKind::PasswordBox: {
+      auto* box = new QLineEdit(caption, parent);
+      box->setEchoMode(QLineEdit::Password);
+      box->setStyleSheet(
+          QStringLiteral("lineedit-password-character: %1;").arg(int(app::kPasswordCharacter)));
+      box->setAttribute(Qt::WA_InputMethodEnabled, false);
+      box->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
+                               Qt::ImhNoAutoUppercase);
+      return box;
+    }
+    case ControlKind::Button:
+      return new QPushButton(caption, parent);
+    case ControlKind::ComboBox: {
+      auto* box = new QComboBox(parent);
+      box->setEditable(true);
+      // Enter in the box belongs to the dialog and must not add the typed text to the list.
+      box->setInsertPolicy(QComboBox::NoInsert);
+      return box;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+FrmLogin::FrmLogin(app::LoginDialog& logic, QWidget* parent) : QDialog(parent), logic_(logic) {
+  setObjectName(QString::fromUtf8(app::kLoginDialog.name));
+  setWindowTitle(qText(app::kLoginDialog.caption));
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(app::pixels(app::kLoginDialog.clientWidth),
+               app::pixels(app::kLoginDialog.clientHeight));
+
+  QWidget* previous = nullptr;
+  for (int i = 0; i < app::kLoginControlCount; ++i) {
+    const app::ControlDesign& design = app::kLoginControls[i];
+    QWidget* control = makeControl(design, this);
+    control->setObjectName(QString::fromUtf8(design.name));
+    control->setGeometry(pixelRect(design.place));
+    controls_[i] = control;
+    if (design.kind == ControlKind::Label) continue;
+    if (previous) setTabOrder(previous, control);
+    previous = control;
+  }
+  dbList_ = static_cast<QComboBox*>(control(LoginControl::dbList));
+  // Enter in a text box or in the database box presses Refresh.
+  button(LoginControl::cmdRefresh)->setDefault(true);
+
+  const std::pair<LoginControl, void (app::LoginDialog::*)()> handlers[] = {
+      {LoginControl::cmdRefresh, &app::LoginDialog::refreshClick},
+      {LoginControl::cmdOK, &app::LoginDialog::okClick},
+      {LoginControl::cmdCancel, &app::LoginDialog::cancelClick},
+      {LoginControl::cmdSelect, &app::LoginDialog::selectClick},
+  };
+  for (const auto& [control, handler] : handlers) {
+    connect(button(control), &QPushButton::clicked, this, [this, handler] { (logic_.*handler)(); });
+  }
+}
+
+QWidget* FrmLogin::control(LoginControl control) const {
+  return controls_[static_cast<int>(control)];
+}
+
+QPushButton* FrmLogin::button(LoginControl control) const {
+  return static_cast<QPushButton*>(this->control(control));
+}
+
+std::string FrmLogin::text(LoginControl control) const {
+  if (control == LoginControl::dbList) return dbList_->currentText().toStdString();
+  if (auto* box = qobject_cast<QLineEdit*>(this->control(control))) {
+    return box->text().toStdString();
+  }
+  return {};
+}
+
+void FrmLogin::setText(LoginControl control, std::string_view text) {
+  if (control == LoginControl::dbList) {
+    dbList_->setEditText(qText(text));
+  } else if (auto* box = qobject_cast<QLineEdit*>(this->control(control))) {
+    box->setText(qText(text));
+  }
+}
+
+void FrmLogin::clearList() {
+  dbList_->clear();
+  dbList_->clearEditText();
+}
+
+void FrmLogin::addListItem(std::string_view name) {
+  dbList_->addItem(qText(name));
+}
+
+int FrmLogin::listCount() const {
+  return dbList_->count();
+}
+
+void FrmLogin::selectListItem(int index) {
+  dbList_->setCurrentIndex(index);
+}
+
+void FrmLogin::setEnabled(LoginControl control, bool enabled) {
+  this->control(control)->setEnabled(enabled);
+}
+
+void FrmLogin::setFocus(LoginControl control) {
+  this->control(control)->setFocus();
+}
+
+void FrmLogin::showMessage(std::string_view text, std::string_view title) {
+  QMessageBox box(QMessageBox::NoIcon, qText(title), qText(text), QMessageBox::Ok, this);
+  box.exec();
+}
+
+std::string FrmLogin::browseForComputer() {
+  return BrowseForComputer(this).toStdString();
+}
+
+void FrmLogin::showModal() {
+  ending_ = false;
+  exec();
+}
+
+void FrmLogin::end() {
+  ending_ = true;
+  QDialog::done(QDialog::Rejected);
+}
+
+void FrmLogin::reject() {
+  button(LoginControl::cmdCancel)->click();
+}
+
+void FrmLogin::showEvent(QShowEvent* event) {
+  if (!placed_) {
+    placed_ = true;
+    if (const QScreen* screen =
+            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+      move(screen->availableGeometry().center() - rect().center());
+    }
+  }
+  QDialog::showEvent(event);
+}
+
+void FrmLogin::closeEvent(QCloseEvent* event) {
+  event->accept();
+  // done() closes the dialog too: only the close box unloads it.
+  if (!ending_) logic_.closeBox();
+}
+
+std::unique_ptr<app::LoginView> QtLoginViews::createLoginView(app::LoginDialog& dialog) {
+  return std::make_unique<FrmLogin>(dialog);
+}
+
+}  // namespace leafward::ui

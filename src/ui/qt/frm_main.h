@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/main_window.h"
+#include "connection/shared_connection.h"
+
+class QLabel;
+class QStatusBar;
+class QToolBar;
+
+namespace leafward::ui {
+
+class ResultBox;
+
+// The main window drawn with Qt Widgets: the toolbar, the result box and the status bar of the
+// design table. It forwards its events to the window's logic and does what that asks.
+class FrmMain : public QWidget, private app::MainView {
+  Q_OBJECT
+ public:
+  // Loads the window's logic over `shared`; `login` is the dialog "Link" shows.
+  explicit FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login = nullptr,
+                   QWidget* parent = nullptr);
+  ~FrmMain() override;
+
+  app::MainWindow& logic() { return logic_; }
+
+ signals:
+  // The window was closed and the connection shut down: the program ends.
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::string resultText() const override;
+  void setResultText(std::string_view text) override;
+  void setPanelText(int panel, std::string_view text) override;
+  void setWindowEnabled(bool enabled) override;
+  void setWaitPointer(bool wait) override;
+  std::string askOpenFileName(const app::FileBoxDesign& box) override;
+  void showMessage(std::string_view text, std::string_view title) override;
+  std::string timeOfDay() const override;
+  void requestTick() override;
+
+  void armClock();
+
+  app::MainWindow logic_;
+  QToolBar* tbToolBar_ = nullptr;
+  ResultBox* txtResult_ = nullptr;
+  QStatusBar* sbStatusBar_ = nullptr;
+  QLabel* panels_[2] = {nullptr, nullptr};
+  QTimer clock_;
+  QPointer<QWidget> focusBeforeBusy_;
+  bool waitPointer_ = false;
+};
+
+}  // namespace leafward::ui

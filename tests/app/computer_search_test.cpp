@@ -1,0 +1,86 @@
+// The computer picker's search session, over SQL Server Browsers on loopback, and the shell's
+// folder numbers.
+#include "app/computer_search.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/fake_views.h"
+#include "support/browser_responder.h"
+
+namespace leafward::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs what the search posts, as the window's thread would, until `done` holds.
+bool runUntil(testing::FakeSearchView& view, const std::function<bool()>& done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    if (!view.runPosted()) std::this_thread::sleep_for(10ms);
+  }
+  return done();
+}
+
+TEST(ComputerSearchTest, ListsTheServersThatAnswerAndChoosesTheFirst) {
+  testing::Responder responder(
+      {testing::answer("ServerName;ACCT1;InstanceName;MSSQLSERVER;IsClustered;No;;"
+                       "ServerName;ACCT1;InstanceName;Y2024;IsClustered;No;;"),
+       {0x05, 0xFF}});
+  testing::FakeSearchView view;
+  ComputerSearch search({"127.0.0.1", responder.port(), 300ms}, view);
+  search.start();
+  EXPECT_TRUE(search.searching());
+  EXPECT_EQ(view.status, "正在搜索网络上的数据库服务器……");
+  EXPECT_FALSE(view.okEnabled);
+  EXPECT_FALSE(view.againEnabled);
+  search.start();  // not while one runs
+
+  ASSERT_TRUE(runUntil(view, [&] { return !search.searching(); }));
+  EXPECT_EQ(view.names, (std::vector<std::string>{"ACCT1", "ACCT1\\Y2024"}));
+  EXPECT_EQ(view.chosenName(), "ACCT1");
+  EXPECT_EQ(view.status, "找到 2 个数据库服务器：");
+  EXPECT_TRUE(view.okEnabled);
+  EXPECT_TRUE(view.againEnabled);
+  view.selected = -1;
+  search.selectionChanged();
+  EXPECT_FALSE(view.okEnabled);
+}
+
+// Searching again starts from an empty list; what a stopped search still had on its way to the
+// window is dropped, also once the session is gone.
+TEST(ComputerSearchTest, AnEmptyNetworkSaysSoAndAStoppedSearchReportsNothing) {
+  testing::Responder responder({});
+  testing::FakeSearchView view;
+  {
+    ComputerSearch search({"127.0.0.1", responder.port(), 100ms}, view);
+    search.start();
+    ASSERT_TRUE(runUntil(view, [&] { return !search.searching(); }));
+    EXPECT_EQ(view.status, "没有找到数据库服务器。");
+    view.names = {"stale"};
+    search.start();
+    EXPECT_TRUE(view.names.empty());
+  }
+  // The session waited for its search, which posted its end on the way out.
+  EXPECT_TRUE(view.runPosted());
+  EXPECT_EQ(view.status, "正在搜索网络上的数据库服务器……");
+}
+
+// A search that would listen for an hour ends with its session (or the test runner's time-out
+// ends the test).
+TEST(ComputerSearchTest, EndingTheSessionStopsALongSearch) {
+  testing::Responder responder({});
+  testing::FakeSearchView view;
+  ComputerSearch search({"127.0.0.1", responder.port(), 3600s}, view);
+  search.start();
+}
+
+TEST(ComputerSearchTest, FolderIdsOfTheShell) {
+  const std::pair<std::int16_t, std::int32_t> cases[] = {
+      {-1, 0}, {0, 0}, {1, 0}, {2, 2}, {11, 11}, {12, 16}, {14, 18}, {kNetworkFolderIndex, 18}};
+  for (const auto& [index, id] : cases) EXPECT_EQ(FolderIdFromIndex(index), id) << index;
+}
+
+}  // namespace
+}  // namespace leafward::app

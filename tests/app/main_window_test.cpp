@@ -1,0 +1,166 @@
+// The main window's decisions, on a window without a toolkit.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "app/fake_views.h"
+#include "app/login_dialog.h"
+#include "app/login_world.h"
+#include "audit/report.h"
+#include "support/fake_session.h"
+#include "support/files.h"
+
+namespace leafward::app {
+namespace {
+
+using testing::AccountSet;
+using testing::Asked;
+using testing::texts;
+
+const Asked kNoticeBox = {"message", std::string(kNotice), "Leafward"};
+const Asked kFileBox = {"open", "打开Access数据", "Access数据(*.mdb)", "*.mdb", "mdb"};
+
+struct Window {
+  connection::SharedConnection shared;
+  testing::FakeMainView view;
+  testing::LoginWorld server;
+  testing::FakeLoginViews loginViews;
+  LoginDialogHost login{
+      {shared.cnData, shared.rsData, shared.strConn, shared.strSQL, server.opener()}, loginViews};
+  MainWindow window{shared, view, &login};
+
+  Window() { window.load(); }
+};
+
+// Keys are compared exactly: another case, or a key of no button, does nothing. Every command,
+// and every key that does nothing, is followed by a tick.
+TEST(MainWindowTest, TheToolbarRunsTheCommandWhoseKeyMatchesExactly) {
+  Window w;
+  AccountSet set;
+  set.secondList = texts({"100201"});
+  w.shared.cnData.adopt(set.session());
+  for (const char* key : {"check", "CHECK", "Check ", "", "Help"}) w.window.toolbarButtonClick(key);
+  EXPECT_EQ(w.view.result, "");
+  EXPECT_TRUE(w.view.asked.empty());
+  EXPECT_EQ(w.view.ticksRequested, 5);
+
+  w.window.toolbarButtonClick("Check");
+  EXPECT_EQ(w.view.result, "\r\n如下末级科目标志有误：100201");
+  w.window.toolbarButtonClick("help");
+  EXPECT_EQ(w.view.asked, std::vector<Asked>{kNoticeBox});
+  EXPECT_EQ(w.view.ticksRequested, 7);
+}
+
+// F1 shows the notice whatever the shift state; other keys go on to the control.
+TEST(MainWindowTest, F1ShowsTheNoticeWhateverTheShiftState) {
+  Window w;
+  for (int shift : {0, kShiftBit, kCtrlBit, kAltBit, kShiftBit | kCtrlBit}) {
+    EXPECT_TRUE(w.window.keyDown(kKeyF1, shift));
+  }
+  EXPECT_FALSE(w.window.keyDown(113, 0));  // F2
+  EXPECT_FALSE(w.window.keyDown('A', 0));
+  EXPECT_EQ(w.view.asked, std::vector<Asked>(5, kNoticeBox));
+}
+
+// A Check that ends early (no codes at all) leaves the window busy; the tick that follows
+// every command writes the time and ends the busy state, also while a box is open.
+TEST(MainWindowTest, TheTickEndsTheBusyStateAndShowsTheTime) {
+  Window w;
+  AccountSet empty;
+  empty.lengths = {};
+  w.shared.cnData.adopt(empty.session());
+  w.window.toolbarButtonClick("Check");
+  EXPECT_TRUE(w.window.busy());
+  EXPECT_FALSE(w.view.enabled);
+  EXPECT_TRUE(w.view.wait);
+  w.window.tick();
+  EXPECT_FALSE(w.window.busy());
+  EXPECT_TRUE(w.view.enabled);
+  EXPECT_FALSE(w.view.wait);
+  EXPECT_EQ(w.view.panels[1], "14:03:27");
+  EXPECT_EQ(w.view.panels[0], "");
+
+  EXPECT_EQ(millisecondsToNextSecond(0), 1000);
+  EXPECT_EQ(millisecondsToNextSecond(1), 999);
+  EXPECT_EQ(millisecondsToNextSecond(999), 1);
+}
+
+TEST(MainWindowTest, OpenCancelledChangesNothingAndOpenFailedSaysWhy) {
+  Window w;
+  w.shared.cnData.adopt(AccountSet{}.session());
+  w.shared.blnServer = true;
+  w.view.panels[0] = "old.mdb";
+  w.view.result = "earlier";
+  w.window.toolbarButtonClick("Open");
+  EXPECT_EQ(w.view.asked, std::vector<Asked>{kFileBox});
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateOpen);
+  EXPECT_TRUE(w.shared.blnServer);
+  EXPECT_EQ(w.view.panels[0], "old.mdb");
+
+  // A file that cannot be opened: the old connection is gone, nothing is named as open, and
+  // the box says which file failed and why; Check then does nothing.
+  w.view.fileAnswers = {"/nonexistent/leafward/账套.mdb"};
+  w.window.toolbarButtonClick("Open");
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateClosed);
+  EXPECT_FALSE(w.shared.blnServer);
+  EXPECT_EQ(w.view.panels[0], "");
+  EXPECT_EQ(w.view.result.rfind("earlier\r\n无法打开Access文件：账套.mdb（", 0), 0u)
+      << w.view.result;
+  const std::string report = w.view.result;
+  w.window.toolbarButtonClick("Check");
+  EXPECT_EQ(w.view.result, report);
+}
+
+// The status bar names the file, not its folder.
+TEST(MainWindowTest, OpenThenCheckAndUpdate) {
+  Window w;
+  testing::TempDir folder;
+  w.shared.blnServer = true;
+  w.view.fileAnswers = {folder.copyFixture("account-sets/worked-example.mdb", "账套 2024.mdb")};
+  w.window.toolbarButtonClick("Open");
+  EXPECT_EQ(w.view.panels[0], "账套 2024.mdb");
+  EXPECT_FALSE(w.shared.blnServer);
+  w.window.toolbarButtonClick("Check");
+  w.window.toolbarButtonClick("Update");
+  EXPECT_EQ(w.view.result, testing::expectedBoxReport("worked-example.mdb") +
+                               "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新");
+  EXPECT_FALSE(w.window.busy());
+}
+
+// "Link" always addresses SQL Server afterwards, unless the dialog left an Access file open,
+// which keeps Jet's dialect; panel 1 then names the connection's database.
+TEST(MainWindowTest, LinkFollowsWhatTheDialogLeftOpen) {
+  Window w;
+  w.loginViews.script = [](LoginDialog& dialog, testing::FakeLoginView& view) {
+    view.texts[LoginControl::txtPassword] = "right";
+    dialog.refreshClick();
+  };
+  w.window.toolbarButtonClick("Link");
+  EXPECT_TRUE(w.shared.blnServer);
+  EXPECT_EQ(w.view.panels[0], "master");
+
+  testing::FixtureCopy example("worked-example.mdb");
+  w.view.fileAnswers = {example.path()};
+  w.window.toolbarButtonClick("Open");
+  w.loginViews.script = nullptr;  // Cancel at once
+  w.window.toolbarButtonClick("Link");
+  EXPECT_FALSE(w.shared.blnServer);
+  EXPECT_EQ(w.view.panels[0], "");  // what the connection reports as its database
+  w.window.toolbarButtonClick("Check");
+  EXPECT_EQ(w.view.result, testing::expectedBoxReport("worked-example.mdb"));
+}
+
+TEST(MainWindowTest, LinkWithoutADialogAndClosingTheWindow) {
+  connection::SharedConnection shared;
+  testing::FakeMainView view;
+  MainWindow window(shared, view);
+  window.load();
+  shared.cnData.adopt(AccountSet{}.session());
+  window.toolbarButtonClick("Link");
+  EXPECT_FALSE(shared.blnServer);
+  window.unload();
+  EXPECT_EQ(shared.cnData.state(), dataaccess::kAdStateClosed);
+}
+
+}  // namespace
+}  // namespace leafward::app
