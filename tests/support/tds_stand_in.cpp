@@ -1,8 +1,5 @@
 #include "support/tds_stand_in.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <stdexcept>
 #include <tuple>
@@ -10,6 +7,7 @@
 #include "dataaccess/ascii.h"
 #include "dataaccess/odbc/utf16.h"
 #include "support/loopback.h"
+#include "support/sockets.h"
 
 namespace leafward::testing {
 namespace {
@@ -182,7 +180,7 @@ bool sendReply(int client, const Bytes& message, std::size_t packetSize) {
     at += size;
   } while (at < message.size());
   for (std::size_t sent = 0; sent < out.size();) {
-    const ssize_t now = send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+    const auto now = sendBytes(static_cast<SOCKET>(client), out.data() + sent, out.size() - sent);
     if (now <= 0) return false;
     sent += static_cast<std::size_t>(now);
   }
@@ -194,7 +192,7 @@ bool sendReply(int client, const Bytes& message, std::size_t packetSize) {
 std::optional<std::pair<std::uint8_t, Bytes>> readMessage(int client) {
   const auto readExactly = [client](std::uint8_t* into, std::size_t size) {
     for (std::size_t done = 0; done < size;) {
-      const ssize_t got = recv(client, into + done, size - done, 0);
+      const auto got = receiveBytes(static_cast<SOCKET>(client), into + done, size - done);
       if (got <= 0) return false;
       done += static_cast<std::size_t>(got);
     }
@@ -227,10 +225,19 @@ TdsStandIn::TdsStandIn(std::string saPassword)
                  {"msdb", std::nullopt}} {
   acceptor_ = std::thread([this] {
     for (;;) {
-      const int client = accept(listener_, nullptr, nullptr);
+      // Waits a moment at a time, so that the stand-in can stop on every system (a listening
+      // Winsock socket that is shut down does not wake its accept).
+      PollEntry waiting{static_cast<SOCKET>(listener_), POLLIN, 0};
+      const bool ready = pollSockets(&waiting, 1, 50) > 0;
+      {
+        const std::lock_guard lock(mutex_);
+        if (stopping_) return;
+      }
+      if (!ready) continue;
+      const int client = static_cast<int>(accept(static_cast<SOCKET>(listener_), nullptr, nullptr));
       const std::lock_guard lock(mutex_);
       if (stopping_) {
-        if (client >= 0) close(client);
+        if (client >= 0) closeSocket(static_cast<SOCKET>(client));
         return;
       }
       if (client < 0) continue;
@@ -240,18 +247,17 @@ TdsStandIn::TdsStandIn(std::string saPassword)
   });
 }
 
-// Shutting the sockets down wakes every thread that waits on one.
+// Shutting the clients' sockets down wakes every thread that waits on one.
 TdsStandIn::~TdsStandIn() {
   {
     const std::lock_guard lock(mutex_);
     stopping_ = true;
-    for (int client : clients_) shutdown(client, SHUT_RDWR);
+    for (int client : clients_) shutdownSocket(static_cast<SOCKET>(client));
   }
-  shutdown(listener_, SHUT_RDWR);
   acceptor_.join();
   for (std::thread& session : sessions_) session.join();
-  for (int client : clients_) close(client);
-  close(listener_);
+  for (int client : clients_) closeSocket(static_cast<SOCKET>(client));
+  closeSocket(static_cast<SOCKET>(listener_));
 }
 
 void TdsStandIn::addDatabase(const std::string& name, std::optional<ServerAccountSet> accounts) {

@@ -1,0 +1,366 @@
+#include "ui/win32/main_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <array>
+#include <exception>
+#include <stdexcept>
+#include <vector>
+
+#include "app/login_dialog.h"
+#include "ui/win32/dpi.h"
+#include "ui/win32/message_loop.h"
+#include "ui/win32/modal.h"
+#include "ui/win32/pictures.h"
+#include "ui/win32/text.h"
+
+namespace leafward::ui::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"LeafwardMainWindow";
+constexpr UINT kTickMessage = WM_APP + 1;  // one tick as soon as the window is idle
+constexpr UINT_PTR kClockTimer = 1;
+constexpr int kToolbarId = 100, kResultId = 101, kStatusId = 102;
+
+// A toolbar button's command is its position in the table, from 1.
+int commandOf(std::size_t position) {
+  return static_cast<int>(position) + 1;
+}
+
+const std::array<std::wstring, app::kToolbarButtons.size()>& tooltips() {
+  static const auto texts = [] {
+    std::array<std::wstring, app::kToolbarButtons.size()> made;
+    for (std::size_t i = 0; i < made.size(); ++i) made[i] = wide(app::kToolbarButtons[i].tooltip);
+    return made;
+  }();
+  return texts;
+}
+
+int shiftState() {
+  return (GetKeyState(VK_SHIFT) < 0 ? app::kShiftBit : 0) |
+         (GetKeyState(VK_CONTROL) < 0 ? app::kCtrlBit : 0) |
+         (GetKeyState(VK_MENU) < 0 ? app::kAltBit : 0);
+}
+
+// What went wrong inside an event, said rather than left to end the program.
+void reportUnexpected(HWND owner, const std::exception& error) {
+  MessageBoxW(owner, wide(error.what()).c_str(), wide(app::kMainWindow.caption).c_str(),
+              MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance, connection::SharedConnection& shared,
+                       app::LoginDialogHost* login)
+    : instance_(instance), logic_(shared, *this, login) {
+  create();
+  setKeyPreview([this](const MSG& message) { return previewKey(message); });
+}
+
+MainWindow::~MainWindow() {
+  setKeyPreview(nullptr);
+  if (window_) DestroyWindow(window_);
+  if (pictures_) ImageList_Destroy(pictures_);
+  if (font_) DeleteObject(font_);
+  for (HICON icon : icons_) {
+    if (icon) DestroyIcon(icon);
+  }
+}
+
+void MainWindow::create() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = &MainWindow::procedure;
+  windowClass.hInstance = instance_;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  windowClass.hIcon = loadWindowIcon(instance_, 32);
+  RegisterClassExW(&windowClass);
+  // A fixed tool window: a thin title bar with a close box only, no taskbar button.
+  CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, wide(app::kMainWindow.caption).c_str(),
+                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+  if (!window_) throw std::runtime_error("the main window could not be made");
+}
+
+void MainWindow::show(int how) {
+  ShowWindow(window_, how);
+  UpdateWindow(window_);
+}
+
+LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, w, l);
+  try {
+    return self->handle(message, w, l);
+  } catch (const std::exception& error) {
+    reportUnexpected(window, error);
+    return 0;
+  }
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_CREATE: {
+      toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                                 WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
+                                     CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                                 0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kToolbarId),
+                                 instance_, nullptr);
+      SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+      result_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                                    ES_AUTOVSCROLL | ES_WANTRETURN,
+                                0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kResultId), instance_,
+                                nullptr);
+      // Reports of a million codes are longer than an edit control's first limit.
+      SendMessageW(result_, EM_SETLIMITTEXT, 0, 0);
+      status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr,
+                                WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0,
+                                0, window_, reinterpret_cast<HMENU>(kStatusId), instance_, nullptr);
+      applyDpi(GetDpiForWindow(window_));
+      std::vector<TBBUTTON> buttons;
+      for (std::size_t i = 0; i < app::kToolbarButtons.size(); ++i) {
+        TBBUTTON button{};
+        button.iBitmap = app::kToolbarButtons[i].picture - 1;
+        button.idCommand = commandOf(i);
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = BTNS_BUTTON;
+        button.iString = -1;
+        buttons.push_back(button);
+      }
+      SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(),
+                   reinterpret_cast<LPARAM>(buttons.data()));
+      layout();
+      logic_.load();
+      // The first tick at once, then on every second.
+      requestTick();
+      armClock();
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(l);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      applyDpi(HIWORD(w));
+      return 0;
+    }
+    case WM_SIZE:
+      layout();
+      return 0;
+    case WM_COMMAND: {
+      const int command = LOWORD(w);
+      if (reinterpret_cast<HWND>(l) == toolbar_ && command >= 1 &&
+          command <= static_cast<int>(app::kToolbarButtons.size())) {
+        logic_.toolbarButtonClick(app::kToolbarButtons[command - 1].key);
+        return 0;
+      }
+      break;
+    }
+    case WM_NOTIFY:
+      return notify(*reinterpret_cast<const NMHDR*>(l));
+    case WM_TIMER:
+      if (w != kClockTimer) break;
+      logic_.tick();
+      armClock();
+      return 0;
+    case kTickMessage:
+      logic_.tick();
+      return 0;
+    case WM_SETCURSOR:
+      if (!wait_) break;
+      SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+      return TRUE;
+    case WM_ACTIVATE:
+      // The focus goes back to the control that had it when the window was left.
+      if (LOWORD(w) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) focusBeforeBusy_ = focus;
+      } else {
+        SetFocus(focusBeforeBusy_ && IsWindow(focusBeforeBusy_) ? focusBeforeBusy_ : result_);
+      }
+      return 0;
+    case WM_CLOSE:
+      DestroyWindow(window_);
+      return 0;
+    case WM_DESTROY:
+      KillTimer(window_, kClockTimer);
+      logic_.unload();
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, w, l);
+}
+
+LRESULT MainWindow::notify(const NMHDR& header) {
+  if (header.code == TTN_GETDISPINFOW) {
+    auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+    const auto command = static_cast<int>(header.idFrom);
+    if (command >= 1 && command <= static_cast<int>(tooltips().size())) {
+      info.lpszText = const_cast<wchar_t*>(tooltips()[command - 1].c_str());
+    }
+  }
+  return 0;
+}
+
+void MainWindow::applyDpi(UINT dpi) {
+  if (font_) DeleteObject(font_);
+  font_ = createMessageFont(dpi);
+  for (HWND control : {result_, status_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+  const int pictureSize = scaled(app::kPictureSize, dpi);
+  HIMAGELIST pictures = createToolbarPictures(instance_, pictureSize);
+  SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(pictureSize, pictureSize));
+  SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(pictures));
+  if (pictures_) ImageList_Destroy(pictures_);
+  pictures_ = pictures;
+  SendMessageW(
+      toolbar_, TB_SETBUTTONSIZE, 0,
+      MAKELPARAM(scaled(app::kToolbarButtonWidth, dpi), scaled(app::kToolbarButtonHeight, dpi)));
+  for (HICON& icon : icons_) {
+    if (icon) DestroyIcon(icon);
+  }
+  icons_[0] = loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXICON, dpi));
+  icons_[1] = loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons_[0]));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons_[1]));
+  setClientSize(window_, app::pixels(app::kMainWindow.clientWidth, static_cast<int>(dpi)),
+                app::pixels(app::kMainWindow.clientHeight, static_cast<int>(dpi)));
+  layout();
+}
+
+// The toolbar at the top, the status bar at the bottom, the result box between them.
+void MainWindow::layout() {
+  if (!toolbar_ || !result_ || !status_) return;
+  const int dpi = static_cast<int>(GetDpiForWindow(window_));
+  RECT client;
+  GetClientRect(window_, &client);
+  const int width = client.right, height = client.bottom;
+  const int toolbarHeight = app::pixels(app::kToolbarHeight, dpi);
+  const int statusHeight = app::pixels(app::kStatusBarHeight, dpi);
+  MoveWindow(toolbar_, 0, 0, width, toolbarHeight, TRUE);
+  MoveWindow(status_, 0, height - statusHeight, width, statusHeight, TRUE);
+  MoveWindow(result_, 0, toolbarHeight, width, height - toolbarHeight - statusHeight, TRUE);
+  int parts[2] = {width - app::pixels(app::kClockPanelWidth, dpi), -1};
+  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+void MainWindow::armClock() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  SetTimer(window_, kClockTimer, app::millisecondsToNextSecond(now.wMilliseconds), nullptr);
+}
+
+bool MainWindow::previewKey(const MSG& message) {
+  if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
+  try {
+    return logic_.keyDown(static_cast<int>(message.wParam), shiftState());
+  } catch (const std::exception& error) {
+    reportUnexpected(window_, error);
+    return true;
+  }
+}
+
+std::string MainWindow::resultText() const {
+  const int length = GetWindowTextLengthW(result_);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(result_, text.data(), length + 1)));
+  return utf8(text);
+}
+
+void MainWindow::setResultText(std::string_view text) {
+  SetWindowTextW(result_, wide(text).c_str());
+}
+
+void MainWindow::setPanelText(int panel, std::string_view text) {
+  if (panel != 1 && panel != 2) return;
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(panel - 1),
+               reinterpret_cast<LPARAM>(wide(text).c_str()));
+}
+
+void MainWindow::setWindowEnabled(bool enabled) {
+  if (!enabled) {
+    if (IsWindowEnabled(window_)) {
+      HWND focus = GetFocus();
+      focusBeforeBusy_ = focus && IsChild(window_, focus) ? focus : focusBeforeBusy_;
+    }
+    EnableWindow(window_, FALSE);
+    return;
+  }
+  // Under a modal box the window stays disabled; the box enables it when it closes.
+  if (ModalScope::active()) return;
+  EnableWindow(window_, TRUE);
+  if (GetActiveWindow() == window_ && focusBeforeBusy_ && IsWindow(focusBeforeBusy_)) {
+    SetFocus(focusBeforeBusy_);
+  }
+}
+
+void MainWindow::setWaitPointer(bool wait) {
+  wait_ = wait;
+  POINT at;
+  if (!GetCursorPos(&at)) return;
+  HWND under = WindowFromPoint(at);
+  if (under != window_ && !IsChild(window_, under)) return;
+  if (wait) {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  } else {
+    // The pointer of whatever lies under it again (an I-beam over the box).
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
+}
+
+std::string MainWindow::askOpenFileName(const app::FileBoxDesign& box) {
+  std::wstring filter = wide(box.description);
+  filter.push_back(L'\0');
+  filter += wide(box.pattern);
+  filter.push_back(L'\0');
+  const std::wstring title = wide(box.title), extension = wide(box.defaultExtension);
+  std::vector<wchar_t> file(32768, L'\0');  // room for the longest path Windows knows
+  OPENFILENAMEW request{};
+  request.lStructSize = sizeof(request);
+  request.hwndOwner = window_;
+  request.lpstrFilter = filter.c_str();  // ends in two NULs: the string's own and one more
+  request.nFilterIndex = 1;
+  request.lpstrFile = file.data();
+  request.nMaxFile = static_cast<DWORD>(file.size());
+  request.lpstrTitle = title.c_str();
+  request.lpstrDefExt = extension.c_str();
+  // No option flags: a typed name need not exist.
+  request.Flags = OFN_EXPLORER;
+  ModalScope modal;
+  if (!GetOpenFileNameW(&request)) return {};
+  return utf8(file.data());
+}
+
+void MainWindow::showMessage(std::string_view text, std::string_view title) {
+  ModalScope modal;
+  MessageBoxW(window_, wide(text).c_str(), wide(title).c_str(), MB_OK);
+}
+
+std::string MainWindow::timeOfDay() const {
+  wchar_t time[80] = {};
+  if (!GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, time, 80)) return {};
+  return utf8(time);
+}
+
+void MainWindow::requestTick() {
+  PostMessageW(window_, kTickMessage, 0, 0);
+}
+
+}  // namespace leafward::ui::win32

@@ -1,0 +1,288 @@
+// leafward.exe driven through its real controls, as a user would: the toolbar clicked, a path
+// typed into the real file-open box, the result box and both status panels read back. Run
+// under Wine on a virtual display by run-window-tests.sh, or on a Windows desktop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "app/layout.h"
+#include "support/files.h"
+#include "support/tds_stand_in.h"
+#include "ui/win32/control_ids.h"
+#include "win32/remote_window.h"
+
+namespace leafward::testing {
+namespace {
+
+using app::LoginControl;
+using ui::win32::controlId;
+
+const std::wstring kMainClass = L"LeafwardMainWindow", kDialogClass = L"#32770";
+const std::wstring kNotice =
+    L"本工具适用于8.X、Orvane、W5.2X和W5.5X系列软件\r\n注意：请做好数据备份";
+constexpr int kOpen = 0, kLink = 1, kCheck = 2, kUpdate = 3, kHelp = 4;
+
+std::optional<std::string> environment(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return value;
+}
+
+// What a leafward-cli run printed, as the result box holds it: CR LF between lines, none at
+// the end.
+std::wstring asBox(const std::string& printed) {
+  std::string box;
+  for (std::size_t i = 0; i + 1 < printed.size(); ++i) {
+    if (printed[i] == '\n') box += '\r';
+    box += printed[i];
+  }
+  return wideText(box);
+}
+
+bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+  return first && second &&
+         std::equal(std::istreambuf_iterator<char>(first), std::istreambuf_iterator<char>(),
+                    std::istreambuf_iterator<char>(second), std::istreambuf_iterator<char>());
+}
+
+// The window of one run of leafward.exe, with its controls.
+class LeafwardWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    main_ = program_.waitForWindow(kMainClass, L"Leafward");
+    ASSERT_NE(main_, nullptr) << "leafward.exe showed no window";
+    toolbar_ = childOfClass(main_, L"ToolbarWindow32");
+    box_ = childOfClass(main_, L"Edit");
+    status_ = childOfClass(main_, L"msctls_statusbar32");
+    ASSERT_TRUE(toolbar_ && box_ && status_);
+    // The clock has ticked once the window is up.
+    ASSERT_TRUE(waitUntil([&] { return !program_.statusText(status_, 1).empty(); }));
+  }
+  void TearDown() override {
+    // What the screen showed when a test failed.
+    if (HasFailure()) {
+      const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+      screenshot(GetDesktopWindow(), (std::string("failed-") + test->name() + ".png").c_str());
+    }
+    // A window left busy or under a box by a failed test is ended with its process.
+    if (!program_.running() || !idle()) return;
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+  }
+
+  void press(int button) { clickCentre(program_.toolbarButton(toolbar_, button)); }
+  bool idle() const { return IsWindowEnabled(main_) != FALSE; }
+  std::wstring result() const { return windowText(box_); }
+  std::wstring panel(int part) const { return program_.statusText(status_, part); }
+  // Presses a button and waits until the result box holds `expected` and the busy state ended.
+  void pressUntilResult(int button, const std::wstring& expected) {
+    press(button);
+    EXPECT_TRUE(waitUntil([&] { return result() == expected && idle(); }))
+        << "the box holds " << utf8Text(result());
+  }
+  // A picture of what the screen shows of `window`, once it has drawn itself, with the pointer
+  // out of the way.
+  void screenshot(HWND window, const char* name) {
+    if (const auto folder = environment("LEAFWARD_SCREENSHOTS")) {
+      SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);
+      RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+      Sleep(500);
+      std::filesystem::create_directories(*folder);
+      saveScreenshot(window, wideText(*folder + "\\" + name));
+    }
+  }
+  // A box of the program with this title, once it shows.
+  HWND box(const std::wstring& title) { return program_.waitForWindow(kDialogClass, title); }
+  // Presses Enter in the box with this title and waits until it is gone.
+  void dismiss(const std::wstring& title) {
+    ASSERT_TRUE(program_.waitForFocus(box(title)));
+    pressKey(VK_RETURN);
+    EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, title); }));
+  }
+
+  RemoteWindows program_{wideText(LEAFWARD_WINDOW)};
+  HWND main_ = nullptr, toolbar_ = nullptr, box_ = nullptr, status_ = nullptr;
+};
+
+// The help button and F1, wherever the focus is and whatever is held, show the two-line notice
+// titled with the program's name; the window is usable again after each.
+TEST_F(LeafwardWindow, HelpAndF1ShowTheNotice) {
+  press(kHelp);
+  HWND notice = box(L"Leafward");
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(staticText(notice), kNotice);
+  dismiss(L"Leafward");
+  EXPECT_TRUE(waitUntil([&] { return idle(); }));
+
+  RECT inBox;
+  GetWindowRect(box_, &inBox);
+  clickCentre(inBox);
+  for (bool shift : {false, true}) {
+    pressKey(VK_F1, shift);
+    notice = box(L"Leafward");
+    ASSERT_NE(notice, nullptr) << "F1 showed nothing";
+    EXPECT_EQ(staticText(notice), kNotice);
+    dismiss(L"Leafward");
+  }
+  EXPECT_TRUE(waitUntil([&] { return idle() && program_.focus(main_) == box_; }));
+}
+
+// The login dialog's browse button opens the shell's own computer browser, titled as designed;
+// cancelling it before anything was ever picked empties the server box.
+TEST_F(LeafwardWindow, TheBrowseButtonOpensTheShellsComputerBrowser) {
+  press(kLink);
+  HWND login = box(L"登陆");
+  ASSERT_NE(login, nullptr) << "no login dialog";
+  HWND server = GetDlgItem(login, controlId(app::LoginControl::txtUserName));
+  EXPECT_EQ(windowText(server), L"(local)");
+  RECT browse;
+  GetWindowRect(GetDlgItem(login, controlId(app::LoginControl::cmdSelect)), &browse);
+  clickCentre(browse);
+  const std::wstring title = wideText(std::string(app::kComputerPicker.caption));
+  HWND browser = program_.waitForWindow([&](HWND window) {
+    return className(window) == kDialogClass && staticText(window) == title;
+  });
+  ASSERT_NE(browser, nullptr) << "no computer browser";
+  screenshot(browser, "computer-browser.png");
+  RECT cancel;
+  GetWindowRect(GetDlgItem(browser, IDCANCEL), &cancel);
+  clickCentre(cancel);
+  EXPECT_TRUE(waitUntil([&] { return windowText(server).empty(); }));
+  pressKey(VK_ESCAPE);
+  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+}
+
+// An account set under a Chinese name, opened through the file-open box: Check reports what the
+// Linux program reports, Update repairs it as the Linux program does, and a Check of the
+// repaired set finds nothing wrong.
+TEST_F(LeafwardWindow, OpenCheckUpdateCheckAnAccountSetWithAChineseName) {
+  const auto linux = environment("LEAFWARD_LINUX_RESULTS");
+  if (!linux && environment("LEAFWARD_REQUIRE_LINUX_RESULTS")) FAIL() << "no Linux results";
+  // Named through the wide calls, whatever code page the test program runs in.
+  TempDir folder;
+  const std::wstring name = L"账套 " + wideText(LEAFWARD_WINDOW_ACCOUNT_SET);
+  const std::filesystem::path path = folder.path() / name;
+  std::filesystem::copy_file(fixture(std::string("account-sets/") + LEAFWARD_WINDOW_ACCOUNT_SET),
+                             path);
+
+  press(kOpen);
+  HWND fileBox = box(L"打开Access数据");
+  ASSERT_NE(fileBox, nullptr) << "no file-open box";
+  ASSERT_TRUE(program_.waitForFocus(fileBox));
+  typeText(path.wstring());
+  screenshot(fileBox, "file-open-box.png");
+  pressKey(VK_RETURN);
+  ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"打开Access数据"); }));
+  EXPECT_TRUE(waitUntil([&] { return panel(0) == name; })) << "panel 1 says " << utf8Text(panel(0));
+
+  const std::wstring checked = linux ? asBox(readFile(*linux + "\\check.txt"))
+                                     : asBox(expectedReport(LEAFWARD_WINDOW_ACCOUNT_SET));
+  pressUntilResult(kCheck, checked);
+  screenshot(main_, "main-window.png");
+  if (!linux) GTEST_SKIP() << "no Linux results to hold Update against";
+  pressUntilResult(kUpdate, checked + asBox(readFile(*linux + "\\update.txt")));
+
+  // Nothing is left to report: on an empty box the Check says so.
+  SendMessageW(box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  pressUntilResult(kCheck, L"没有发现错误");
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+  EXPECT_TRUE(sameBytes(path, *linux + "\\updated.mdb"))
+      << "the window's repair differs from the Linux program's";
+}
+
+// Account sets on the stand-in SQL Server, reached through the ODBC driver that Leafward
+// chooses on Windows (FreeTDS registered under its name, under Wine).
+class LinkedWindow : public LeafwardWindow {
+ protected:
+  void SetUp() override {
+    if (!environment("LEAFWARD_STAND_IN_DRIVER")) {
+      GTEST_SKIP() << "no ODBC driver here that reaches the stand-in server";
+    }
+    LeafwardWindow::SetUp();
+    server_.addDatabase("pelkor_001_2023", fixtureAccountSet("consistent"));
+    server_.addDatabase("pelkor_002_2024", fixtureAccountSet("worked-example"));
+  }
+  HWND control(HWND dialog, LoginControl which) { return GetDlgItem(dialog, controlId(which)); }
+  // Replaces what a box of the dialog holds by typing.
+  void typeInto(HWND dialog, LoginControl which, const std::string& text) {
+    HWND edit = control(dialog, which);
+    RECT place;
+    GetWindowRect(edit, &place);
+    clickCentre(place);
+    ASSERT_TRUE(waitUntil([&] { return program_.focus(dialog) == edit; }));
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    pressKey(VK_DELETE);
+    typeText(wideText(text));
+  }
+  HWND openLogin() {
+    press(kLink);
+    return box(L"登陆");
+  }
+
+  // FreeTDS, standing in for Microsoft's driver, reads a doubled "}" in a braced value as two:
+  // the password holds none.
+  TdsStandIn server_{"s3cr;et"};
+};
+
+TEST_F(LinkedWindow, LinkRefreshOkThenCheckAndUpdate) {
+  HWND login = openLogin();
+  ASSERT_NE(login, nullptr) << "no login dialog";
+  typeInto(login, LoginControl::txtUserName, server_.serverName());
+  typeInto(login, LoginControl::txtPassword, "s3cr;et");
+  pressKey(VK_RETURN);  // Refresh
+  HWND list = control(login, LoginControl::dbList);
+  ASSERT_TRUE(waitUntil([&] { return program_.comboItems(list).size() == 2; }));
+  EXPECT_EQ(program_.comboItems(list),
+            (std::vector<std::wstring>{L"pelkor_001_2023", L"pelkor_002_2024"}));
+  EXPECT_EQ(windowText(list), L"pelkor_001_2023");
+  EXPECT_TRUE(IsWindowEnabled(control(login, LoginControl::cmdOK)));
+  screenshot(login, "login-dialog.png");
+  RECT inList;
+  GetWindowRect(list, &inList);
+  clickAt({inList.left + 10, inList.top + 8});
+  pressKey(VK_DOWN);
+  EXPECT_TRUE(waitUntil([&] { return windowText(list) == L"pelkor_002_2024"; }));
+  RECT ok;
+  GetWindowRect(control(login, LoginControl::cmdOK), &ok);
+  clickCentre(ok);
+  ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆"); }));
+  EXPECT_TRUE(waitUntil([&] { return panel(0) == L"pelkor_002_2024"; }));
+
+  const std::wstring checked = wideText(expectedBoxReport("worked-example.mdb"));
+  pressUntilResult(kCheck, checked);
+  pressUntilResult(kUpdate,
+                   checked + L"\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新");
+  SendMessageW(box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+  pressUntilResult(kCheck, L"没有发现错误");
+}
+
+TEST_F(LinkedWindow, AWrongPasswordSaysSoAndPutsTheFocusInThePasswordBox) {
+  HWND login = openLogin();
+  ASSERT_NE(login, nullptr) << "no login dialog";
+  typeInto(login, LoginControl::txtUserName, server_.serverName());
+  typeInto(login, LoginControl::txtPassword, "wrong");
+  pressKey(VK_RETURN);
+  HWND message = box(L"Login");
+  ASSERT_NE(message, nullptr) << "no message";
+  EXPECT_EQ(staticText(message), L"口令错误");
+  dismiss(L"Login");
+  EXPECT_TRUE(waitUntil(
+      [&] { return program_.focus(login) == control(login, LoginControl::txtPassword); }));
+  pressKey(VK_ESCAPE);  // Cancel
+  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+}
+
+}  // namespace
+}  // namespace leafward::testing
