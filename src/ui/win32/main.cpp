@@ -1,7 +1,8 @@
 // leafward.exe: the window, drawn with the Win32 API and the common controls.
+#include <windows.h>
+// After windows.h, which they need.
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include <exception>
 
