@@ -11,9 +11,10 @@ packages=(
   xvfb xauth
   fonts-droid-fallback time strace
   # The Windows build from here: MinGW-w64 (posix threads), GoogleTest's sources to build for
-  # it, and Wine to run the Windows tests.
+  # it, Wine to run the Windows tests, rsvg-convert to draw the window's pictures, makensis
+  # for the installer, and a CJK font that also draws Latin letters for the window's tests.
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev googletest wine wine64
+  mingw-w64-x86-64-dev googletest wine wine64 librsvg2-bin nsis fonts-wqy-microhei
 )
 missing=()
 for p in "${packages[@]}"; do
