@@ -12,6 +12,19 @@
 namespace leafward::testing {
 namespace fs = std::filesystem;
 
+fs::path utf8Path(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Text(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string TempDir::file(const std::string& name) const {
+  return utf8Text(path_ / utf8Path(name));
+}
+
 std::string fixture(const std::string& relative) {
   return std::string(LEAFWARD_FIXTURES_DIR) + "/" + relative;
 }
@@ -49,20 +62,20 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::copyFixture(const std::string& relative, const std::string& name) const {
-  const fs::path target = path_ / (name.empty() ? fs::path(relative).filename() : fs::path(name));
+  const fs::path target = path_ / (name.empty() ? fs::path(relative).filename() : utf8Path(name));
   fs::copy_file(fixture(relative), target, fs::copy_options::overwrite_existing);
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-  return target.string();
+  return utf8Text(target);
 }
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8Path(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(utf8Path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);

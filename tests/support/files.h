@@ -8,6 +8,10 @@
 // Test databases, temporary folders and file contents, for every test program.
 namespace leafward::testing {
 
+// A UTF-8 path as a path of the file system, and back, whatever the system's code page.
+std::filesystem::path utf8Path(const std::string& utf8);
+std::string utf8Text(const std::filesystem::path& path);
+
 // A test database in tests/data, e.g. "account-sets/consistent.mdb".
 std::string fixture(const std::string& relative);
 // All .mdb files of one folder of tests/data, sorted.
@@ -25,7 +29,8 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Paths in and out are UTF-8, as Leafward takes them, whatever the system's code page.
+  std::string file(const std::string& name) const;
   // A writable copy of a test database here, under its own file name or `name`.
   std::string copyFixture(const std::string& relative, const std::string& name = "") const;
 
