@@ -66,6 +66,12 @@ bool RemoteWindows::running() const {
   return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+DWORD RemoteWindows::exitCode() const {
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
 bool RemoteWindows::waitForExit(std::chrono::milliseconds patience) {
   return WaitForSingleObject(process_.hProcess, static_cast<DWORD>(patience.count())) ==
          WAIT_OBJECT_0;
@@ -195,13 +201,18 @@ std::wstring staticText(HWND box) {
   return longest;
 }
 
+// Every event of a click carries where it happens, so that no pointer motion the display
+// reports in between can move it.
 void clickAt(POINT point) {
-  SetCursorPos(point.x, point.y);
-  INPUT down{}, up{};
-  down.type = up.type = INPUT_MOUSE;
-  down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  sendInputs({down, up});
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT event{};
+  event.type = INPUT_MOUSE;
+  event.mi.dx = MulDiv(point.x, 65535, width - 1);
+  event.mi.dy = MulDiv(point.y, 65535, height - 1);
+  for (DWORD action : {DWORD(0), DWORD(MOUSEEVENTF_LEFTDOWN), DWORD(MOUSEEVENTF_LEFTUP)}) {
+    event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | action;
+    sendInputs({event});
+  }
 }
 
 void clickCentre(const RECT& rect) {

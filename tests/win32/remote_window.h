@@ -22,8 +22,9 @@ class RemoteWindows {
   RemoteWindows& operator=(const RemoteWindows&) = delete;
 
   DWORD processId() const { return process_.dwProcessId; }
-  // Whether the process still runs.
+  // Whether the process still runs; its exit code once it has ended.
   bool running() const;
+  DWORD exitCode() const;
   // Waits for the process to end; false when it did not within `patience`.
   bool waitForExit(std::chrono::milliseconds patience);
 

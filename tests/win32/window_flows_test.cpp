@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 
 #include "app/layout.h"
 #include "support/files.h"
@@ -72,14 +73,32 @@ class LeafwardWindow : public ::testing::Test {
       const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
       screenshot(GetDesktopWindow(), (std::string("failed-") + test->name() + ".png").c_str());
     }
+    if (closed_) return;
+    if (!program_.running()) {
+      ADD_FAILURE() << "leafward.exe ended on its own, exit code 0x" << std::hex
+                    << program_.exitCode() << "; buttons pressed:" << pressed_.str();
+      return;
+    }
     // A window left busy or under a box by a failed test is ended with its process.
-    if (!program_.running() || !idle()) return;
-    PostMessageW(main_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+    if (idle()) close();
   }
 
-  void press(int button) { clickCentre(program_.toolbarButton(toolbar_, button)); }
+  void press(int button) {
+    const RECT place = program_.toolbarButton(toolbar_, button);
+    SCOPED_TRACE(::testing::Message() << "button " << button << " at " << place.left << ","
+                                      << place.top << "-" << place.right << "," << place.bottom);
+    clickCentre(place);
+    pressed_ << " " << button << "@" << place.left << "," << place.top << "-" << place.right << ","
+             << place.bottom;
+  }
+  std::ostringstream pressed_;
   bool idle() const { return IsWindowEnabled(main_) != FALSE; }
+  // Closes the window as its close box does; the program ends.
+  void close() {
+    closed_ = true;
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+  }
   std::wstring result() const { return windowText(box_); }
   std::wstring panel(int part) const { return program_.statusText(status_, part); }
   // Presses a button and waits until the result box holds `expected` and the busy state ended.
@@ -113,6 +132,7 @@ class LeafwardWindow : public ::testing::Test {
 
   RemoteWindows program_{wideText(LEAFWARD_WINDOW)};
   HWND main_ = nullptr, toolbar_ = nullptr, box_ = nullptr, status_ = nullptr;
+  bool closed_ = false;
 };
 
 // The help button and F1, wherever the focus is and whatever is held, show the two-line notice
@@ -196,8 +216,7 @@ TEST_F(LeafwardWindow, OpenCheckUpdateCheckAnAccountSetWithAChineseName) {
   // Nothing is left to report: on an empty box the Check says so.
   SendMessageW(box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
   pressUntilResult(kCheck, L"没有发现错误");
-  PostMessageW(main_, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+  close();
   EXPECT_TRUE(sameBytes(path, *linux + "\\updated.mdb"))
       << "the window's repair differs from the Linux program's";
 }
