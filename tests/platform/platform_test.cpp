@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/file.h"
+#include "platform/lock_wait.h"
 #include "platform/process.h"
 #include "support/files.h"
 
@@ -47,6 +48,24 @@ TEST(PlatformFileTest, LocksExcludeEachOtherButNotReadsAndWrites) {
   reader.close();
   other.unlock();
   EXPECT_TRUE(writer.tryLock(LockKind::Exclusive));
+}
+
+// A writer that waits for the readers already in keeps new ones out, so that readers one after
+// the other can never keep it waiting; once it gives up, they come in again.
+TEST(PlatformFileTest, AWaitingWriterKeepsNewReadersOut) {
+  testing::FixtureCopy copy("worked-example.mdb");
+  File first = File::open(copy.path(), FileAccess::Read);
+  File second = File::open(copy.path(), FileAccess::Read);
+  File writer = File::open(copy.path(), FileAccess::ReadWrite);
+  ASSERT_TRUE(first.tryLock(LockKind::Shared));
+  EXPECT_FALSE(writer.tryLock(LockKind::Exclusive));
+  EXPECT_FALSE(second.tryLock(LockKind::Shared));
+  first.unlock();
+  EXPECT_TRUE(writer.tryLock(LockKind::Exclusive));
+  writer.unlock();
+  ASSERT_TRUE(second.tryLock(LockKind::Shared));
+  EXPECT_FALSE(waitForLock(writer, LockKind::Exclusive, std::chrono::milliseconds(20)));
+  EXPECT_TRUE(first.tryLock(LockKind::Shared));
 }
 
 TEST(PlatformFileTest, NamesInChineseWork) {
