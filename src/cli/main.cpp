@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   leafward::platform::useUtf8StandardStreams();
   std::vector<std::string> args = leafward::platform::programArguments(argc, argv);
   if (args.empty()) {
+    writeReason(std::cerr, "no command was given");
     std::cerr << kUsage;
     return 2;
   }

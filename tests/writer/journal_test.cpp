@@ -158,6 +158,50 @@ TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
   EXPECT_TRUE(fileExists(journal_));
 }
 
+// A journal with Leafward's mark in a layout this program does not read (the first layout had
+// a 40-byte header and no commit block) is never taken for a torn one: the file is refused and
+// the journal kept, by a reader and by the writer alike.
+TEST_F(JournalTest, AJournalInAnotherLayoutIsKeptAndTheFileRefused) {
+  testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
+  const auto halfway = readBytes(path_);
+  const auto current = readBytes(journal_);
+  std::vector<std::uint8_t> older(current.begin(), current.begin() + 40);
+  writeU32(older, journal::kVersionAt, 1);
+  writeU32(older, 28, 0);
+  writeU64(older, 32, checksum64(std::span(older).first(32)));
+  older.insert(older.end(), current.begin() + journal::kHeaderSize,
+               current.end() - journal::kCommitSize);
+  writeBytes(journal_, older);
+  ErrorKind kind = ErrorKind::General;
+  EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("layout"));
+  EXPECT_EQ(kind, ErrorKind::PendingRollback);
+  EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+  EXPECT_EQ(readBytes(journal_), older);
+  EXPECT_EQ(readBytes(path_), halfway);
+}
+
+// A writer may get in between a reader's recovery and its taking its lock again, and be killed
+// there: the reader looks for a journal again once it holds its lock.
+TEST_F(JournalTest, AJournalLeftWhileAReaderRecoveredIsRecoveredToo) {
+  testing::crashAt(path_, changes_, WriteStep::FileSynced, 0);
+  static std::vector<std::uint8_t> secondJournal;
+  static std::string journalPath;
+  static bool left;
+  secondJournal = readBytes(journal_);
+  journalPath = journal_;
+  left = false;
+  setWriteStepHook([](WriteStep step, std::size_t) {
+    if (step != WriteStep::JournalRemoved || left) return;
+    left = true;
+    writeBytes(journalPath, secondJournal);
+  });
+  EXPECT_EQ(openFailure(), "");
+  setWriteStepHook(nullptr);
+  EXPECT_TRUE(left);
+  EXPECT_FALSE(fileExists(journal_));
+  EXPECT_EQ(readBytes(path_), original_);
+}
+
 TEST_F(JournalTest, RollbackStopsWhenAnotherProgramChangedThePagesSince) {
   testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
   auto edited = readBytes(path_);
@@ -198,6 +242,12 @@ TEST_F(JournalTest, AReaderThatMeetsAWriterSaysTheFileIsBeingUpdated) {
 TEST_F(JournalTest, SpecialFilesBesideTheFileNeverHangACommand) {
   ASSERT_EQ(::mkfifo(journal_.c_str(), 0600), 0);
   EXPECT_THAT(openFailure(), ::testing::HasSubstr("not a regular file"));
+  fs::remove(journal_);
+  // A link to nothing under the journal's name: a reader refuses it as the writer does.
+  fs::create_symlink(folder_.file("nowhere"), journal_);
+  EXPECT_THAT(openFailure(), ::testing::HasSubstr("not a regular file"));
+  EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+  EXPECT_EQ(readBytes(path_), original_);
   fs::remove(journal_);
   const std::string lockFile = folder_.file("overflow-2k.ldb");
   ASSERT_EQ(::mkfifo(lockFile.c_str(), 0600), 0);

@@ -54,8 +54,16 @@ void refuseIfMarkedReadOnly(const FlagTarget& target) {
 
 // Holds the file for the statement: Leafward's exclusive lock, and no Access lock file in use.
 void lockForWriting(Pager& pager, const FlagTarget& target) {
-  if (!platform::waitForLock(pager.file(), platform::LockKind::Exclusive,
-                             platform::kWriterLockWait)) {
+  bool locked = false;
+  try {
+    locked = platform::waitForLock(pager.file(), platform::LockKind::Exclusive,
+                                   platform::kWriterLockWait);
+  } catch (const platform::SystemError& error) {
+    throw DataAccessError(std::string("the file ") + target.displayName +
+                              " cannot be changed safely: " + error.what(),
+                          ErrorKind::InUse);
+  }
+  if (!locked) {
     throw DataAccessError("the file " + target.displayName + " is in use by another program",
                           ErrorKind::InUse);
   }
@@ -74,6 +82,38 @@ void lockForWriting(Pager& pager, const FlagTarget& target) {
                               lockFile + ")",
                           ErrorKind::InUse);
   }
+}
+
+// Journals are named after the file's path: a file with another name as well (a hard link)
+// would have none under that name, so a reader there could see half a statement.
+void refuseIfMoreThanOneName(Pager& pager, const FlagTarget& target) {
+  std::uint64_t names = 1;
+  try {
+    names = pager.file().linkCount();
+  } catch (const platform::SystemError& error) {
+    throw DataAccessError(std::string("cannot examine ") + target.displayName + ": " +
+                          error.what());
+  }
+  if (names > 1) {
+    throw DataAccessError("the file " + target.displayName + " has " + std::to_string(names) +
+                              " names (hard links), and a change to it could be half seen "
+                              "through the others; give it one name to change it",
+                          ErrorKind::MultipleNames);
+  }
+}
+
+// Undoes a statement that failed after its journal was committed, then throws its failure: the
+// file is as it was, or the journal stays for the next open to undo the rest.
+[[noreturn]] void undoAfter(const DataAccessError& failure, Pager& pager,
+                            const std::string& journal) {
+  try {
+    recoverLocked(pager, journal);
+  } catch (const DataAccessError&) {
+    throw DataAccessError(std::string(failure.what()) +
+                          "; the change will be undone when the file is next opened");
+  }
+  throw DataAccessError(std::string(failure.what()) + "; the file was left as it was",
+                        failure.kind());
 }
 
 // The definition as it stands in the file now must be the one the statement was planned on.
@@ -177,9 +217,7 @@ class FlagLocator {
   RowDecoder row_;
 };
 
-}  // namespace
-
-FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChange>& changes) {
+FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>& changes) {
   FlagWriteResult result;
   if (changes.empty()) return result;
   if (!target.column.is(JetType::Boolean)) {
@@ -195,8 +233,13 @@ FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChang
   refuseIfMarkedReadOnly(target);
   Pager pager(target.path, Pager::Access::ReadWrite, target.displayName);
   lockForWriting(pager, target);
+  refuseIfMoreThanOneName(pager, target);
   const std::string journal = journalPathFor(target.path);
-  recoverLocked(pager, journal, result.durability);
+  std::string keptBecause;
+  if (recoverLocked(pager, journal, &keptBecause) == Recovery::KeptTornJournal) {
+    throw DataAccessError(keptBecause + "; the change needs its own journal there",
+                          ErrorKind::PendingRollback);
+  }
   refuseIfDefinitionChanged(pager, target);
 
   // Check every row before writing anything.
@@ -242,19 +285,33 @@ FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChang
       reachedWriteStep(WriteStep::PageWritten, result.pagesWritten);
     }
     pager.sync();
-    ++result.durability.fsyncs;
     reachedWriteStep(WriteStep::FileSynced, 0);
   } catch (const DataAccessError& error) {
-    // Put the old pages back now; if even that fails, the journal stays for the next open.
-    try {
-      recoverLocked(pager, journal, result.durability);
-    } catch (const DataAccessError&) {
-      throw DataAccessError(std::string(error.what()) +
-                            "; the change will be undone when the file is next opened");
-    }
-    throw;
+    undoAfter(error, pager, journal);
   }
-  removeJournal(journal, result.durability);
+  std::string removalNotDurable;
+  try {
+    removalNotDurable = removeJournal(journal);
+  } catch (const DataAccessError& error) {
+    undoAfter(error, pager, journal);
+  }
+  if (!removalNotDurable.empty()) {
+    // The statement is whole in the file and durable: it is done, and says what is left.
+    result.notice = "the flags of " + target.displayName +
+                    " were changed, but the removal of the rollback journal " + journal +
+                    " may not be durable (" + removalNotDurable +
+                    "): should the system stop before it writes the folder, the change will be "
+                    "undone when the file is next opened";
+  }
+  return result;
+}
+
+}  // namespace
+
+FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChange>& changes) {
+  const std::uint64_t syncsBefore = platform::syncsMade();
+  FlagWriteResult result = carryOut(target, changes);
+  result.durability.fsyncs = static_cast<unsigned>(platform::syncsMade() - syncsBefore);
   return result;
 }
 
