@@ -21,7 +21,8 @@ void faultPoint(Operation operation, const char* what, const std::string& path) 
   if (const auto fault = faults::take(operation, path)) faults::fail(*fault, what, path);
 }
 #else
-enum class Operation { Open, Read, Write, Sync, Size, Lock, Remove };
+// What users run has no faults to take: the points compile to nothing.
+enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove };
 
 void faultPoint(Operation, const char*, const std::string&) {}
 #endif
@@ -57,12 +58,13 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::open(const std::string& path, FileAccess access) {
-  faultPoint(Operation::Open, "cannot open", path);
+  faultPoint(access == FileAccess::Read ? Operation::Open : Operation::OpenForWriting,
+             "cannot open", path);
   return systemOpen(path, access);
 }
 
 File File::createNew(const std::string& path, const File* permissionsOf) {
-  faultPoint(Operation::Open, "cannot create", path);
+  faultPoint(Operation::OpenForWriting, "cannot create", path);
   return systemCreateNew(path, permissionsOf);
 }
 

@@ -8,24 +8,24 @@ namespace leafward::platform::faults {
 namespace {
 
 struct Plan {
-  std::optional<Operation> operation;
-  std::size_t nth = 0;
-  Fault fault = Fault::IoError;
-  bool persistent = false;
+  Operation operation;
+  std::size_t nth;
+  Fault fault;
+  bool persistent;
 };
 
-Plan plan;
-std::array<std::size_t, 7> counts{};
+std::vector<Plan> plans;
+std::array<std::size_t, 8> counts{};
 std::vector<std::string> synced;
 
 }  // namespace
 
 void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) {
-  plan = Plan{operation, nth, fault, persistent};
+  plans.push_back(Plan{operation, nth, fault, persistent});
 }
 
 void reset() {
-  plan = Plan{};
+  plans.clear();
   counts.fill(0);
   synced.clear();
 }
@@ -41,8 +41,11 @@ const std::vector<std::string>& syncedPaths() {
 std::optional<Fault> take(Operation operation, const std::string& path) {
   const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
   if (operation == Operation::Sync) synced.push_back(path);
-  if (plan.operation != operation) return std::nullopt;
-  if (n == plan.nth || (plan.persistent && n > plan.nth)) return plan.fault;
+  for (const Plan& plan : plans) {
+    if (plan.operation == operation && (n == plan.nth || (plan.persistent && n > plan.nth))) {
+      return plan.fault;
+    }
+  }
   return std::nullopt;
 }
 

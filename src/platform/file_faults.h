@@ -12,9 +12,9 @@
 
 namespace leafward::platform::faults {
 
-// The operations of the file seam, each counted on its own. Open also counts creating a file;
-// Sync also counts a folder's flush.
-enum class Operation { Open, Read, Write, Sync, Size, Lock, Remove };
+// The operations of the file seam, each counted on its own. OpenForWriting also counts creating
+// a file; Sync also counts a folder's flush.
+enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove };
 
 enum class Fault {
   IoError,     // the system reports an input/output error and does nothing
@@ -24,10 +24,11 @@ enum class Fault {
 };
 
 // Makes the nth operation of that kind (counted from 1 since the last reset) fail with `fault`;
-// with `persistent`, every one after it fails too, as on a disk that has died.
+// with `persistent`, every one after it fails too, as on a disk that has died. Faults chosen for
+// several kinds of operation all apply (a read-only medium fails opens for writing and removes).
 void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent = false);
 
-// Forgets the chosen fault and sets every count to zero.
+// Forgets the chosen faults and sets every count to zero.
 void reset();
 
 // How many operations of that kind were asked for since the last reset, failed ones included.

@@ -28,31 +28,8 @@ using testing::readBytes;
 using testing::writeBytes;
 namespace fs = std::filesystem;
 
-// A statement over many pages of a file with moved rows, and the file before and after it.
-class JournalTest : public ::testing::Test {
+class JournalTest : public testing::StatementTest {
  protected:
-  void SetUp() override {
-    path_ = folder_.copyFixture("account-sets/overflow-2k.mdb");
-    journal_ = journalPathFor(platform::canonicalPath(path_));
-    original_ = readBytes(path_);
-    changed_ = original_;
-    const auto rows = testing::scanFlags(path_, "code", "bend");
-    changes_ = testing::flipsOf(rows, 9);
-    for (std::size_t i = 0; i < rows.size(); i += 9)
-      changed_[rows[i].fileOffset] ^= rows[i].bit.mask;
-  }
-
-  // What opening the file says: empty when it opened.
-  std::string openFailure(ErrorKind* kind = nullptr) {
-    try {
-      openJetSession(path_);
-    } catch (const DataAccessError& error) {
-      if (kind) *kind = error.kind();
-      return error.what();
-    }
-    return {};
-  }
-
   // The journal's bytes with the header edited and its checksum made good again.
   static std::vector<std::uint8_t> withHeader(
       std::vector<std::uint8_t> bytes,
@@ -62,11 +39,6 @@ class JournalTest : public ::testing::Test {
              checksum64(std::span(bytes).first(journal::kHeaderChecked)));
     return bytes;
   }
-
-  testing::TempDir folder_;
-  std::string path_, journal_;
-  std::vector<std::uint8_t> original_, changed_;
-  std::vector<FlagChange> changes_;
 };
 
 TEST_F(JournalTest, ACompleteJournalIsRolledBackAtTheNextOpen) {
