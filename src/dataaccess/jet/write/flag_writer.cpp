@@ -156,51 +156,54 @@ class FlagLocator {
 
   // Finds where the row's Yes/No bit lives, following a moved row's pointer.
   LocatedFlag locate(RowLocation at) {
-    const Slot slot = readSlot(at);
-    if (slot.kind == SlotKind::Deleted) {
+    if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
+    const FoundRow entry = findEntry(pages_.get(at.page), at, pager_.format(), target_.table.page);
+    if (entry.fault != RowFault::None) refuse(at, whyNotFound(entry.fault));
+    if (entry.kind == SlotKind::Deleted) {
       throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
                                 " has been deleted since it was read",
                             ErrorKind::ChangedSinceRead);
     }
     // A moved row may also be named by where its data lives now.
-    if (slot.kind != SlotKind::Pointer) return {at, flagBit(at, slot.extent)};
+    if (entry.kind != SlotKind::Pointer) return {at, flagBit(at, entry.extent)};
 
-    const auto target = RowTable(pages_.get(at.page), pager_.format()).pointer(slot.extent);
-    if (!target) refuse(at, "the moved-row pointer is cut short");
-    const Slot moved = readSlot(*target);
-    if (moved.kind != SlotKind::MovedRow) {
-      refuse(at, "it points to an entry that is not a moved row (" + rowName(*target) + ")");
+    const FoundRow moved =
+        followMovedRow(entry, pager_.format(), target_.table.page, pager_.pageCount(),
+                       [&](std::uint32_t number) -> Bytes { return pages_.get(number); });
+    if (moved.fault != RowFault::None) {
+      refuse(at, "its pointer to " + rowName(moved.location) +
+                     " leads nowhere: " + whyNotFound(moved.fault));
     }
-    return {*target, flagBit(*target, moved.extent)};
+    return {moved.location, flagBit(moved.location, moved.extent)};
   }
 
  private:
-  struct Slot {
-    SlotKind kind;
-    RowExtent extent;
-  };
-
   [[noreturn]] void refuse(RowLocation at, const std::string& why) const {
     throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
                               " does not have a layout this program can change safely: " + why,
                           ErrorKind::UnknownLayout);
   }
 
-  Slot readSlot(RowLocation at) {
-    if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
-    const auto& page = pages_.get(at.page);
-    if (!RowTable::belongsTo(page, target_.table.page)) {
-      refuse(at, "the page is not a data page of the table");
+  static std::string whyNotFound(RowFault fault) {
+    switch (fault) {
+      case RowFault::NotTheTablesPage:
+        return "the page is not a data page of the table";
+      case RowFault::RowTableTooLong:
+        return "the page's row table is longer than the page";
+      case RowFault::NoSuchEntry:
+        return "the page has no such row entry";
+      case RowFault::ImpossibleBounds:
+        return "the row's bounds are impossible";
+      case RowFault::PointerCutShort:
+        return "the moved-row pointer is cut short";
+      case RowFault::PastTheEnd:
+        return "no such page";
+      case RowFault::NotAMovedRow:
+        return "it is not a moved row";
+      case RowFault::None:
+        break;
     }
-    const RowTable rows(page, pager_.format());
-    const auto count = rows.count();
-    if (!count) refuse(at, "the page's row table is longer than the page");
-    if (at.slot >= *count) refuse(at, "the page has no such row entry");
-    const SlotKind kind = RowTable::kindOf(rows.entry(at.slot));
-    if (kind == SlotKind::Deleted) return {kind, {}};
-    const auto extent = rows.extent(at.slot, *count);
-    if (!extent) refuse(at, "the row's bounds are impossible");
-    return {kind, *extent};
+    return {};
   }
 
   FlagBit flagBit(RowLocation at, RowExtent extent) {
