@@ -80,7 +80,16 @@ TEST(PlatformFileTest, NamesInChineseWork) {
     EXPECT_THROW(File::createNew(path), SystemError);
   }
   EXPECT_TRUE(pathExists(path));
-  EXPECT_EQ(File::open(path, FileAccess::Read).size(), 3u);
+  {
+    // A read across the end gives what is there; one past it, nothing.
+    const File opened = File::open(path, FileAccess::Read);
+    EXPECT_EQ(opened.size(), 3u);
+    std::vector<std::uint8_t> bytes(8, 0xEE);
+    EXPECT_EQ(opened.readAt(1, bytes), 2u);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+    EXPECT_EQ(opened.readAt(3, bytes), 0u);
+    EXPECT_EQ(opened.readAt(4096, bytes), 0u);
+  }
   EXPECT_EQ(canonicalPath(utf8(folder / ".." / fs::path(u8"账套 2024") / fs::path(u8"科目.mdb"))),
             canonicalPath(path));
   EXPECT_EQ(utf8(pathOf(canonicalPath(path)).filename()), "科目.mdb");

@@ -74,6 +74,14 @@ File File::systemCreateNew(const std::string& path, const File* permissionsOf) {
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) failWith("cannot create", path, errno);
+  // The process's umask has cut the bits: whoever may change the file may have to undo a
+  // statement through this one, so it gets exactly the file's.
+  if (::fchmod(fd, mode) != 0) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    failWith("cannot set the permissions of", path, error);
+  }
   return File(fd, path);
 }
 
