@@ -8,6 +8,7 @@
 #include "platform/program_text.h"
 #ifdef LEAFWARD_TEST_HOOKS
 #include "cli/test_kill_hook.h"
+#include "cli/test_medium_hook.h"
 #endif
 
 namespace {
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   }
 #ifdef LEAFWARD_TEST_HOOKS
   installTestKillHook();
+  installTestMediumHook();
 #endif
   try {
     return command(args, std::cout, std::cerr);
