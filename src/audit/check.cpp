@@ -30,10 +30,7 @@ std::string codeList(SharedConnection& shared) {
   return shared.rsData->getString(dataaccess::kAdClipString, -1, "", ",", "");
 }
 
-}  // namespace
-
-CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
-  if (shared.cnData.state() != dataaccess::kAdStateOpen) return {CheckEnd::NotOpen, {}};
+CheckOutcome checkOpenAccountSet(SharedConnection& shared, Workbench& bench) {
   std::string failure;
 
   shared.strSQL = nonLeafFlaggedAsLeafQuery(shared.blnServer);
@@ -42,7 +39,7 @@ CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
     attempt([&] { replaceReport(bench, "如下非末级科目标志有误：" + codeList(shared)); });
     attempt([&] { dropLastCharacter(bench); });
   });
-  if (!firstListed) return {CheckEnd::EndedEarly, failure};
+  if (!firstListed) return {CheckEnd::EndedEarly, failure, {}};
 
   shared.strSQL = leafFlaggedAsNonLeafQuery(shared.blnServer);
   failure.clear();
@@ -50,14 +47,23 @@ CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
     attempt([&] { appendLine(bench, "如下末级科目标志有误：" + codeList(shared)); });
     attempt([&] { dropLastCharacter(bench); });
   });
-  if (!secondListed) return {CheckEnd::EndedEarly, failure};
+  if (!secondListed) return {CheckEnd::EndedEarly, failure, {}};
 
   failure.clear();
-  if (!auditCodingScheme(shared, bench, &failure)) return {CheckEnd::EndedEarly, failure};
+  if (!auditCodingScheme(shared, bench, &failure)) return {CheckEnd::EndedEarly, failure, {}};
 
   busyOff(bench);
   if (bench.reportText().empty()) replaceReport(bench, kNoErrors);
-  return {CheckEnd::Finished, {}};
+  return {CheckEnd::Finished, {}, {}};
+}
+
+}  // namespace
+
+CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
+  if (shared.cnData.state() != dataaccess::kAdStateOpen) return {CheckEnd::NotOpen, {}, {}};
+  CheckOutcome outcome = checkOpenAccountSet(shared, bench);
+  outcome.notices = shared.cnData.takeNotices();
+  return outcome;
 }
 
 }  // namespace leafward::audit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "audit/workbench.h"
 #include "connection/shared_connection.h"
@@ -18,11 +19,13 @@ struct CheckOutcome {
   CheckEnd end = CheckEnd::NotOpen;
   // Why the query that ended the check early failed; empty when none failed.
   std::string failure;
+  // What the database said besides (a journal left beside a file that was read all the same).
+  std::vector<std::string> notices;
 };
 
 // The Check command: lists the codes whose leaf flag contradicts the code hierarchy, audits
 // the coding scheme, and says "没有发现错误" when the box is empty at the end. The window
-// ignores the outcome; the command-line tool turns it into an exit code.
+// ignores the outcome; the command-line tool turns it into an exit code and prints the notices.
 CheckOutcome runCheck(connection::SharedConnection& shared, Workbench& bench);
 
 }  // namespace leafward::audit

@@ -1,5 +1,7 @@
 #include "audit/update.h"
 
+#include <vector>
+
 #include "audit/report.h"
 #include "audit/statements.h"
 #include "connection/steps.h"
@@ -34,6 +36,10 @@ std::string refusalText(ErrorKind kind) {
       return "记录在读取后已被其他程序修改";
     case ErrorKind::PendingRollback:
       return "上次中断的修改无法撤销";
+    case ErrorKind::MultipleNames:
+      return "文件有多个硬链接";
+    case ErrorKind::NameTooLong:
+      return "文件名过长";
   }
   return {};
 }
@@ -61,8 +67,10 @@ Repair repair(SharedConnection& shared) {
   return repair;
 }
 
-// "有 N个...被更新" for a repair that changed rows; "...未能更新：why" for one that failed.
-void report(Workbench& bench, const Repair& repair, const std::string& flags) {
+// "有 N个...被更新" for a repair that changed rows; "...未能更新：why" for one that failed;
+// then "注意：what" for anything else the database said of it.
+void report(Workbench& bench, const Repair& repair, const std::string& flags,
+            const std::vector<std::string>& notices) {
   if (repair.outcome.count > 0) {
     attempt([&] {
       appendLine(bench, "有 " + std::to_string(repair.outcome.count) + "个" + flags + "被更新");
@@ -70,6 +78,9 @@ void report(Workbench& bench, const Repair& repair, const std::string& flags) {
   }
   if (repair.outcome.failed) {
     attempt([&] { appendLine(bench, flags + "未能更新：" + repair.reason); });
+  }
+  for (const std::string& notice : notices) {
+    attempt([&] { appendLine(bench, "注意：" + notice); });
   }
 }
 
@@ -83,12 +94,12 @@ UpdateOutcome runUpdate(SharedConnection& shared, Workbench& bench) {
   shared.strSQL = kClearNonLeafFlagsStatement;
   busyOn(bench);
   const Repair nonLeaf = repair(shared);
-  report(bench, nonLeaf, "非末级科目标志");
+  report(bench, nonLeaf, "非末级科目标志", shared.cnData.takeNotices());
 
   shared.strSQL = setLeafFlagsStatement(shared.blnServer);
   const Repair leaf = repair(shared);
   busyOff(bench);
-  report(bench, leaf, "末级科目标志");
+  report(bench, leaf, "末级科目标志", shared.cnData.takeNotices());
 
   outcome.nonLeaf = nonLeaf.outcome;
   outcome.leaf = leaf.outcome;

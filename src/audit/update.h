@@ -24,8 +24,9 @@ struct UpdateOutcome {
 // The Update command: repairs the leaf flags by the code hierarchy with two statements, and
 // appends a line for each that changed rows with the number it changed, however large. A
 // statement the database refuses does not pass for one that found nothing to repair: a line
-// says which repair failed and why, and the other statement still runs. The window ignores
-// the outcome; the command-line tool turns it into an exit code.
+// says which repair failed and why, and the other statement still runs. Anything else the
+// database says of a statement (that a journal's removal may not be durable) follows its line. The
+// window ignores the outcome; the command-line tool turns it into an exit code.
 UpdateOutcome runUpdate(connection::SharedConnection& shared, Workbench& bench);
 
 }  // namespace leafward::audit

@@ -14,6 +14,7 @@ int checkOne(connection::SharedConnection& shared, const std::string& name, std:
   audit::TextWorkbench bench;
   const audit::CheckOutcome outcome = audit::runCheck(shared, bench);
   shared.shutDown();
+  for (const std::string& notice : outcome.notices) writeReason(err, name + ": " + notice);
   if (outcome.end == audit::CheckEnd::EndedEarly && !outcome.failure.empty()) {
     writeReason(err, "cannot read " + name + ": " + outcome.failure);
     return kExitFailed;

@@ -25,8 +25,7 @@ struct AccountSet {
   std::function<void(connection::SharedConnection&)> open;
 };
 
-// Nothing when the words do not name account sets; `failure` then says why when there is more
-// to say than the usage.
+// Nothing when the words do not name account sets; `failure` then says why.
 std::optional<Request> readRequest(const std::vector<std::string>& words, std::string& failure) {
   Request request;
   std::vector<std::string> args = words;
@@ -41,11 +40,13 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
   if (!read) return std::nullopt;
   if (!request.server) {
     if (request.allDatabases) failure = "--all-databases needs --server";
-    if (request.allDatabases || request.files.empty()) return std::nullopt;
-  } else if (!request.files.empty() ||
-             request.server->database.has_value() == request.allDatabases) {
-    return std::nullopt;
+    if (request.files.empty() && !request.allDatabases) failure = "no account set was named";
+  } else if (!request.files.empty()) {
+    failure = "files and --server cannot be named together";
+  } else if (request.server->database.has_value() == request.allDatabases) {
+    failure = "--server needs either --database NAME or --all-databases";
   }
+  if (!failure.empty()) return std::nullopt;
   return request;
 }
 
@@ -130,7 +131,7 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   std::string failure;
   const std::optional<Request> request = readRequest(words, failure);
   if (!request) {
-    if (!failure.empty()) writeReason(err, failure);
+    writeReason(err, failure);
     err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
         << "       leafward-cli " << command << " --server NAME --database NAME\n"
         << "       leafward-cli " << command << " --server NAME --all-databases\n";

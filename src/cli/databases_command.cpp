@@ -11,14 +11,21 @@ int runDatabases(const std::vector<std::string>& words, std::ostream& out, std::
   constexpr const char* kUsage = "usage: leafward-cli databases --server NAME\n";
   std::vector<std::string> args = words;
   std::optional<ServerTarget> target;
+  std::string failure;
   try {
     target = takeServerTarget(args);
+    if (!target) {
+      failure = "databases needs --server NAME";
+    } else if (target->database) {
+      failure = "databases lists every account set and takes no --database";
+    } else if (!args.empty()) {
+      failure = "unexpected '" + args.front() + "'";
+    }
   } catch (const std::invalid_argument& error) {
-    writeReason(err, error.what());
-    err << kUsage;
-    return 2;
+    failure = error.what();
   }
-  if (!target || target->database || !args.empty()) {
+  if (!failure.empty()) {
+    writeReason(err, failure);
     err << kUsage;
     return 2;
   }

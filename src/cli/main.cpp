@@ -8,6 +8,7 @@
 #include "platform/program_text.h"
 #ifdef LEAFWARD_TEST_HOOKS
 #include "cli/test_kill_hook.h"
+#include "cli/test_medium_hook.h"
 #endif
 
 namespace {
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   leafward::platform::useUtf8StandardStreams();
   std::vector<std::string> args = leafward::platform::programArguments(argc, argv);
   if (args.empty()) {
+    writeReason(std::cerr, "no command was given");
     std::cerr << kUsage;
     return 2;
   }
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
   }
 #ifdef LEAFWARD_TEST_HOOKS
   installTestKillHook();
+  installTestMediumHook();
 #endif
   try {
     return command(args, std::cout, std::cerr);

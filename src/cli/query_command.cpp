@@ -30,14 +30,16 @@ bool isSelect(std::string_view statement) {
 int runQuery(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   std::vector<std::string> args = words;
   std::optional<std::string> codePage;
+  std::string failure;
   try {
     codePage = takeValue(args, "--code-page");
     args = takeOperands(args);
+    if (args.size() != 2) failure = "query needs a file and a SELECT statement";
   } catch (const std::invalid_argument& error) {
-    writeReason(err, error.what());
-    args.clear();
+    failure = error.what();
   }
-  if (args.size() != 2) {
+  if (!failure.empty()) {
+    writeReason(err, failure);
     err << "usage: leafward-cli query [--code-page N] FILE \"SELECT ...\"\n";
     return 2;
   }

@@ -40,6 +40,10 @@ std::string Connection::defaultDatabase() const {
   return session_->currentCatalog();
 }
 
+std::vector<std::string> Connection::takeNotices() {
+  return session_ ? session_->takeNotices() : std::vector<std::string>{};
+}
+
 void Connection::adopt(std::unique_ptr<Session> session, std::string provider) {
   session_ = std::move(session);
   provider_ = session_ ? std::move(provider) : std::string();

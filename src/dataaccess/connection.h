@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/session.h"
@@ -41,6 +42,10 @@ class Connection {
 
   // Throws DataAccessError when the connection is closed.
   std::string defaultDatabase() const;
+
+  // What the session has to say of what it did without failing, since the last call (see
+  // Session::takeNotices); nothing when the connection is closed.
+  std::vector<std::string> takeNotices();
 
   const std::string& lastError() const { return lastError_; }
 

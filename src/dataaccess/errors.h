@@ -17,6 +17,8 @@ enum class ErrorKind {
   UnknownLayout,      // a row does not look the way rows are known to look
   ChangedSinceRead,   // a row no longer holds what the statement saw
   PendingRollback,    // an interrupted change is waiting to be undone and cannot be
+  MultipleNames,      // the file has more than one name (hard link): its journal has only one
+  NameTooLong,        // the file's name leaves no room for the name of its rollback journal
 };
 
 // Any failure of the data-access layer: a connection that cannot be opened, a statement the

@@ -32,6 +32,10 @@ class Session {
   // The database the session works in: the catalog on a server; empty for an Access file,
   // for which Jet reports no default database.
   virtual std::string currentCatalog() const = 0;
+  // What a person should know of what the session did without failing (a journal left beside
+  // a file that was read all the same, a change whose journal's removal may not be durable),
+  // each said once, since the last call.
+  virtual std::vector<std::string> takeNotices() { return {}; }
 };
 
 // Opens a session for the provider that the connection string's `Provider` key names. The

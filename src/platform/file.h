@@ -39,6 +39,8 @@ class File {
   // Whether the open file is a regular file (not a folder, pipe, device or socket).
   bool isRegular() const;
   std::uint64_t size() const;
+  // How many names (hard links) the file has in the file system.
+  std::uint64_t linkCount() const;
 
   // Reads up to into.size() bytes at `offset`; returns how many were read, fewer only at the
   // end of the file.
@@ -53,6 +55,11 @@ class File {
   // another holder is in the way. An exclusive lock also fails while any other program holds
   // a lock anywhere in the file, where the system can tell (POSIX). The locked bytes lie far
   // beyond any a Jet database engine locks, so Access is never blocked by them.
+  //
+  // A writer is never kept waiting by readers that come one after the other: its first try for
+  // the exclusive lock claims the file, and from then on no new shared lock is granted, while
+  // the readers already in finish. The claim stays when the try fails, for the next try, until
+  // unlock() or close(); waitForLock() gives it up when it stops waiting.
   bool tryLock(LockKind kind);
   void unlock();
 
@@ -61,14 +68,33 @@ class File {
  private:
   File(std::intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
 
+  // The system's own calls (posix/, windows/) behind the operations above, which add what is
+  // the same on every system: the count of syncs, and in test builds the faults a test chose.
+  static File systemOpen(const std::string& path, FileAccess access);
+  static File systemCreateNew(const std::string& path, const File* permissionsOf);
+  std::uint64_t systemSize() const;
+  std::size_t systemReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const;
+  void systemWriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  void systemSync();
+  bool systemTryLock(LockKind kind);
+
   std::intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
   std::string path_;
-  bool locked_ = false;
+  bool locked_ = false;   // holds the shared or the exclusive lock
+  bool claimed_ = false;  // holds the writer's claim that lets no new reader in
 };
 
 // The path with every link and "." or ".." resolved, absolute. Throws SystemError
 // (Failure::NotFound when the file does not exist).
 std::string canonicalPath(const std::string& path);
+
+// What lies under a name: nothing, a regular file, a folder, or anything else (a pipe, a
+// device, a socket; a link, when links are not followed). A name too long to exist, or under
+// something that is not a folder, holds nothing. Throws SystemError when the name cannot be
+// examined.
+enum class EntryKind { None, File, Folder, Other };
+enum class FinalLink { Follow, Keep };
+EntryKind entryKind(const std::string& path, FinalLink link);
 
 // Whether anything exists under that name, without following a final link.
 bool pathExists(const std::string& path);
@@ -82,6 +108,10 @@ bool removeFile(const std::string& path);
 // failure is not reported.
 void syncFolder(const std::string& folder);
 
+// How many syncs of files and folders this thread has made since it started: what making a
+// change durable cost.
+std::uint64_t syncsMade();
+
 // Whether a file or folder is marked read-only: no write permission bit at all (POSIX), or the
 // read-only attribute (Windows files; Windows folders are never read-only in this sense).
 // Such a file is read-only to us even when the system would let an administrator write it.
@@ -92,5 +122,9 @@ std::string parentFolder(const std::string& path);
 
 // The name part of a path: what follows its last separator (the whole path when it has none).
 std::string fileName(const std::string& path);
+
+// A path given in UTF-8 with either separator (as a file dialog gives it) in the form this
+// layer takes: with Windows' own separators on Windows, unchanged elsewhere.
+std::string nativePath(std::string utf8Path);
 
 }  // namespace leafward::platform

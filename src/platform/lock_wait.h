@@ -12,7 +12,8 @@ namespace leafward::platform {
 inline constexpr std::chrono::milliseconds kLockWait{5000};
 inline constexpr std::chrono::milliseconds kWriterLockWait{2000};
 
-// Takes the lock, trying again until `wait` has passed; false when it never came free.
+// Takes the lock, trying again until `wait` has passed; false, holding nothing (not even a
+// writer's claim), when it never came free.
 bool waitForLock(File& file, LockKind kind, std::chrono::milliseconds wait = kLockWait);
 
 }  // namespace leafward::platform

@@ -12,6 +12,7 @@ enum class Failure {
   InUse,          // another program holds the file in a way that excludes us
   AlreadyExists,  // a file that was to be created new exists already
   NotRegular,     // a folder, pipe, device or other special file where a file was expected
+  NameTooLong,    // a name longer than the file system allows
   Other,
 };
 

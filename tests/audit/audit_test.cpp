@@ -106,6 +106,13 @@ TEST(CheckTest, EarlyEnds) {
   EXPECT_TRUE(noCodes.busy());
   empty.lengths = texts({nullptr});
   EXPECT_EQ(CheckRun(empty).outcome.end, CheckEnd::EndedEarly);
+
+  // What the database says besides goes to the outcome, not into the verdict.
+  auto noticed = AccountSet().session();
+  noticed->notices[testing::kFirstListAccess] = "journal left in place";
+  const CheckRun run(std::move(noticed));
+  EXPECT_EQ(run.bench.text, "没有发现错误");
+  EXPECT_EQ(run.outcome.notices, std::vector<std::string>{"journal left in place"});
 }
 
 TEST(LevelStringTest, LevelsAndTheirMatchWithStoredSchemes) {
@@ -185,10 +192,11 @@ struct UpdateRun {
 
   explicit UpdateRun(std::int64_t nonLeaf, std::int64_t leaf, std::string before = {},
                      std::exception_ptr nonLeafError = {}, std::exception_ptr leafError = {},
-                     bool server = false) {
+                     bool server = false, std::string nonLeafNotice = {}) {
     auto session = std::make_unique<testing::FakeSession>();
     const std::string& setLeaf = server ? testing::kSetLeafServer : testing::kSetLeafAccess;
     session->updates = {{testing::kClearNonLeaf, nonLeaf}, {setLeaf, leaf}};
+    if (!nonLeafNotice.empty()) session->notices[testing::kClearNonLeaf] = nonLeafNotice;
     if (nonLeafError) session->errors[testing::kClearNonLeaf] = nonLeafError;
     if (leafError) session->errors[setLeaf] = leafError;
     sent = session->sent;
@@ -230,6 +238,10 @@ TEST(UpdateTest, ReportRules) {
   // Counts are not cut to 16 bits.
   EXPECT_EQ(UpdateRun(32768, 5'000'000'000).bench.text,
             "\r\n有 32768个非末级科目标志被更新\r\n有 5000000000个末级科目标志被更新");
+  // What the database says besides of a statement follows its line.
+  EXPECT_EQ(
+      UpdateRun(2, 1, {}, {}, {}, false, "removal not durable").bench.text,
+      "\r\n有 2个非末级科目标志被更新\r\n注意：removal not durable\r\n有 1个末级科目标志被更新");
 }
 
 // A refusal of a kind the writer names is worded for the report (the command-line tests meet

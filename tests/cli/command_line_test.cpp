@@ -56,7 +56,6 @@ TEST(CliCheckTest, AFileThatCannotBeOpenedOrReadExitsTwoWithOneLineWhy) {
     EXPECT_NE(run.err.find(std::filesystem::path(args[1]).filename().string()), std::string::npos)
         << run.err;
   }
-  EXPECT_EQ(runCli({"update"}, noCodeTable.dir()).exitCode, 2);
 }
 
 // One line per row (none for no rows), values as stored; --code-page reads an Access 97 file's
@@ -114,6 +113,37 @@ TEST(CliOptionsTest, HelpAndVersionGoToStandardOutput) {
   const CliRun version = runCli({"--version"}, folder.path());
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("leafward-cli ") + LEAFWARD_VERSION + "\n");
+}
+
+// Wrong usage: one line saying why, with the program's prefix, then the usage. A word after "--"
+// is a file name, even "--help".
+TEST(CliOptionsTest, WrongUsageSaysWhyOnOneLineThenShowsTheUsage) {
+  const testing::TempDir folder;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{},
+        {"frobnicate"},
+        {"check"},
+        {"update", "--server", "x"},
+        {"check", "--server", "x", "--database", "d", "f.mdb"},
+        {"check", "--all-databases"},
+        {"update", "-x"},
+        {"query", "f.mdb"},
+        {"query", "--code-page"},
+        {"databases"},
+        {"databases", "--server", "x", "extra"}}) {
+    const CliRun run = runCli(args, folder.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    const std::size_t lineEnd = run.err.find('\n');
+    EXPECT_TRUE(run.err.starts_with("leafward-cli: ")) << run.err;
+    EXPECT_TRUE(run.err.substr(lineEnd + 1).starts_with("usage: leafward-cli ")) << run.err;
+    EXPECT_EQ(run.err.find("\nleafward-cli: "), std::string::npos) << run.err;
+  }
+  const CliRun help = runCli({"check", "--", "--help"}, folder.path());
+  EXPECT_EQ(help.exitCode, 2);
+  EXPECT_EQ(help.out, "");
+  EXPECT_TRUE(oneLine(help.err) && help.err.starts_with("leafward-cli: cannot open --help"))
+      << help.err;
 }
 
 // A file whose name begins with "-" is named after "--"; before it, such a word is refused.

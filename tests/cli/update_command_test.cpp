@@ -136,6 +136,51 @@ TEST(CliUpdateRefusalTest, AReadOnlyFileOrFolderIsRefused) {
 #endif
 }
 
+// A file with a second name (a hard link) would have a journal under one name only: updates
+// through either name are refused; reading through both is not.
+TEST(CliUpdateRefusalTest, AFileWithMoreThanOneNameIsRefused) {
+  FixtureCopy copy("worked-example.mdb");
+  const std::string second = (copy.dir() / "second.mdb").string();
+  fs::create_hard_link(copy.path(), second);
+  expectRefused(copy, "文件有多个硬链接");
+  EXPECT_EQ(update(second).exitCode, 2);
+  EXPECT_EQ(runCli({"check", second}, copy.dir()).exitCode, 1);
+  fs::remove(second);
+  EXPECT_EQ(update(copy.path()).exitCode, 0);
+}
+
+// A torn journal (its statement never wrote) beside an intact file on a read-only medium: check
+// reads the file and says on stderr that the journal was left; update is refused; the journal
+// stays as it was.
+TEST(CliUpdateRefusalTest, ATornJournalOnAReadOnlyMediumIsLeftAndTheFileChecked) {
+  FixtureCopy copy("worked-example.mdb");
+  const std::string journal = copy.path() + ".leafward-journal";
+  const std::vector<std::uint8_t> torn = {'L', 'W', 'J', 'R', 'N', 'L', '\r', '\n', 2, 0, 0, 0};
+  testing::writeBytes(journal, torn);
+  const testing::Environment readOnly = {{"LEAFWARD_TEST_READ_ONLY_MEDIUM", "1"}};
+  const CliRun check = runCli({"check", copy.path()}, copy.dir(), readOnly);
+  EXPECT_EQ(check.exitCode, 1) << check.err;
+  EXPECT_EQ(check.out, testing::expectedReport("worked-example.mdb"));
+  EXPECT_TRUE(oneLine(check.err)) << check.err;
+  EXPECT_THAT(check.err, ::testing::HasSubstr("left in place"));
+  EXPECT_EQ(runCli({"update", copy.path()}, copy.dir(), readOnly).exitCode, 2);
+  EXPECT_EQ(readBytes(journal), torn);
+}
+
+#ifndef _WIN32  // Windows limits the whole path before any name could be this long
+// The journal's name would pass the longest name a folder holds: the update says so (not that
+// the file is read-only), and the file is still read.
+TEST(CliUpdateRefusalTest, AFileWhoseJournalNameWouldBeTooLongIsRefusedForThat) {
+  testing::TempDir dir;
+  const std::string path =
+      dir.copyFixture("account-sets/worked-example.mdb", std::string(236, 'n') + ".mdb");
+  const CliRun run = update(path);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_THAT(run.out, ::testing::HasSubstr("文件名过长"));
+  EXPECT_EQ(runCli({"check", path}, dir.path()).exitCode, 1);
+}
+#endif
+
 #ifdef _WIN32
 // This test program holds the file open for writing, letting others read and write, as Access
 // and the accounting program do: leafward-cli, another process, must not write it meanwhile.

@@ -79,6 +79,9 @@ TEST(JetBadFilesTest, BadContentsAreRefusedWithTheirReason) {
       {cut(4096 * 2), "is truncated"},
       {cut(whole.size() - 1), "not a whole number of 4096-byte pages"},
       {cut(whole.size() - 4096), "is truncated"},  // whole pages, but table pages are gone
+      // The code table (page 24) holds at most 2 columns: its second column cannot be number 2.
+      {edited([](Bytes& b) { b[24 * 4096 + 63 + 12 + 25 + 5] = 2; }),
+       "definition of table code has impossible column numbers"},
       // AccInformation's page-map pointer names row 44 of a page with a few rows; mdb-export
       // crashes on this copy.
       {edited([](Bytes& b) { b[29 * 4096 + 55] ^= 44; }),

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/file.h"
+#include "platform/lock_wait.h"
 #include "platform/process.h"
 #include "support/files.h"
 
@@ -49,6 +50,24 @@ TEST(PlatformFileTest, LocksExcludeEachOtherButNotReadsAndWrites) {
   EXPECT_TRUE(writer.tryLock(LockKind::Exclusive));
 }
 
+// A writer that waits for the readers already in keeps new ones out, so that readers one after
+// the other can never keep it waiting; once it gives up, they come in again.
+TEST(PlatformFileTest, AWaitingWriterKeepsNewReadersOut) {
+  testing::FixtureCopy copy("worked-example.mdb");
+  File first = File::open(copy.path(), FileAccess::Read);
+  File second = File::open(copy.path(), FileAccess::Read);
+  File writer = File::open(copy.path(), FileAccess::ReadWrite);
+  ASSERT_TRUE(first.tryLock(LockKind::Shared));
+  EXPECT_FALSE(writer.tryLock(LockKind::Exclusive));
+  EXPECT_FALSE(second.tryLock(LockKind::Shared));
+  first.unlock();
+  EXPECT_TRUE(writer.tryLock(LockKind::Exclusive));
+  writer.unlock();
+  ASSERT_TRUE(second.tryLock(LockKind::Shared));
+  EXPECT_FALSE(waitForLock(writer, LockKind::Exclusive, std::chrono::milliseconds(20)));
+  EXPECT_TRUE(first.tryLock(LockKind::Shared));
+}
+
 TEST(PlatformFileTest, NamesInChineseWork) {
   testing::TempDir dir;
   const fs::path folder = dir.path() / fs::path(u8"账套 2024");
@@ -61,7 +80,16 @@ TEST(PlatformFileTest, NamesInChineseWork) {
     EXPECT_THROW(File::createNew(path), SystemError);
   }
   EXPECT_TRUE(pathExists(path));
-  EXPECT_EQ(File::open(path, FileAccess::Read).size(), 3u);
+  {
+    // A read across the end gives what is there; one past it, nothing.
+    const File opened = File::open(path, FileAccess::Read);
+    EXPECT_EQ(opened.size(), 3u);
+    std::vector<std::uint8_t> bytes(8, 0xEE);
+    EXPECT_EQ(opened.readAt(1, bytes), 2u);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+    EXPECT_EQ(opened.readAt(3, bytes), 0u);
+    EXPECT_EQ(opened.readAt(4096, bytes), 0u);
+  }
   EXPECT_EQ(canonicalPath(utf8(folder / ".." / fs::path(u8"账套 2024") / fs::path(u8"科目.mdb"))),
             canonicalPath(path));
   EXPECT_EQ(utf8(pathOf(canonicalPath(path)).filename()), "科目.mdb");

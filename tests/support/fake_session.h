@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/errors.h"
@@ -26,6 +27,8 @@ class FakeSession : public dataaccess::Session {
   std::map<std::string, std::string> failures;
   std::map<std::string, std::exception_ptr> errors;  // thrown as they are
   std::map<std::string, std::int64_t> updates;       // rows an update statement changes
+  std::map<std::string, std::string> notices;        // said once the statement has run
+  std::vector<std::string> unsaid;
   std::string catalog = "fake";
 
   FakeSession& answer(const std::string& text, Column column) {
@@ -35,6 +38,7 @@ class FakeSession : public dataaccess::Session {
   }
   dataaccess::StatementResult execute(std::string_view text) override {
     const std::string& key = sent->emplace_back(text);
+    if (notices.count(key)) unsaid.push_back(notices[key]);
     if (failures.count(key)) throw dataaccess::DataAccessError(failures[key]);
     if (errors.count(key)) std::rethrow_exception(errors[key]);
     if (updates.count(key)) return {std::nullopt, updates[key]};
@@ -42,6 +46,7 @@ class FakeSession : public dataaccess::Session {
     return {answers[key], 0};
   }
   std::string currentCatalog() const override { return catalog; }
+  std::vector<std::string> takeNotices() override { return std::exchange(unsaid, {}); }
 };
 
 inline Column texts(std::initializer_list<const char*> values) {

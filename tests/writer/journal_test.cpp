@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "dataaccess/jet/format/byte_order.h"
 #include "dataaccess/jet/jet_session.h"
@@ -28,31 +29,8 @@ using testing::readBytes;
 using testing::writeBytes;
 namespace fs = std::filesystem;
 
-// A statement over many pages of a file with moved rows, and the file before and after it.
-class JournalTest : public ::testing::Test {
+class JournalTest : public testing::StatementTest {
  protected:
-  void SetUp() override {
-    path_ = folder_.copyFixture("account-sets/overflow-2k.mdb");
-    journal_ = journalPathFor(platform::canonicalPath(path_));
-    original_ = readBytes(path_);
-    changed_ = original_;
-    const auto rows = testing::scanFlags(path_, "code", "bend");
-    changes_ = testing::flipsOf(rows, 9);
-    for (std::size_t i = 0; i < rows.size(); i += 9)
-      changed_[rows[i].fileOffset] ^= rows[i].bit.mask;
-  }
-
-  // What opening the file says: empty when it opened.
-  std::string openFailure(ErrorKind* kind = nullptr) {
-    try {
-      openJetSession(path_);
-    } catch (const DataAccessError& error) {
-      if (kind) *kind = error.kind();
-      return error.what();
-    }
-    return {};
-  }
-
   // The journal's bytes with the header edited and its checksum made good again.
   static std::vector<std::uint8_t> withHeader(
       std::vector<std::uint8_t> bytes,
@@ -62,11 +40,6 @@ class JournalTest : public ::testing::Test {
              checksum64(std::span(bytes).first(journal::kHeaderChecked)));
     return bytes;
   }
-
-  testing::TempDir folder_;
-  std::string path_, journal_;
-  std::vector<std::uint8_t> original_, changed_;
-  std::vector<FlagChange> changes_;
 };
 
 TEST_F(JournalTest, ACompleteJournalIsRolledBackAtTheNextOpen) {
@@ -115,23 +88,49 @@ TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
   testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
   const auto halfway = readBytes(path_);
   const auto journal = readBytes(journal_);
-  const std::size_t first = journal::kHeaderSize;
-  const std::size_t second = first + journal::recordSize(4096, readU16(journal, first + 4));
-  const std::uint32_t secondPage = readU32(journal, second);
+  // Where each record starts, and the page it holds.
+  std::vector<std::size_t> at;
+  std::vector<std::uint32_t> pages;
+  for (std::size_t next = journal::kHeaderSize; next < readU64(journal, journal::kLengthAt);
+       next += journal::recordSize(4096, readU16(journal, next + journal::kRecordChangesAt))) {
+    at.push_back(next);
+    pages.push_back(readU32(journal, next + journal::kRecordPageAt));
+  }
+  const std::size_t first = at[0], second = at[1], third = at[2];
+  const auto withChecksum = [&](std::vector<std::uint8_t> bytes, std::size_t record,
+                                std::size_t end) {
+    const std::size_t checked = end - record - journal::kChecksumSize;
+    writeU64(bytes, record + checked, checksum64(std::span(bytes).subspan(record, checked)));
+    return bytes;
+  };
 
   struct Damage {
     const char* what;
     std::vector<std::uint8_t> bytes;
-    bool secondPageStaysNew;
+    std::set<std::uint32_t> mayStayNew;  // pages whose records cannot be read back
   };
   auto flipped = journal;
   flipped[second + 500] ^= 0x10;  // inside the second record's image
+  auto lastByte = journal;
+  lastByte[third - 1] ^= 0x80;  // the second record's checksum
   auto badHeader = journal;
   badHeader[journal::kRecordsAt] ^= 0x01;
   const std::vector<std::uint8_t> cut(journal.begin(), journal.end() - journal::kCommitSize - 100);
+  auto swapped = journal;  // two whole records in another order than the commit's
+  std::copy(journal.begin() + second, journal.begin() + third, swapped.begin() + first);
+  std::copy(journal.begin() + first, journal.begin() + second,
+            swapped.begin() + first + (third - second));
+  auto pastTheEnd = journal;
+  writeU32(pastTheEnd, second + journal::kRecordPageAt,
+           static_cast<std::uint32_t>(original_.size() / 4096));
+  pastTheEnd = withChecksum(pastTheEnd, second, third);
+  const std::set<std::uint32_t> fromSecond(pages.begin() + 1, pages.end());
   for (const Damage& damage :
-       {Damage{"a flipped bit in a record", flipped, true},
-        Damage{"a flipped bit in the header", badHeader, false}, Damage{"a cut end", cut, false}}) {
+       {Damage{"a flipped bit in a record", flipped, {pages[1]}},
+        Damage{"a record's last byte flipped", lastByte, {pages[1]}},
+        Damage{"a flipped bit in the header", badHeader, {}}, Damage{"a cut end", cut, {}},
+        Damage{"two records swapped", swapped, {}},
+        Damage{"a record of the page past the end", pastTheEnd, fromSecond}}) {
     SCOPED_TRACE(damage.what);
     writeBytes(path_, halfway);
     writeBytes(journal_, damage.bytes);
@@ -140,7 +139,7 @@ TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
     EXPECT_EQ(kind, ErrorKind::PendingRollback);
     EXPECT_EQ(readBytes(journal_), damage.bytes);
     for (const auto& difference : testing::differences(original_, readBytes(path_))) {
-      EXPECT_TRUE(damage.secondPageStaysNew && difference.offset / 4096 == secondPage)
+      EXPECT_TRUE(damage.mayStayNew.contains(static_cast<std::uint32_t>(difference.offset / 4096)))
           << "offset " << difference.offset;
     }
   }
@@ -149,13 +148,56 @@ TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
   // is not the page's: nothing is written.
   auto forged = journal;
   forged[second - 2000] ^= 0xFF;  // inside the first record's image
-  const std::size_t checked = second - first - journal::kChecksumSize;
-  writeU64(forged, first + checked, checksum64(std::span(forged).subspan(first, checked)));
+  forged = withChecksum(forged, first, second);
   writeBytes(path_, halfway);
   writeBytes(journal_, forged);
   EXPECT_THAT(openFailure(), ::testing::HasSubstr("has since been changed"));
   EXPECT_EQ(readBytes(path_), halfway);
   EXPECT_TRUE(fileExists(journal_));
+}
+
+// A journal with Leafward's mark in a layout this program does not read (the first layout had
+// a 40-byte header and no commit block) is never taken for a torn one: the file is refused and
+// the journal kept, by a reader and by the writer alike.
+TEST_F(JournalTest, AJournalInAnotherLayoutIsKeptAndTheFileRefused) {
+  testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
+  const auto halfway = readBytes(path_);
+  const auto current = readBytes(journal_);
+  std::vector<std::uint8_t> older(current.begin(), current.begin() + 40);
+  writeU32(older, journal::kVersionAt, 1);
+  writeU32(older, 28, 0);
+  writeU64(older, 32, checksum64(std::span(older).first(32)));
+  older.insert(older.end(), current.begin() + journal::kHeaderSize,
+               current.end() - journal::kCommitSize);
+  writeBytes(journal_, older);
+  ErrorKind kind = ErrorKind::General;
+  EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("layout"));
+  EXPECT_EQ(kind, ErrorKind::PendingRollback);
+  EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+  EXPECT_EQ(readBytes(journal_), older);
+  EXPECT_EQ(readBytes(path_), halfway);
+}
+
+// A writer may get in between a reader's recovery and its taking its lock again, and be killed
+// there: the reader looks for a journal again once it holds its lock.
+TEST_F(JournalTest, AJournalLeftWhileAReaderRecoveredIsRecoveredToo) {
+  testing::crashAt(path_, changes_, WriteStep::FileSynced, 0);
+  static std::vector<std::uint8_t> secondJournal;
+  static std::string journalPath;
+  static bool left;
+  secondJournal = readBytes(journal_);
+  journalPath = journal_;
+  left = false;
+  setWriteStepHook([](WriteStep step, std::size_t) {
+    if (step != WriteStep::JournalRemoved || left) return;
+    left = true;
+    writeBytes(journalPath, secondJournal);
+  });
+  EXPECT_EQ(openFailure(), "");
+  setWriteStepHook(nullptr);
+  EXPECT_TRUE(left);
+  EXPECT_FALSE(fileExists(journal_));
+  EXPECT_EQ(readBytes(path_), original_);
 }
 
 TEST_F(JournalTest, RollbackStopsWhenAnotherProgramChangedThePagesSince) {
@@ -199,20 +241,31 @@ TEST_F(JournalTest, SpecialFilesBesideTheFileNeverHangACommand) {
   ASSERT_EQ(::mkfifo(journal_.c_str(), 0600), 0);
   EXPECT_THAT(openFailure(), ::testing::HasSubstr("not a regular file"));
   fs::remove(journal_);
+  // A link to nothing under the journal's name: a reader refuses it as the writer does.
+  fs::create_symlink(folder_.file("nowhere"), journal_);
+  EXPECT_THAT(openFailure(), ::testing::HasSubstr("not a regular file"));
+  EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+  EXPECT_EQ(readBytes(path_), original_);
+  fs::remove(journal_);
   const std::string lockFile = folder_.file("overflow-2k.ldb");
   ASSERT_EQ(::mkfifo(lockFile.c_str(), 0600), 0);
   testing::expectRefused(path_, changes_, ErrorKind::InUse);
 }
 
-// The journal is named after the file, not after the path that led to it.
-TEST_F(JournalTest, TheJournalFollowsTheFileThroughALink) {
+// The journal is named after the file, not after the path that led to it: a statement killed
+// through a link leaves it beside the file, and opening the file through the link again finds
+// it. It is readable by whoever may read the file: its permissions are the file's.
+TEST_F(JournalTest, TheJournalIsTheFilesWhateverPathLedThere) {
   testing::TempDir elsewhere;
   const std::string link = elsewhere.file("link.mdb");
   fs::create_symlink(path_, link);
+  fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                             fs::perms::group_write);
   testing::crashAt(link, changes_, WriteStep::PageWritten, 2);
   EXPECT_FALSE(fileExists(link + ".leafward-journal"));
-  EXPECT_TRUE(fileExists(journal_));
-  EXPECT_EQ(openFailure(), "");
+  ASSERT_TRUE(fileExists(journal_));
+  EXPECT_EQ(fs::status(journal_).permissions(), fs::status(path_).permissions());
+  openJetSession(link);
   EXPECT_EQ(readBytes(path_), original_);
   EXPECT_FALSE(fileExists(journal_));
 }

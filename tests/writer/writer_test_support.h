@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dataaccess/errors.h"
+#include "dataaccess/jet/jet_session.h"
 #include "dataaccess/jet/write/flag_writer.h"
 #include "dataaccess/jet/write/write_hooks.h"
 #include "support/files.h"
@@ -67,5 +68,44 @@ inline void crashAt(const std::string& path, const std::vector<jet::FlagChange>&
   }
   jet::setWriteStepHook(nullptr);
 }
+
+// A statement over many pages of a file with moved rows (every ninth row of overflow-2k.mdb),
+// the file before and after it, and what opening the file then says.
+class StatementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = folder_.copyFixture("account-sets/overflow-2k.mdb");
+    journal_ = jet::journalPathFor(platform::canonicalPath(path_));
+    original_ = readBytes(path_);
+    changed_ = original_;
+    const auto rows = scanFlags(path_, "code", "bend");
+    changes_ = flipsOf(rows, 9);
+    for (std::size_t i = 0; i < rows.size(); i += 9)
+      changed_[rows[i].fileOffset] ^= rows[i].bit.mask;
+  }
+
+  // A journal cut short before it was committed, as a statement killed while writing it leaves.
+  void leaveTornJournal() {
+    crashAt(path_, changes_, jet::WriteStep::JournalCommitted, 0);
+    const auto journal = readBytes(journal_);
+    writeBytes(journal_, {journal.begin(), journal.begin() + 40});
+  }
+
+  // What opening the file says: empty when it opened.
+  std::string openFailure(dataaccess::ErrorKind* kind = nullptr) {
+    try {
+      jet::openJetSession(path_);
+    } catch (const dataaccess::DataAccessError& error) {
+      if (kind) *kind = error.kind();
+      return error.what();
+    }
+    return {};
+  }
+
+  TempDir folder_;
+  std::string path_, journal_;
+  std::vector<std::uint8_t> original_, changed_;
+  std::vector<jet::FlagChange> changes_;
+};
 
 }  // namespace leafward::testing

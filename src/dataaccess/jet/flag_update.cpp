@@ -36,7 +36,8 @@ const sql::Assignment& flagAssignment(const sql::UpdatePlan& plan) {
 }  // namespace
 
 std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source) {
+                                const sql::UpdatePlan& plan, const JetTableSource& source,
+                                std::string* notice) {
   const sql::Assignment& assignment = flagAssignment(plan);
   if (plan.rows.empty()) return 0;
   const JetTable* table = source.database().findTable(plan.table.name);
@@ -60,9 +61,11 @@ std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::str
     }
     changes.push_back({locations[row], old.front().asYesNo(), value});
   }
-  writeFlags(FlagTarget{canonicalPath, displayName, table->definition,
-                        table->definition.columns[assignment.column], source.database().codePage()},
-             changes);
+  const FlagWriteResult written = writeFlags(
+      FlagTarget{canonicalPath, displayName, table->definition,
+                 table->definition.columns[assignment.column], source.database().codePage()},
+      changes);
+  if (notice && !written.notice.empty()) *notice = written.notice;
   return static_cast<std::int64_t>(plan.rows.size());
 }
 

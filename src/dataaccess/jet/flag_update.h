@@ -18,8 +18,10 @@ namespace leafward::jet {
 //
 // Returns the number of rows the statement updated: like Jet, every row the WHERE selects,
 // also one that already held the new value. A statement that selects no rows touches nothing,
-// not even the journal.
+// not even the journal. `notice`, when given, receives what a person should know of a
+// statement that was carried out (see FlagWriteResult), or is left alone.
 std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source);
+                                const sql::UpdatePlan& plan, const JetTableSource& source,
+                                std::string* notice = nullptr);
 
 }  // namespace leafward::jet

@@ -1,6 +1,9 @@
 #include "dataaccess/jet/jet_session.h"
 
+#include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/flag_update.h"
@@ -36,18 +39,32 @@ std::string canonicalOf(const std::string& path) {
                         ErrorKind::BeingUpdated);
 }
 
+// How often a reader undoes an interrupted statement before it takes the file for one that is
+// being updated over and over.
+constexpr int kMostRecoveries = 8;
+
 // Readers hold a shared lock while they read, so that no reader ever sees half a statement:
 // the writer holds an exclusive one while it writes. Before anything is read, a statement that
-// was interrupted is undone.
+// was interrupted is undone; the journal is looked for again each time the lock is taken, as a
+// writer may get in and be killed between a recovery and the lock.
 class ReadLock {
  public:
-  explicit ReadLock(Pager& pager) : pager_(pager) {
-    lock();
+  ReadLock(Pager& pager, std::vector<std::string>& notices) : pager_(pager), notices_(notices) {
     const std::string journal = journalPathFor(pager_.path());
-    if (platform::pathExists(journal)) {
+    lock();
+    for (int round = 0; journalBeside(journal); ++round) {
       pager_.file().unlock();
-      recover(journal);
+      if (round == kMostRecoveries) beingUpdated(pager_);
+      std::string keptBecause;
+      const Recovery done = recover(journal, keptBecause);
       lock();
+      // A torn journal that cannot be removed stays; every writer refuses while it is there.
+      if (done == Recovery::KeptTornJournal) {
+        if (std::find(notices_.begin(), notices_.end(), keptBecause) == notices_.end()) {
+          notices_.push_back(keptBecause);
+        }
+        break;
+      }
     }
     pager_.refreshSize();
   }
@@ -59,26 +76,45 @@ class ReadLock {
 
  private:
   void lock() {
-    if (!platform::waitForLock(pager_.file(), platform::LockKind::Shared)) beingUpdated(pager_);
+    bool locked = false;
+    try {
+      locked = platform::waitForLock(pager_.file(), platform::LockKind::Shared);
+    } catch (const platform::SystemError& error) {
+      pager_.failed("cannot be read", error);
+    }
+    if (!locked) beingUpdated(pager_);
   }
 
-  void recover(const std::string& journal) {
+  bool journalBeside(const std::string& journal) const {
+    try {
+      return platform::pathExists(journal);
+    } catch (const platform::SystemError& error) {
+      throw DataAccessError("the rollback journal of " + pager_.displayName() +
+                                " cannot be looked for: " + error.what(),
+                            ErrorKind::PendingRollback);
+    }
+  }
+
+  Recovery recover(const std::string& journal, std::string& keptBecause) {
     std::optional<Pager> writer;
     try {
       writer.emplace(pager_.path(), Pager::Access::ReadWrite, pager_.displayName());
     } catch (const DataAccessError& error) {
       if (error.kind() != ErrorKind::ReadOnly) throw;
-      recoverWithoutWriting(pager_, journal);
-      return;
+      return recoverWithoutWriting(pager_, journal, &keptBecause);
     }
-    if (!platform::waitForLock(writer->file(), platform::LockKind::Exclusive)) {
-      beingUpdated(pager_);
+    bool locked = false;
+    try {
+      locked = platform::waitForLock(writer->file(), platform::LockKind::Exclusive);
+    } catch (const platform::SystemError& error) {
+      writer->failed("cannot be read", error);
     }
-    DurabilityStats stats;
-    recoverLocked(*writer, journal, stats);
+    if (!locked) beingUpdated(pager_);
+    return recoverLocked(*writer, journal, &keptBecause);
   }
 
   Pager& pager_;
+  std::vector<std::string>& notices_;
 };
 
 // Statements over one .mdb file: queries run by the SQL engine over the file's tables;
@@ -91,7 +127,7 @@ class JetSession : public dataaccess::Session {
  public:
   JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
       : canonicalPath_(canonicalOf(path)), pager_(canonicalPath_, Pager::Access::Read, path) {
-    const ReadLock lock(pager_);
+    const ReadLock lock(pager_, notices_);
     database_.emplace(pager_, codePage);
     source_.emplace(*database_);
     engine_.emplace(*source_);
@@ -99,23 +135,28 @@ class JetSession : public dataaccess::Session {
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
-    ReadLock lock(pager_);
+    ReadLock lock(pager_, notices_);
     if (sql::Engine::classify(text) == sql::StatementKind::Select) {
       result.rows = engine_->query(text);
       return result;
     }
     const sql::UpdatePlan plan = engine_->planUpdate(text);
     lock.release();
+    std::string notice;
     result.recordsAffected =
-        carryOutFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_);
+        carryOutFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_, &notice);
+    if (!notice.empty()) notices_.push_back(notice);
     return result;
   }
 
   // Jet reports no default database for a file.
   std::string currentCatalog() const override { return {}; }
 
+  std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
+
  private:
   std::string canonicalPath_;
+  std::vector<std::string> notices_;
   Pager pager_;
   std::optional<JetDatabase> database_;
   std::optional<JetTableSource> source_;

@@ -1,11 +1,11 @@
 #include "dataaccess/odbc/sql_server_driver.h"
 
 #include <array>
-#include <filesystem>
 
 #include "dataaccess/ascii.h"
 #include "dataaccess/errors.h"
 #include "dataaccess/odbc/odbc_handles.h"
+#include "platform/file.h"
 
 namespace leafward::odbc {
 namespace {
@@ -118,15 +118,19 @@ std::vector<std::string> registeredOdbcDrivers() {
 
 SqlServerDriver findSqlServerDriver() {
   const auto exists = [](const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    try {
+      return platform::entryKind(path, platform::FinalLink::Follow) == platform::EntryKind::File;
+    } catch (const platform::SystemError&) {
+      return false;
+    }
   };
   if (auto driver = chooseSqlServerDriver(registeredOdbcDrivers(), exists)) return *driver;
   throw dataaccess::DataAccessError(
-      kOnWindows ? "No ODBC driver for SQL Server is installed (install Microsoft's ODBC Driver "
-                   "for SQL Server)"
-                 : "No ODBC driver for SQL Server is installed (install FreeTDS's tdsodbc or "
-                   "Microsoft's ODBC Driver for SQL Server)");
+      platform::kOnWindows
+          ? "No ODBC driver for SQL Server is installed (install Microsoft's ODBC Driver "
+            "for SQL Server)"
+          : "No ODBC driver for SQL Server is installed (install FreeTDS's tdsodbc or "
+            "Microsoft's ODBC Driver for SQL Server)");
 }
 
 }  // namespace leafward::odbc

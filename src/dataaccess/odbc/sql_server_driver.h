@@ -6,13 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace leafward::odbc {
+#include "platform/host.h"
 
-#ifdef _WIN32
-inline constexpr bool kOnWindows = true;
-#else
-inline constexpr bool kOnWindows = false;
-#endif
+namespace leafward::odbc {
 
 // The ODBC driver that reaches SQL Server on this computer.
 struct SqlServerDriver {
@@ -37,7 +33,7 @@ const std::vector<std::string>& freeTdsLibraryPaths();
 // otherwise the first FreeTDS library that `exists`.
 std::optional<SqlServerDriver> chooseSqlServerDriver(
     const std::vector<std::string>& registered,
-    const std::function<bool(const std::string&)>& exists, bool windows = kOnWindows);
+    const std::function<bool(const std::string&)>& exists, bool windows = platform::kOnWindows);
 
 // The names of the drivers registered with the ODBC driver manager.
 std::vector<std::string> registeredOdbcDrivers();

@@ -23,6 +23,8 @@ Failure failureOfErrno(int error) {
     case EAGAIN:
     case ETXTBSY:
       return Failure::InUse;
+    case ENAMETOOLONG:
+      return Failure::NameTooLong;
     default:
       return Failure::Other;
   }

@@ -9,13 +9,17 @@
 #include <cstring>
 
 #include "platform/posix/errors.h"
+#include "platform/system_file_calls.h"
 
 namespace leafward::platform {
 namespace {
 
 // The byte Leafward's readers and writer lock: far past the end of any database, where no Jet
-// engine (which locks below 4 GiB) ever locks.
+// engine (which locks below 4 GiB) ever locks. A writer's claim is a lock on the byte after it:
+// readers take that byte shared for the moment they take their own lock, so a writer holding it
+// lets none in.
 constexpr off_t kLockByte = off_t{1} << 62;
+constexpr off_t kClaimByte = kLockByte + 1;
 
 int fdOf(std::intptr_t handle) {
   return static_cast<int>(handle);
@@ -38,9 +42,21 @@ int setLock(int fd, struct flock lock) {
   return result;
 }
 
+// Takes a lock without waiting: false when another holder is in the way.
+bool takeLock(int fd, struct flock lock, const std::string& path) {
+  if (setLock(fd, lock) == 0) return true;
+  if (errno == EACCES || errno == EAGAIN) return false;
+  failWith("cannot lock", path, errno);
+}
+
+// Where a stat call failed because nothing is there under that name.
+bool nothingThere(int error) {
+  return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
+}
+
 }  // namespace
 
-File File::open(const std::string& path, FileAccess access) {
+File File::systemOpen(const std::string& path, FileAccess access) {
   const int flags = (access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
   const int fd = ::open(path.c_str(), flags);
   if (fd < 0) failWith("cannot open", path, errno);
@@ -50,7 +66,7 @@ File File::open(const std::string& path, FileAccess access) {
   return File(fd, path);
 }
 
-File File::createNew(const std::string& path, const File* permissionsOf) {
+File File::systemCreateNew(const std::string& path, const File* permissionsOf) {
   mode_t mode = 0600;
   if (permissionsOf && permissionsOf->isOpen()) {
     struct stat info {};
@@ -58,6 +74,14 @@ File File::createNew(const std::string& path, const File* permissionsOf) {
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) failWith("cannot create", path, errno);
+  // The process's umask has cut the bits: whoever may change the file may have to undo a
+  // statement through this one, so it gets exactly the file's.
+  if (::fchmod(fd, mode) != 0) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    failWith("cannot set the permissions of", path, error);
+  }
   return File(fd, path);
 }
 
@@ -71,13 +95,19 @@ bool File::isRegular() const {
   return S_ISREG(info.st_mode);
 }
 
-std::uint64_t File::size() const {
+std::uint64_t File::systemSize() const {
   struct stat info {};
   if (::fstat(fdOf(handle_), &info) != 0) failWith("cannot examine", path_, errno);
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
+std::uint64_t File::linkCount() const {
+  struct stat info {};
+  if (::fstat(fdOf(handle_), &info) != 0) failWith("cannot examine", path_, errno);
+  return static_cast<std::uint64_t>(info.st_nlink);
+}
+
+std::size_t File::systemReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
   std::size_t done = 0;
   while (done < into.size()) {
     const ssize_t got = ::pread(fdOf(handle_), into.data() + done, into.size() - done,
@@ -92,7 +122,7 @@ std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) con
   return done;
 }
 
-void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+void File::systemWriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t wrote = ::pwrite(fdOf(handle_), bytes.data() + done, bytes.size() - done,
@@ -105,29 +135,32 @@ void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   }
 }
 
-void File::sync() {
+void File::systemSync() {
   while (::fsync(fdOf(handle_)) != 0) {
     if (errno != EINTR) failWith("cannot flush", path_, errno);
   }
 }
 
-bool File::tryLock(LockKind kind) {
-  // Exclusive takes the whole file and beyond, so that a lock any other program holds anywhere
-  // in it is in the way too; shared takes only Leafward's own byte.
-  const struct flock lock =
-      kind == LockKind::Exclusive ? lockRange(F_WRLCK, 0, 0) : lockRange(F_RDLCK, kLockByte, 1);
-  if (setLock(fdOf(handle_), lock) == 0) {
-    locked_ = true;
-    return true;
+bool File::systemTryLock(LockKind kind) {
+  const int fd = fdOf(handle_);
+  if (kind == LockKind::Shared) {
+    if (!takeLock(fd, lockRange(F_RDLCK, kClaimByte, 1), path_)) return false;
+    locked_ = takeLock(fd, lockRange(F_RDLCK, kLockByte, 1), path_);
+    setLock(fd, lockRange(F_UNLCK, kClaimByte, 1));
+    return locked_;
   }
-  if (errno == EACCES || errno == EAGAIN) return false;
-  failWith("cannot lock", path_, errno);
+  if (!claimed_) claimed_ = takeLock(fd, lockRange(F_WRLCK, kClaimByte, 1), path_);
+  // Exclusive takes the whole file and beyond, so that a lock any other program holds anywhere
+  // in it is in the way too.
+  if (claimed_) locked_ = takeLock(fd, lockRange(F_WRLCK, 0, 0), path_);
+  return locked_;
 }
 
 void File::unlock() {
-  if (!locked_) return;
+  if (!locked_ && !claimed_) return;
   setLock(fdOf(handle_), lockRange(F_UNLCK, 0, 0));
   locked_ = false;
+  claimed_ = false;
 }
 
 void File::close() {
@@ -145,10 +178,19 @@ std::string canonicalPath(const std::string& path) {
   return result;
 }
 
-bool pathExists(const std::string& path) {
+EntryKind entryKind(const std::string& path, FinalLink link) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  const int result =
+      link == FinalLink::Follow ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info);
+  if (result != 0) {
+    if (nothingThere(errno)) return EntryKind::None;
+    failWith("cannot examine", path, errno);
+  }
+  if (S_ISREG(info.st_mode)) return EntryKind::File;
+  return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
+
+namespace system_calls {
 
 bool removeFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) return true;
@@ -167,6 +209,8 @@ void syncFolder(const std::string& folder) {
   if (result != 0) failWith("cannot flush the folder", folder, error);
 }
 
+}  // namespace system_calls
+
 bool markedReadOnly(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) failWith("cannot examine", path, errno);
@@ -182,6 +226,10 @@ std::string parentFolder(const std::string& path) {
 
 std::string fileName(const std::string& path) {
   return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string nativePath(std::string utf8Path) {
+  return utf8Path;
 }
 
 }  // namespace leafward::platform

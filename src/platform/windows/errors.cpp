@@ -26,6 +26,8 @@ Failure failureOfWindowsError(DWORD error) {
     case ERROR_DIRECTORY:
     case ERROR_CANT_RESOLVE_FILENAME:
       return Failure::NotRegular;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return Failure::NameTooLong;
     default:
       return Failure::Other;
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/system_file_calls.h"
 #include "platform/windows/errors.h"
 #include "platform/windows/wide_text.h"
 
@@ -15,6 +16,9 @@ namespace {
 // in Access's .ldb file), so Access never meets this lock. Windows locks are mandatory, which
 // does no harm here: nobody reads or writes there.
 constexpr std::uint64_t kLockByte = std::uint64_t{1} << 62;
+// A writer's claim is a lock on the byte after it: readers take that byte shared for the moment
+// they take their own lock, so a writer holding it lets none in.
+constexpr std::uint64_t kClaimByte = kLockByte + 1;
 
 // FileDispositionInfoEx (Windows 10 1709), which MinGW's headers do not declare usably.
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
@@ -39,6 +43,38 @@ bool isFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Locks one byte without waiting: false when another holder is in the way.
+bool lockByte(HANDLE handle, std::uint64_t byte, LockKind kind, const std::string& path) {
+  OVERLAPPED position = at(byte);
+  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY |
+                      (kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : DWORD{0});
+  if (LockFileEx(handle, flags, 0, 1, 0, &position)) return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
+  failWith("cannot lock", path, error);
+}
+
+void unlockByte(HANDLE handle, std::uint64_t byte) {
+  OVERLAPPED position = at(byte);
+  UnlockFileEx(handle, 0, 1, 0, &position);
+}
+
+// Where a name could not be examined because nothing is there under it.
+bool nothingThere(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_DRIVE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Opening a folder as a file fails as "access denied": say what it really is.
 [[noreturn]] void failToOpen(const std::string& what, const std::string& path,
                              const std::wstring& widePath, DWORD error) {
@@ -50,7 +86,7 @@ bool isFolder(const std::wstring& path) {
 
 }  // namespace
 
-File File::open(const std::string& path, FileAccess access) {
+File File::systemOpen(const std::string& path, FileAccess access) {
   const std::wstring widePath = wideFromUtf8(path);
   // A reader lets everyone else read and write (Access keeps working beside it). A writer lets
   // others only read: while it holds the file no other program can open it for writing, and it
@@ -67,7 +103,7 @@ File File::open(const std::string& path, FileAccess access) {
   return File(valueOf(handle), path);
 }
 
-File File::createNew(const std::string& path, const File* /*permissionsOf*/) {
+File File::systemCreateNew(const std::string& path, const File* /*permissionsOf*/) {
   // Windows files carry no permission bits: the new file gets the folder's access rules.
   const std::wstring widePath = wideFromUtf8(path);
   const HANDLE handle = CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -89,13 +125,21 @@ bool File::isRegular() const {
   return (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-std::uint64_t File::size() const {
+std::uint64_t File::linkCount() const {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(handleOf(handle_), &information)) {
+    failWith("cannot examine", path_, GetLastError());
+  }
+  return information.nNumberOfLinks;
+}
+
+std::uint64_t File::systemSize() const {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(handleOf(handle_), &size)) failWith("cannot examine", path_, GetLastError());
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
+std::size_t File::systemReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const {
   std::size_t done = 0;
   while (done < into.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - done, 1u << 30));
@@ -112,7 +156,7 @@ std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) con
   return done;
 }
 
-void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+void File::systemWriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -126,32 +170,36 @@ void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   }
 }
 
-void File::sync() {
+void File::systemSync() {
   // Writes the file's data and its entry through every cache, the disk's own included. On NTFS
   // this also writes the file system's log up to now. FILE_FLAG_WRITE_THROUGH would promise no
   // more at the points where Leafward needs it and would make every write wait for the disk.
   if (!FlushFileBuffers(handleOf(handle_))) failWith("cannot flush", path_, GetLastError());
 }
 
-bool File::tryLock(LockKind kind) {
-  unlock();
-  OVERLAPPED position = at(kLockByte);
-  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY |
-                      (kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : DWORD{0});
-  if (LockFileEx(handleOf(handle_), flags, 0, 1, 0, &position)) {
-    locked_ = true;
-    return true;
+bool File::systemTryLock(LockKind kind) {
+  const HANDLE handle = handleOf(handle_);
+  // Windows counts locks: one taken again would need unlocking twice.
+  if (locked_) {
+    unlockByte(handle, kLockByte);
+    locked_ = false;
   }
-  const DWORD error = GetLastError();
-  if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
-  failWith("cannot lock", path_, error);
+  if (kind == LockKind::Shared) {
+    if (!lockByte(handle, kClaimByte, LockKind::Shared, path_)) return false;
+    locked_ = lockByte(handle, kLockByte, LockKind::Shared, path_);
+    unlockByte(handle, kClaimByte);
+    return locked_;
+  }
+  if (!claimed_) claimed_ = lockByte(handle, kClaimByte, LockKind::Exclusive, path_);
+  if (claimed_) locked_ = lockByte(handle, kLockByte, LockKind::Exclusive, path_);
+  return locked_;
 }
 
 void File::unlock() {
-  if (!locked_) return;
-  OVERLAPPED position = at(kLockByte);
-  UnlockFileEx(handleOf(handle_), 0, 1, 0, &position);
+  if (locked_) unlockByte(handleOf(handle_), kLockByte);
+  if (claimed_) unlockByte(handleOf(handle_), kClaimByte);
   locked_ = false;
+  claimed_ = false;
 }
 
 void File::close() {
@@ -189,9 +237,37 @@ std::string canonicalPath(const std::string& path) {
   return utf8FromWide(name);
 }
 
-bool pathExists(const std::string& path) {
-  return GetFileAttributesW(wideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+EntryKind entryKind(const std::string& path, FinalLink link) {
+  const std::wstring widePath = wideFromUtf8(path);
+  DWORD attributes = GetFileAttributesW(widePath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (nothingThere(error)) return EntryKind::None;
+    failWith("cannot examine", path, error);
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (link == FinalLink::Keep) return EntryKind::Other;
+    // A link: what it leads to, opened without any access only to ask.
+    const HANDLE handle =
+        CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (nothingThere(error)) return EntryKind::None;
+      failWith("cannot examine", path, error);
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool examined = GetFileInformationByHandle(handle, &information);
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    if (!examined) failWith("cannot examine", path, error);
+    attributes = information.dwFileAttributes;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::Folder;
+  return attributes & FILE_ATTRIBUTE_DEVICE ? EntryKind::Other : EntryKind::File;
 }
+
+namespace system_calls {
 
 bool removeFile(const std::string& path) {
   const HANDLE handle = CreateFileW(wideFromUtf8(path).c_str(), DELETE,
@@ -235,6 +311,8 @@ void syncFolder(const std::string& folder) {
   CloseHandle(handle);
 }
 
+}  // namespace system_calls
+
 bool markedReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) failWith("cannot examine", path, GetLastError());
@@ -258,6 +336,13 @@ std::string parentFolder(const std::string& path) {
 
 std::string fileName(const std::string& path) {
   return path.substr(path.find_last_of("/\\") + 1);
+}
+
+std::string nativePath(std::string utf8Path) {
+  for (char& c : utf8Path) {
+    if (c == '/') c = '\\';
+  }
+  return utf8Path;
 }
 
 }  // namespace leafward::platform

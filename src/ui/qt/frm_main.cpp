@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/file.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/result_box.h"
 
@@ -155,8 +155,8 @@ std::string FrmMain::askOpenFileName(const app::FileBoxDesign& box) {
   dialog.setNameFilter(qText(box.description));
   dialog.setDefaultSuffix(qText(box.defaultExtension));
   if (dialog.exec() != QDialog::Accepted) return {};
-  // The file system's own bytes for the name.
-  return QFile::encodeName(dialog.selectedFiles().value(0)).toStdString();
+  // UTF-8, never Windows' 8-bit code page, in the form the platform layer takes.
+  return platform::nativePath(dialog.selectedFiles().value(0).toStdString());
 }
 
 void FrmMain::showMessage(std::string_view text, std::string_view title) {

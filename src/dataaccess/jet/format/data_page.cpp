@@ -39,4 +39,52 @@ std::optional<RowLocation> RowTable::pointer(RowExtent extent) const {
   return RowLocation{readU24(page_, extent.start + 1), page_[extent.start]};
 }
 
+FoundRow findEntry(Bytes page, RowLocation at, const JetFormat& format, std::uint32_t tablePage) {
+  FoundRow found;
+  found.location = at;
+  found.page = page;
+  if (!RowTable::belongsTo(page, tablePage)) {
+    found.fault = RowFault::NotTheTablesPage;
+    return found;
+  }
+  const RowTable rows(page, format);
+  const auto count = rows.count();
+  if (!count) {
+    found.fault = RowFault::RowTableTooLong;
+  } else if (at.slot >= *count) {
+    found.fault = RowFault::NoSuchEntry;
+  } else {
+    found.kind = RowTable::kindOf(rows.entry(at.slot));
+    if (found.kind == SlotKind::Deleted) return found;
+    const auto extent = rows.extent(at.slot, *count);
+    if (extent) {
+      found.extent = *extent;
+    } else {
+      found.fault = RowFault::ImpossibleBounds;
+    }
+  }
+  return found;
+}
+
+FoundRow followMovedRow(const FoundRow& pointer, const JetFormat& format, std::uint32_t tablePage,
+                        std::uint32_t pageCount,
+                        const std::function<Bytes(std::uint32_t)>& pageAt) {
+  FoundRow moved;
+  const auto target = RowTable(pointer.page, format).pointer(pointer.extent);
+  if (!target) {
+    moved.fault = RowFault::PointerCutShort;
+    return moved;
+  }
+  moved.location = *target;
+  if (target->page >= pageCount) {
+    moved.fault = RowFault::PastTheEnd;
+    return moved;
+  }
+  moved = findEntry(pageAt(target->page), *target, format, tablePage);
+  if (moved.fault == RowFault::None && moved.kind != SlotKind::MovedRow) {
+    moved.fault = RowFault::NotAMovedRow;
+  }
+  return moved;
+}
+
 }  // namespace leafward::jet

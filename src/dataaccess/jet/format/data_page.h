@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "dataaccess/jet/format/byte_order.h"
@@ -62,5 +63,38 @@ class RowTable {
   Bytes page_;
   const JetFormat& format_;
 };
+
+// Why a row cannot be found where an entry says it is.
+enum class RowFault {
+  None,
+  NotTheTablesPage,  // not a data page of the table
+  RowTableTooLong,   // the page's row table runs past the page
+  NoSuchEntry,       // the page's row table has no such entry
+  ImpossibleBounds,  // the row's bounds are impossible
+  PointerCutShort,   // a moved row's pointer is too short to hold one
+  PastTheEnd,        // a moved row's pointer names a page past the end of the file
+  NotAMovedRow,      // a moved row's pointer names an entry that is not a moved row
+};
+
+// A row found through an entry: what the entry is and, unless it is deleted, where the row's
+// bytes lie; or why it cannot be found.
+struct FoundRow {
+  RowFault fault = RowFault::None;
+  RowLocation location;  // the entry (for a moved row: the one its pointer names)
+  SlotKind kind = SlotKind::Row;
+  Bytes page;  // the image of the entry's page
+  RowExtent extent;
+};
+
+// Entry `at.slot` of `page`, page `at.page` of the file, which must be a data page of the table
+// whose definition starts at `tablePage`.
+FoundRow findEntry(Bytes page, RowLocation at, const JetFormat& format, std::uint32_t tablePage);
+
+// Follows a moved row's pointer (`pointer`, a Pointer entry found by findEntry) to the row's
+// bytes. The page it names must lie within the file's `pageCount` pages and be a data page of
+// the same table, and the entry there must be a moved row with possible bounds. `pageAt`
+// gives the image of a page of the file.
+FoundRow followMovedRow(const FoundRow& pointer, const JetFormat& format, std::uint32_t tablePage,
+                        std::uint32_t pageCount, const std::function<Bytes(std::uint32_t)>& pageAt);
 
 }  // namespace leafward::jet

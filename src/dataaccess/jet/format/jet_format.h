@@ -10,9 +10,13 @@ namespace leafward::jet {
 // reader and the writer both take their offsets from here.
 enum class JetVersion { Jet3, Jet4 };
 
+// The size of every page of a file.
+inline constexpr std::size_t kJet3PageSize = 2048;
+inline constexpr std::size_t kJet4PageSize = 4096;
+
 struct JetFormat {
   JetVersion version = JetVersion::Jet4;
-  std::size_t pageSize = 4096;
+  std::size_t pageSize = kJet4PageSize;
 
   // Data pages: the number of row-table entries, then the entries.
   std::size_t rowCountOffset = 12;
@@ -58,7 +62,7 @@ struct JetFormat {
   static JetFormat jet3() {
     JetFormat f;
     f.version = JetVersion::Jet3;
-    f.pageSize = 2048;
+    f.pageSize = kJet3PageSize;
     f.rowCountOffset = 8;
     f.tdefRowCount = 12;
     f.tdefMaxColumns = 21;

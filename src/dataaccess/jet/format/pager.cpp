@@ -1,7 +1,6 @@
 #include "dataaccess/jet/format/pager.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "dataaccess/errors.h"
 
@@ -12,7 +11,15 @@ using dataaccess::DataAccessError;
 using dataaccess::ErrorKind;
 using platform::Failure;
 
-constexpr std::size_t kLargestPage = 4096;
+constexpr std::size_t kLargestPage = kJet4PageSize;
+
+bool isFolder(const std::string& path) {
+  try {
+    return platform::entryKind(path, platform::FinalLink::Follow) == platform::EntryKind::Folder;
+  } catch (const platform::SystemError&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -25,7 +32,6 @@ Pager::Pager(const std::string& path, Access access, const std::string& displayN
     file_ = platform::File::open(
         path, writing ? platform::FileAccess::ReadWrite : platform::FileAccess::Read);
   } catch (const platform::SystemError& error) {
-    std::error_code ignored;
     switch (error.failure()) {
       case Failure::NotFound:
         throw DataAccessError(file + " does not exist");
@@ -39,7 +45,7 @@ Pager::Pager(const std::string& path, Access access, const std::string& displayN
         throw DataAccessError("the file " + displayName_ + " is in use by another program",
                               ErrorKind::InUse);
       default:
-        if (std::filesystem::is_directory(path, ignored)) {
+        if (isFolder(path)) {
           throw DataAccessError("The path " + displayName_ +
                                 " is a folder, not an Access database");
         }
@@ -49,8 +55,7 @@ Pager::Pager(const std::string& path, Access access, const std::string& displayN
   }
   try {
     if (!file_.isRegular()) {
-      std::error_code ignored;
-      if (std::filesystem::is_directory(path, ignored)) {
+      if (isFolder(path)) {
         throw DataAccessError("The path " + displayName_ + " is a folder, not an Access database");
       }
       throw DataAccessError("The path " + displayName_ + " is not a regular file");

@@ -46,10 +46,10 @@ class Pager {
   // Throw DataAccessError: "The file ... is damaged: <what>" / "... is truncated: <what>".
   [[noreturn]] void damaged(const std::string& what) const;
   [[noreturn]] void truncated(const std::string& what) const;
-
- private:
+  // Throws DataAccessError: "The file ... <what>: <the system's reason>".
   [[noreturn]] void failed(const std::string& what, const platform::SystemError& error) const;
 
+ private:
   std::string displayName_;
   platform::File file_;
   JetHeader header_;

@@ -59,37 +59,37 @@ bool RowCursor::next() {
 }
 
 void RowCursor::followPointer(RowExtent pointer) {
-  const auto target = RowTable(page_, pager_.format()).pointer(pointer);
-  if (!target) badRow("points nowhere");
-  if (target->page >= pager_.pageCount()) {
-    pager_.truncated("a row of table " + table_.name + " moved to page " +
-                     std::to_string(target->page) + ", past the end of the file");
+  FoundRow entry;
+  entry.page = page_;
+  entry.extent = pointer;
+  const FoundRow moved = followMovedRow(entry, pager_.format(), table_.page, pager_.pageCount(),
+                                        [&](std::uint32_t number) -> Bytes {
+                                          if (number == pageNumber_) return page_;
+                                          if (number != movedPageNumber_) {
+                                            movedPageNumber_ = UINT64_MAX;
+                                            pager_.readPage(number, movedPage_);
+                                            movedPageNumber_ = number;
+                                          }
+                                          return movedPage_;
+                                        });
+  const auto target = [&] { return "page " + std::to_string(moved.location.page); };
+  switch (moved.fault) {
+    case RowFault::None:
+      break;
+    case RowFault::PointerCutShort:
+      badRow("points nowhere");
+    case RowFault::PastTheEnd:
+      pager_.truncated("a row of table " + table_.name + " moved to " + target() +
+                       ", past the end of the file");
+    case RowFault::NotTheTablesPage:
+      badRow("points to " + target() + ", which is not the table's");
+    case RowFault::ImpossibleBounds:
+      badRow("moved to a place with impossible bounds");
+    default:
+      badRow("points to a place on " + target() + " that holds no moved row");
   }
-  Bytes targetPage;
-  if (target->page == pageNumber_) {
-    targetPage = page_;
-  } else {
-    if (target->page != movedPageNumber_) {
-      movedPageNumber_ = UINT64_MAX;
-      pager_.readPage(target->page, movedPage_);
-      movedPageNumber_ = target->page;
-    }
-    targetPage = movedPage_;
-  }
-  if (!RowTable::belongsTo(targetPage, table_.page)) {
-    badRow("points to page " + std::to_string(target->page) + ", which is not the table's");
-  }
-  const RowTable rows(targetPage, pager_.format());
-  const auto count = rows.count();
-  if (!count || target->slot >= *count ||
-      RowTable::kindOf(rows.entry(target->slot)) != SlotKind::MovedRow) {
-    badRow("points to a place on page " + std::to_string(target->page) +
-           " that holds no moved row");
-  }
-  const auto extent = rows.extent(target->slot, *count);
-  if (!extent) badRow("moved to a place with impossible bounds");
-  rowPage_ = targetPage;
-  extent_ = *extent;
+  rowPage_ = moved.page;
+  extent_ = moved.extent;
 }
 
 }  // namespace leafward::jet

@@ -112,7 +112,8 @@ Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
   if (pageNumber != longValuePageNumber_) {
     longValuePageNumber_ = UINT64_MAX;
     file_.readPage(pageNumber, longValuePage_);
-    if (longValuePage_[0] != kPageData || readU32(longValuePage_, 4) != kLongValueTag) {
+    if (longValuePage_[0] != kPageData ||
+        readU32(longValuePage_, kPageLinkOffset) != kLongValueTag) {
       file_.damaged("page " + std::to_string(pageNumber) + " should hold a long value");
     }
     longValuePageNumber_ = pageNumber;

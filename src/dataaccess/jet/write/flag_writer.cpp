@@ -54,8 +54,16 @@ void refuseIfMarkedReadOnly(const FlagTarget& target) {
 
 // Holds the file for the statement: Leafward's exclusive lock, and no Access lock file in use.
 void lockForWriting(Pager& pager, const FlagTarget& target) {
-  if (!platform::waitForLock(pager.file(), platform::LockKind::Exclusive,
-                             platform::kWriterLockWait)) {
+  bool locked = false;
+  try {
+    locked = platform::waitForLock(pager.file(), platform::LockKind::Exclusive,
+                                   platform::kWriterLockWait);
+  } catch (const platform::SystemError& error) {
+    throw DataAccessError(std::string("the file ") + target.displayName +
+                              " cannot be changed safely: " + error.what(),
+                          ErrorKind::InUse);
+  }
+  if (!locked) {
     throw DataAccessError("the file " + target.displayName + " is in use by another program",
                           ErrorKind::InUse);
   }
@@ -74,6 +82,38 @@ void lockForWriting(Pager& pager, const FlagTarget& target) {
                               lockFile + ")",
                           ErrorKind::InUse);
   }
+}
+
+// Journals are named after the file's path: a file with another name as well (a hard link)
+// would have none under that name, so a reader there could see half a statement.
+void refuseIfMoreThanOneName(Pager& pager, const FlagTarget& target) {
+  std::uint64_t names = 1;
+  try {
+    names = pager.file().linkCount();
+  } catch (const platform::SystemError& error) {
+    throw DataAccessError(std::string("cannot examine ") + target.displayName + ": " +
+                          error.what());
+  }
+  if (names > 1) {
+    throw DataAccessError("the file " + target.displayName + " has " + std::to_string(names) +
+                              " names (hard links), and a change to it could be half seen "
+                              "through the others; give it one name to change it",
+                          ErrorKind::MultipleNames);
+  }
+}
+
+// Undoes a statement that failed after its journal was committed, then throws its failure: the
+// file is as it was, or the journal stays for the next open to undo the rest.
+[[noreturn]] void undoAfter(const DataAccessError& failure, Pager& pager,
+                            const std::string& journal) {
+  try {
+    recoverLocked(pager, journal);
+  } catch (const DataAccessError&) {
+    throw DataAccessError(std::string(failure.what()) +
+                          "; the change will be undone when the file is next opened");
+  }
+  throw DataAccessError(std::string(failure.what()) + "; the file was left as it was",
+                        failure.kind());
 }
 
 // The definition as it stands in the file now must be the one the statement was planned on.
@@ -116,51 +156,54 @@ class FlagLocator {
 
   // Finds where the row's Yes/No bit lives, following a moved row's pointer.
   LocatedFlag locate(RowLocation at) {
-    const Slot slot = readSlot(at);
-    if (slot.kind == SlotKind::Deleted) {
+    if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
+    const FoundRow entry = findEntry(pages_.get(at.page), at, pager_.format(), target_.table.page);
+    if (entry.fault != RowFault::None) refuse(at, whyNotFound(entry.fault));
+    if (entry.kind == SlotKind::Deleted) {
       throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
                                 " has been deleted since it was read",
                             ErrorKind::ChangedSinceRead);
     }
     // A moved row may also be named by where its data lives now.
-    if (slot.kind != SlotKind::Pointer) return {at, flagBit(at, slot.extent)};
+    if (entry.kind != SlotKind::Pointer) return {at, flagBit(at, entry.extent)};
 
-    const auto target = RowTable(pages_.get(at.page), pager_.format()).pointer(slot.extent);
-    if (!target) refuse(at, "the moved-row pointer is cut short");
-    const Slot moved = readSlot(*target);
-    if (moved.kind != SlotKind::MovedRow) {
-      refuse(at, "it points to an entry that is not a moved row (" + rowName(*target) + ")");
+    const FoundRow moved =
+        followMovedRow(entry, pager_.format(), target_.table.page, pager_.pageCount(),
+                       [&](std::uint32_t number) -> Bytes { return pages_.get(number); });
+    if (moved.fault != RowFault::None) {
+      refuse(at, "its pointer to " + rowName(moved.location) +
+                     " leads nowhere: " + whyNotFound(moved.fault));
     }
-    return {*target, flagBit(*target, moved.extent)};
+    return {moved.location, flagBit(moved.location, moved.extent)};
   }
 
  private:
-  struct Slot {
-    SlotKind kind;
-    RowExtent extent;
-  };
-
   [[noreturn]] void refuse(RowLocation at, const std::string& why) const {
     throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
                               " does not have a layout this program can change safely: " + why,
                           ErrorKind::UnknownLayout);
   }
 
-  Slot readSlot(RowLocation at) {
-    if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
-    const auto& page = pages_.get(at.page);
-    if (!RowTable::belongsTo(page, target_.table.page)) {
-      refuse(at, "the page is not a data page of the table");
+  static std::string whyNotFound(RowFault fault) {
+    switch (fault) {
+      case RowFault::NotTheTablesPage:
+        return "the page is not a data page of the table";
+      case RowFault::RowTableTooLong:
+        return "the page's row table is longer than the page";
+      case RowFault::NoSuchEntry:
+        return "the page has no such row entry";
+      case RowFault::ImpossibleBounds:
+        return "the row's bounds are impossible";
+      case RowFault::PointerCutShort:
+        return "the moved-row pointer is cut short";
+      case RowFault::PastTheEnd:
+        return "no such page";
+      case RowFault::NotAMovedRow:
+        return "it is not a moved row";
+      case RowFault::None:
+        break;
     }
-    const RowTable rows(page, pager_.format());
-    const auto count = rows.count();
-    if (!count) refuse(at, "the page's row table is longer than the page");
-    if (at.slot >= *count) refuse(at, "the page has no such row entry");
-    const SlotKind kind = RowTable::kindOf(rows.entry(at.slot));
-    if (kind == SlotKind::Deleted) return {kind, {}};
-    const auto extent = rows.extent(at.slot, *count);
-    if (!extent) refuse(at, "the row's bounds are impossible");
-    return {kind, *extent};
+    return {};
   }
 
   FlagBit flagBit(RowLocation at, RowExtent extent) {
@@ -177,9 +220,7 @@ class FlagLocator {
   RowDecoder row_;
 };
 
-}  // namespace
-
-FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChange>& changes) {
+FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>& changes) {
   FlagWriteResult result;
   if (changes.empty()) return result;
   if (!target.column.is(JetType::Boolean)) {
@@ -195,8 +236,13 @@ FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChang
   refuseIfMarkedReadOnly(target);
   Pager pager(target.path, Pager::Access::ReadWrite, target.displayName);
   lockForWriting(pager, target);
+  refuseIfMoreThanOneName(pager, target);
   const std::string journal = journalPathFor(target.path);
-  recoverLocked(pager, journal, result.durability);
+  std::string keptBecause;
+  if (recoverLocked(pager, journal, &keptBecause) == Recovery::KeptTornJournal) {
+    throw DataAccessError(keptBecause + "; the change needs its own journal there",
+                          ErrorKind::PendingRollback);
+  }
   refuseIfDefinitionChanged(pager, target);
 
   // Check every row before writing anything.
@@ -242,19 +288,33 @@ FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChang
       reachedWriteStep(WriteStep::PageWritten, result.pagesWritten);
     }
     pager.sync();
-    ++result.durability.fsyncs;
     reachedWriteStep(WriteStep::FileSynced, 0);
   } catch (const DataAccessError& error) {
-    // Put the old pages back now; if even that fails, the journal stays for the next open.
-    try {
-      recoverLocked(pager, journal, result.durability);
-    } catch (const DataAccessError&) {
-      throw DataAccessError(std::string(error.what()) +
-                            "; the change will be undone when the file is next opened");
-    }
-    throw;
+    undoAfter(error, pager, journal);
   }
-  removeJournal(journal, result.durability);
+  std::string removalNotDurable;
+  try {
+    removalNotDurable = removeJournal(journal);
+  } catch (const DataAccessError& error) {
+    undoAfter(error, pager, journal);
+  }
+  if (!removalNotDurable.empty()) {
+    // The statement is whole in the file and durable: it is done, and says what is left.
+    result.notice = "the flags of " + target.displayName +
+                    " were changed, but the removal of the rollback journal " + journal +
+                    " may not be durable (" + removalNotDurable +
+                    "): should the system stop before it writes the folder, the change will be "
+                    "undone when the file is next opened";
+  }
+  return result;
+}
+
+}  // namespace
+
+FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChange>& changes) {
+  const std::uint64_t syncsBefore = platform::syncsMade();
+  FlagWriteResult result = carryOut(target, changes);
+  result.durability.fsyncs = static_cast<unsigned>(platform::syncsMade() - syncsBefore);
   return result;
 }
 

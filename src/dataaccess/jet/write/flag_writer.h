@@ -31,6 +31,9 @@ struct FlagWriteResult {
   std::size_t rowsChanged = 0;  // rows whose stored value differs now
   std::size_t pagesWritten = 0;
   DurabilityStats durability;
+  // What a person should know of a statement that was carried out, when there is something:
+  // that its journal's removal may not be durable.
+  std::string notice;
 };
 
 // Sets the Yes/No column of the target table in the listed rows, as one all-or-nothing
@@ -43,11 +46,13 @@ struct FlagWriteResult {
 // before the first page is overwritten and removed once the file is synced.
 //
 // Throws DataAccessError of a refusal kind, having changed nothing, when the column is not a
-// Yes/No column or is part of an index, the file or its folder is read-only, another program
+// Yes/No column or is part of an index, the file or its folder is read-only, the file has more
+// than one name (a hard link, whose other names would not lead to the journal), another program
 // has the file in use, the table's definition or a row changed since the session read them,
 // or a row does not have a layout the writer knows. Other failures throw DataAccessError; a
 // failure after the first page was written puts the old pages back (or leaves the journal for
-// the next open to do so).
+// the next open to do so), and so does one to remove the journal, which would otherwise undo
+// the statement at the next open while the report said it failed.
 FlagWriteResult writeFlags(const FlagTarget& target, const std::vector<FlagChange>& changes);
 
 }  // namespace leafward::jet

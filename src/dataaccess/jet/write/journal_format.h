@@ -24,7 +24,9 @@
 // So a journal that is not committed was never fully synced and its statement never touched
 // the database: it is torn, and may be thrown away. A committed journal that does not read
 // back whole is damaged: the database may hold some of its statement's pages, so whatever its
-// intact records prove is rolled back and the journal is kept for a person to look at.
+// intact records prove is rolled back and the journal is kept for a person to look at. A
+// journal with the magic but another version was written in a layout this program does not
+// read (version 1: a 40-byte header and no commit block): it is kept, never taken for torn.
 namespace leafward::jet::journal {
 
 inline constexpr std::string_view kMagic{"LWJRNL\r\n", 8};
@@ -41,7 +43,11 @@ inline constexpr std::size_t kCommittedAt = 28;
 inline constexpr std::size_t kLengthAt = 32;
 inline constexpr std::size_t kHeaderChecksumAt = 56;
 
-inline constexpr std::size_t kRecordHead = 8;
+inline constexpr std::size_t kRecordPageAt = 0;
+inline constexpr std::size_t kRecordChangesAt = 4;
+inline constexpr std::size_t kRecordHead = 8;  // where the changes start
+inline constexpr std::size_t kChangeOffsetAt = 0;
+inline constexpr std::size_t kChangeMaskAt = 2;
 inline constexpr std::size_t kChangeSize = 4;
 inline constexpr std::size_t kChecksumSize = 8;
 

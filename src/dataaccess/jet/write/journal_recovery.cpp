@@ -28,9 +28,15 @@ struct Assessment {
   std::uint32_t records = 0;  // how many records to read (at most)
 };
 
-// Opens the journal without waiting on it, refusing anything but a regular file.
+// Opens the journal without waiting on it, refusing anything but a regular file under its
+// name: a link (even to nothing), a folder, a pipe or a device.
 std::optional<platform::File> openJournal(const Pager& pager, const std::string& journal) {
   try {
+    const platform::EntryKind kind = platform::entryKind(journal, platform::FinalLink::Keep);
+    if (kind == platform::EntryKind::None) return std::nullopt;
+    if (kind != platform::EntryKind::File) {
+      refuse(pager, journal, "the journal is not a regular file");
+    }
     platform::File file = platform::File::open(journal, platform::FileAccess::Read);
     if (!file.isRegular()) refuse(pager, journal, "the journal is not a regular file");
     return file;
@@ -46,6 +52,11 @@ bool pageDiffers(const Pager& pager, const PageChange& change) {
 
 Assessment assess(const platform::File& journal, const std::string& journalPath,
                   const Pager& pager) {
+  if (const auto version = otherLayoutOf(journal)) {
+    refuse(pager, journalPath,
+           "the journal was written in layout " + std::to_string(*version) +
+               ", which this program does not read; a program that reads it must undo the change");
+  }
   const std::uint64_t size = journal.size();
   Assessment result;
   const std::optional<JournalHeader> header = readJournalHeader(journal);
@@ -92,11 +103,11 @@ Assessment assess(const platform::File& journal, const std::string& journalPath,
   return result;
 }
 
-// Puts back the original pages the journal's intact records hold (at most `limit` records):
+// Puts back the original pages the journal's intact records hold (at most as many as it says):
 // first checks that each page differs from its original in no other bits than the journaled
 // ones, then writes. Returns how many pages it wrote.
 std::size_t rollBack(Pager& pager, const platform::File& journal, const std::string& journalPath,
-                     const Assessment& assessment, DurabilityStats& stats) {
+                     const Assessment& assessment) {
   const auto eachRecord = [&](auto&& visit) {
     JournalRecords records(journal, pager.pageSize(), pager.pageCount(), assessment.length);
     for (std::uint32_t n = 0; n + records.skipped() < assessment.records; ++n) {
@@ -126,42 +137,33 @@ std::size_t rollBack(Pager& pager, const platform::File& journal, const std::str
     ++written;
   });
   pager.sync();
-  ++stats.fsyncs;
   return written;
 }
 
-Recovery discard(const Pager& pager, const std::string& journalPath, DurabilityStats& stats) {
+// Removes a journal whose statement never wrote, or keeps it when it cannot be removed.
+Recovery discard(const Pager& pager, const std::string& journalPath, std::string* keptBecause) {
   try {
-    removeJournal(journalPath, stats);
+    removeJournal(journalPath);
   } catch (const DataAccessError& error) {
-    throw DataAccessError("an unfinished rollback journal " + journalPath + " lies beside " +
-                              pager.displayName() +
-                              " (the file itself is intact) and cannot be removed: " + error.what(),
-                          ErrorKind::PendingRollback);
+    if (keptBecause) {
+      *keptBecause = "an unfinished rollback journal " + journalPath + " lies beside " +
+                     pager.displayName() +
+                     "; its change never reached the file, which is intact, but the journal "
+                     "cannot be removed (" +
+                     error.what() + "), so it was left in place";
+    }
+    return Recovery::KeptTornJournal;
   }
   return Recovery::DiscardedTornJournal;
 }
 
-}  // namespace
-
-Recovery recoverLocked(Pager& pager, const std::string& journalPath, DurabilityStats& stats) {
-  if (!platform::pathExists(journalPath)) return Recovery::NothingToDo;
-  std::optional<platform::File> journal = openJournal(pager, journalPath);
-  if (!journal) return Recovery::NothingToDo;
-  const Assessment assessment = assess(*journal, journalPath, pager);
-  switch (assessment.state) {
-    case Assessment::State::Torn:
-      journal->close();
-      return discard(pager, journalPath, stats);
-    case Assessment::State::Complete:
-      rollBack(pager, *journal, journalPath, assessment, stats);
-      journal->close();
-      removeJournal(journalPath, stats);
-      return Recovery::RolledBack;
-    case Assessment::State::Damaged:
-      break;
-  }
-  rollBack(pager, *journal, journalPath, assessment, stats);
+// Rolls back what a complete or damaged journal records; false for a torn one, whose statement
+// never wrote. A damaged journal is rolled back as far as it goes, then refused.
+bool undo(Pager& pager, const platform::File& journal, const std::string& journalPath) {
+  const Assessment assessment = assess(journal, journalPath, pager);
+  if (assessment.state == Assessment::State::Torn) return false;
+  rollBack(pager, journal, journalPath, assessment);
+  if (assessment.state == Assessment::State::Complete) return true;
   throw DataAccessError(
       "the rollback journal " + journalPath + " of " + pager.displayName() + " is damaged (" +
           assessment.damage +
@@ -171,16 +173,38 @@ Recovery recoverLocked(Pager& pager, const std::string& journalPath, DurabilityS
       ErrorKind::PendingRollback);
 }
 
-Recovery recoverWithoutWriting(const Pager& pager, const std::string& journalPath) {
-  if (!platform::pathExists(journalPath)) return Recovery::NothingToDo;
+}  // namespace
+
+Recovery recoverLocked(Pager& pager, const std::string& journalPath, std::string* keptBecause) {
   std::optional<platform::File> journal = openJournal(pager, journalPath);
   if (!journal) return Recovery::NothingToDo;
-  if (assess(*journal, journalPath, pager).state != Assessment::State::Torn) {
-    refuse(pager, journalPath, "the file is read-only");
+  bool rolledBack = false;
+  try {
+    rolledBack = undo(pager, *journal, journalPath);
+  } catch (const platform::SystemError& error) {
+    refuse(pager, journalPath, std::string("the journal cannot be read: ") + error.what());
   }
   journal->close();
-  DurabilityStats stats;
-  return discard(pager, journalPath, stats);
+  if (!rolledBack) return discard(pager, journalPath, keptBecause);
+  // The old pages are back and durable. Should the journal's removal not be durable, a journal
+  // that comes back is rolled back again, writing nothing.
+  removeJournal(journalPath);
+  return Recovery::RolledBack;
+}
+
+Recovery recoverWithoutWriting(const Pager& pager, const std::string& journalPath,
+                               std::string* keptBecause) {
+  std::optional<platform::File> journal = openJournal(pager, journalPath);
+  if (!journal) return Recovery::NothingToDo;
+  try {
+    if (assess(*journal, journalPath, pager).state != Assessment::State::Torn) {
+      refuse(pager, journalPath, "the file is read-only");
+    }
+  } catch (const platform::SystemError& error) {
+    refuse(pager, journalPath, std::string("the journal cannot be read: ") + error.what());
+  }
+  journal->close();
+  return discard(pager, journalPath, keptBecause);
 }
 
 }  // namespace leafward::jet

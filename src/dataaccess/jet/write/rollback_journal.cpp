@@ -4,6 +4,7 @@
 
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/format/byte_order.h"
+#include "dataaccess/jet/format/jet_format.h"
 #include "dataaccess/jet/write/checksum.h"
 #include "dataaccess/jet/write/journal_format.h"
 #include "dataaccess/jet/write/write_hooks.h"
@@ -31,12 +32,12 @@ std::vector<std::uint8_t> encodeHeader(const JournalHeader& header) {
 
 std::vector<std::uint8_t> encodeRecord(const PageChange& page) {
   std::vector<std::uint8_t> record(layout::recordSize(page.original.size(), page.changes.size()));
-  writeU32(record, 0, page.page);
-  writeU16(record, 4, static_cast<std::uint16_t>(page.changes.size()));
+  writeU32(record, layout::kRecordPageAt, page.page);
+  writeU16(record, layout::kRecordChangesAt, static_cast<std::uint16_t>(page.changes.size()));
   std::size_t at = layout::kRecordHead;
   for (const auto& change : page.changes) {
-    writeU16(record, at, change.offset);
-    record[at + 2] = change.mask;
+    writeU16(record, at + layout::kChangeOffsetAt, change.offset);
+    record[at + layout::kChangeMaskAt] = change.mask;
     at += layout::kChangeSize;
   }
   std::memcpy(record.data() + at, page.original.data(), page.original.size());
@@ -69,9 +70,18 @@ bool readExactly(const platform::File& file, std::uint64_t at, std::span<std::ui
   return file.readAt(at, bytes) == bytes.size();
 }
 
-void syncFolderOf(const std::string& path, DurabilityStats& stats) {
+void syncFolderOf(const std::string& path) {
   platform::syncFolder(platform::parentFolder(path));
-  ++stats.fsyncs;
+}
+
+// Removes what is left of a journal that failed before it was committed and synced, as far as
+// it can: one left behind is torn, or complete for a file still untouched, and the next open
+// deals with either without harm.
+void removeLeftover(const std::string& journalPath) {
+  try {
+    platform::removeFile(journalPath);
+  } catch (const platform::SystemError&) {
+  }
 }
 
 }  // namespace
@@ -108,6 +118,14 @@ void writeJournal(const std::string& journalPath, const platform::File& database
       throw DataAccessError("a rollback journal " + journalPath + " already exists",
                             ErrorKind::PendingRollback);
     }
+    if (error.failure() == platform::Failure::NameTooLong) {
+      throw DataAccessError("the file's name is too long for the name of its rollback journal " +
+                                journalPath +
+                                ", which the change needs; give the file a shorter "
+                                "name: " +
+                                error.what(),
+                            ErrorKind::NameTooLong);
+    }
     throw DataAccessError("cannot create the rollback journal " + journalPath +
                               " (the folder must be writable): " + error.what(),
                           ErrorKind::ReadOnly);
@@ -133,37 +151,51 @@ void writeJournal(const std::string& journalPath, const platform::File& database
       reachedWriteStep(WriteStep::JournalRecordWritten, i + 1);
     }
     file.sync();
-    ++stats.fsyncs;
-    syncFolderOf(journalPath, stats);
+    syncFolderOf(journalPath);
     reachedWriteStep(WriteStep::JournalSynced, 0);
 
     file.writeAt(at, encodeCommit(header.records, digest));
     header.committed = true;
     file.writeAt(0, encodeHeader(header));
     file.sync();
-    ++stats.fsyncs;
     stats.journalBytes += at + layout::kCommitSize;
   } catch (const platform::SystemError& error) {
     file.close();
-    platform::removeFile(journalPath);
+    removeLeftover(journalPath);
     throw DataAccessError("cannot write the rollback journal " + journalPath + ": " + error.what());
   } catch (...) {
     file.close();
-    platform::removeFile(journalPath);
+    removeLeftover(journalPath);
     throw;
   }
   reachedWriteStep(WriteStep::JournalCommitted, 0);
 }
 
-void removeJournal(const std::string& journalPath, DurabilityStats& stats) {
+std::string removeJournal(const std::string& journalPath) {
   try {
     platform::removeFile(journalPath);
-    reachedWriteStep(WriteStep::JournalRemoved, 0);
-    syncFolderOf(journalPath, stats);
   } catch (const platform::SystemError& error) {
     throw DataAccessError("cannot remove the rollback journal " + journalPath + ": " +
                           error.what());
   }
+  reachedWriteStep(WriteStep::JournalRemoved, 0);
+  try {
+    syncFolderOf(journalPath);
+  } catch (const platform::SystemError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+std::optional<std::uint32_t> otherLayoutOf(const platform::File& journal) {
+  std::uint8_t bytes[layout::kVersionAt + 4];
+  if (!readExactly(journal, 0, bytes) ||
+      std::memcmp(bytes, layout::kMagic.data(), layout::kMagic.size()) != 0) {
+    return std::nullopt;
+  }
+  const std::uint32_t version = readU32(bytes, layout::kVersionAt);
+  if (version == layout::kVersion) return std::nullopt;
+  return version;
 }
 
 std::optional<JournalHeader> readJournalHeader(const platform::File& journal) {
@@ -182,7 +214,7 @@ std::optional<JournalHeader> readJournalHeader(const platform::File& journal) {
   const std::uint32_t committed = readU32(bytes, layout::kCommittedAt);
   header.committed = committed == 1;
   header.length = readU64(bytes, layout::kLengthAt);
-  if ((header.pageSize != 2048 && header.pageSize != 4096) || committed > 1 ||
+  if ((header.pageSize != kJet3PageSize && header.pageSize != kJet4PageSize) || committed > 1 ||
       header.fileSize % header.pageSize != 0 ||
       header.records > header.fileSize / header.pageSize || header.length < layout::kHeaderSize) {
     return std::nullopt;
@@ -215,7 +247,7 @@ std::optional<PageChange> JournalRecords::next() {
   while (seen_.size() + skipped_ < pageCount_) {
     std::uint8_t head[layout::kRecordHead];
     if (!readExactly(journal_, position_, head)) return std::nullopt;
-    const std::size_t changes = readU16(head, 4);
+    const std::size_t changes = readU16(head, layout::kRecordChangesAt);
     if (changes > pageSize_) return std::nullopt;
     std::vector<std::uint8_t> record(layout::recordSize(pageSize_, changes));
     if (!readExactly(journal_, position_, record)) return std::nullopt;
@@ -229,11 +261,12 @@ std::optional<PageChange> JournalRecords::next() {
     }
 
     PageChange page;
-    page.page = readU32(record, 0);
+    page.page = readU32(record, layout::kRecordPageAt);
     if (page.page == 0 || page.page >= pageCount_ || seen_.contains(page.page)) return std::nullopt;
     std::size_t at = layout::kRecordHead;
     for (std::size_t i = 0; i < changes; ++i, at += layout::kChangeSize) {
-      const ByteChange change{readU16(record, at), record[at + 2]};
+      const ByteChange change{readU16(record, at + layout::kChangeOffsetAt),
+                              record[at + layout::kChangeMaskAt]};
       // A statement flips one flag bit per row, and rows never share a byte of their masks.
       const bool oneBit = change.mask != 0 && (change.mask & (change.mask - 1)) == 0;
       if (change.offset >= pageSize_ || !oneBit ||

@@ -29,7 +29,8 @@ struct PageChange {
   bool onlyChangedBitsDiffer(const std::vector<std::uint8_t>& current) const;
 };
 
-// What making a change durable cost: the benchmark reports these.
+// What making a change durable cost: the benchmark reports these. The syncs are counted by the
+// platform layer, where they are made.
 struct DurabilityStats {
   unsigned fsyncs = 0;
   std::uint64_t journalBytes = 0;
@@ -43,13 +44,20 @@ std::string journalPathFor(const std::string& canonicalDatabasePath);
 // Creates the journal (it must not exist yet) with the original images of `pages`, syncs it
 // and its folder, then commits it (see journal_format.h): once this returns, the pages may be
 // overwritten. The journal gets the permissions of `database`. A journal that cannot be
-// created refuses the statement as read-only; on any failure the journal is removed again.
+// created refuses the statement as read-only (or, when its name would be too long, as
+// NameTooLong); on any failure the journal is removed again where it can be.
 void writeJournal(const std::string& journalPath, const platform::File& database,
                   std::uint32_t pageSize, std::uint64_t fileSize,
                   const std::vector<PageChange>& pages, DurabilityStats& stats);
 
-// Removes the journal and syncs its folder.
-void removeJournal(const std::string& journalPath, DurabilityStats& stats);
+// Removes the journal and syncs its folder. Throws DataAccessError when the journal cannot be
+// removed. Returns why when it was removed but its folder could not be synced, so that the
+// removal may not be durable; empty when it is.
+std::string removeJournal(const std::string& journalPath);
+
+// The version of a journal that carries Leafward's magic in a layout this program does not
+// read; nothing for any other journal.
+std::optional<std::uint32_t> otherLayoutOf(const platform::File& journal);
 
 // A journal's header, when it reads back whole.
 struct JournalHeader {

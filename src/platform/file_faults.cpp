@@ -1,0 +1,66 @@
+#include "platform/file_faults.h"
+
+#include <array>
+
+#include "platform/system_error.h"
+
+namespace leafward::platform::faults {
+namespace {
+
+struct Plan {
+  Operation operation;
+  std::size_t nth;
+  Fault fault;
+  bool persistent;
+};
+
+std::vector<Plan> plans;
+std::array<std::size_t, 8> counts{};
+std::vector<std::string> synced;
+
+}  // namespace
+
+void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) {
+  plans.push_back(Plan{operation, nth, fault, persistent});
+}
+
+void reset() {
+  plans.clear();
+  counts.fill(0);
+  synced.clear();
+}
+
+std::size_t count(Operation operation) {
+  return counts.at(static_cast<std::size_t>(operation));
+}
+
+const std::vector<std::string>& syncedPaths() {
+  return synced;
+}
+
+std::optional<Fault> take(Operation operation, const std::string& path) {
+  const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
+  if (operation == Operation::Sync) synced.push_back(path);
+  for (const Plan& plan : plans) {
+    if (plan.operation == operation && (n == plan.nth || (plan.persistent && n > plan.nth))) {
+      return plan.fault;
+    }
+  }
+  return std::nullopt;
+}
+
+void fail(Fault fault, const char* what, const std::string& path) {
+  const std::string failed = std::string(what) + " " + path + ": ";
+  switch (fault) {
+    case Fault::IoError:
+      throw SystemError(Failure::Other, failed + "Input/output error");
+    case Fault::NoSpace:
+    case Fault::ShortWrite:
+      throw SystemError(Failure::Other, failed + "No space left on device");
+    case Fault::ReadOnly:
+      break;
+  }
+  throw SystemError(Failure::AccessDenied, failed + "Read-only file system");
+}
+
+}  // namespace leafward::platform::faults

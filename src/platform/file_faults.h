@@ -1,0 +1,49 @@
+#pragma once
+
+// Test builds only: the file seam's operations counted, and made to fail where a test chooses,
+// so that tests can put a failing disk under the writer and its journal. What users run has
+// none of it.
+#ifdef LEAFWARD_TEST_HOOKS
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace leafward::platform::faults {
+
+// The operations of the file seam, each counted on its own. OpenForWriting also counts creating
+// a file; Sync also counts a folder's flush.
+enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove };
+
+enum class Fault {
+  IoError,     // the system reports an input/output error and does nothing
+  NoSpace,     // the disk is full: nothing is written
+  ShortWrite,  // the first half of the bytes is written, then the disk is full
+  ReadOnly,    // the medium is read-only
+};
+
+// Makes the nth operation of that kind (counted from 1 since the last reset) fail with `fault`;
+// with `persistent`, every one after it fails too, as on a disk that has died. Faults chosen for
+// several kinds of operation all apply (a read-only medium fails opens for writing and removes).
+void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent = false);
+
+// Forgets the chosen faults and sets every count to zero.
+void reset();
+
+// How many operations of that kind were asked for since the last reset, failed ones included.
+std::size_t count(Operation operation);
+
+// What every sync since the last reset was asked to make durable, in order: a file's path, or a
+// folder's for a folder flush.
+const std::vector<std::string>& syncedPaths();
+
+// For the file seam: counts the operation on `path` and gives the fault chosen for it, if any.
+std::optional<Fault> take(Operation operation, const std::string& path);
+
+// Throws the SystemError the system would give for `fault`: "<what> <path>: <reason>".
+[[noreturn]] void fail(Fault fault, const char* what, const std::string& path);
+
+}  // namespace leafward::platform::faults
+
+#endif
