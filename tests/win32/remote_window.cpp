@@ -48,10 +48,16 @@ RemoteWindows::RemoteWindows(const std::wstring& program, const std::wstring& ar
   std::wstring commandLine = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process_)) {
-    throw std::runtime_error("cannot start the program");
+  // Wine, busy starting many programs at once, now and then answers a start with "internal
+  // error" and starts the same program at the next try.
+  bool started = false;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, nullptr, &startup, &process_);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
   }
+  if (!started) throw std::runtime_error("cannot start the program");
   WaitForInputIdle(process_.hProcess, 30000);
 }
 

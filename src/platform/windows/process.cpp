@@ -144,10 +144,18 @@ ProcessRun runProcess(const std::vector<std::string>& arguments, const ProcessOp
   startup.hStdError = error;
   // A detached program gets no console, so nothing can ask on one.
   const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (options.detached ? DETACHED_PROCESS : 0);
-  const bool started =
-      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, environment.data(),
-                     workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process);
-  if (!started) startError = GetLastError();
+  // Wine, busy starting many programs at once, now and then answers a start with "internal
+  // error" and starts the same program at the next try.
+  bool started = false;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags,
+                             environment.data(),
+                             workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
+                             &process);
+    startError = started ? 0 : GetLastError();
+    if (startError != ERROR_INTERNAL_ERROR) break;
+  }
   for (HANDLE handle : {input, output, error}) CloseHandle(handle);
 
   ProcessRun run;

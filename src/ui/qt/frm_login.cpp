@@ -81,15 +81,13 @@ FrmLogin::FrmLogin(app::LoginDialog& logic, QWidget* parent) : QDialog(parent), 
   // Enter in a text box or in the database box presses Refresh.
   button(LoginControl::cmdRefresh)->setDefault(true);
 
-  const std::pair<LoginControl, void (app::LoginDialog::*)()> handlers[] = {
-      {LoginControl::cmdRefresh, &app::LoginDialog::refreshClick},
-      {LoginControl::cmdOK, &app::LoginDialog::okClick},
-      {LoginControl::cmdCancel, &app::LoginDialog::cancelClick},
-      {LoginControl::cmdSelect, &app::LoginDialog::selectClick},
-  };
-  for (const auto& [control, handler] : handlers) {
-    connect(button(control), &QPushButton::clicked, this, [this, handler] { (logic_.*handler)(); });
-  }
+  connect(button(LoginControl::cmdRefresh), &QPushButton::clicked, this,
+          [this] { logic_.refreshClick(); });
+  connect(button(LoginControl::cmdOK), &QPushButton::clicked, this, [this] { logic_.okClick(); });
+  connect(button(LoginControl::cmdCancel), &QPushButton::clicked, this,
+          [this] { logic_.cancelClick(); });
+  connect(button(LoginControl::cmdSelect), &QPushButton::clicked, this,
+          [this] { logic_.selectClick(); });
 }
 
 QWidget* FrmLogin::control(LoginControl control) const {
