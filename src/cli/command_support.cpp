@@ -21,13 +21,14 @@ struct Request {
 };
 
 struct AccountSet {
-  std::string name;  // as headings and reasons show it
+  NamedAccountSet named;
   std::function<void(connection::SharedConnection&)> open;
 };
 
-// Nothing when the words do not name account sets; `failure` then says why when there is more
-// to say than the usage.
-std::optional<Request> readRequest(const std::vector<std::string>& words, std::string& failure) {
+// Nothing when the words do not name account sets (or more than one where `scope` is One);
+// `failure` then says why when there is more to say than the usage.
+std::optional<Request> readRequest(const std::vector<std::string>& words, Scope scope,
+                                   std::string& failure) {
   Request request;
   std::vector<std::string> args = words;
   const bool read = connection::attempt(
@@ -39,6 +40,9 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
       },
       &failure);
   if (!read) return std::nullopt;
+  if (scope == Scope::One && (request.allDatabases || request.files.size() > 1)) {
+    return std::nullopt;
+  }
   if (!request.server) {
     if (request.allDatabases) failure = "--all-databases needs --server";
     if (request.allDatabases || request.files.empty()) return std::nullopt;
@@ -49,23 +53,42 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
   return request;
 }
 
+void printUsage(const std::string& command, Scope scope, std::ostream& err) {
+  if (scope == Scope::One) {
+    err << "usage: leafward-cli " << command << " [--code-page N] FILE\n"
+        << "       leafward-cli " << command << " --server NAME --database NAME\n";
+    return;
+  }
+  err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
+      << "       leafward-cli " << command << " --server NAME --database NAME\n"
+      << "       leafward-cli " << command << " --server NAME --all-databases\n";
+}
+
+NamedAccountSet namedFile(const std::string& file) {
+  return {file, [file] { return record::AccountSet::accessFile(file); }};
+}
+
+NamedAccountSet namedDatabase(const ServerTarget& target) {
+  return {*target.database + " on " + target.server,
+          [target] { return record::AccountSet::serverDatabase(target.server, *target.database); }};
+}
+
 // The account sets a request names; for --all-databases those the server lists. Throws when
 // the server's list cannot be had.
 std::vector<AccountSet> accountSetsOf(const Request& request) {
   std::vector<AccountSet> sets;
   for (const std::string& file : request.files) {
-    sets.push_back(
-        {file, [file, codePage = request.codePage](connection::SharedConnection& shared) {
-           shared.openAccess(file, codePage);
-         }});
+    sets.push_back({namedFile(file),
+                    [file, codePage = request.codePage](connection::SharedConnection& shared) {
+                      shared.openAccess(file, codePage);
+                    }});
   }
   if (!request.server) return sets;
   const ServerTarget& server = *request.server;
   if (server.database) {
-    sets.push_back(
-        {*server.database + " on " + server.server, [server](connection::SharedConnection& shared) {
-           openServer(shared, server, saPassword(server.server));
-         }});
+    sets.push_back({namedDatabase(server), [server](connection::SharedConnection& shared) {
+                      openServer(shared, server, saPassword(server.server));
+                    }});
     return sets;
   }
   const std::string password = saPassword(server.server);
@@ -80,7 +103,7 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   for (const std::string& name : names) {
     const ServerTarget target{server.server, name};
     sets.push_back(
-        {name + " on " + server.server, [target, password](connection::SharedConnection& shared) {
+        {namedDatabase(target), [target, password](connection::SharedConnection& shared) {
            openServer(shared, target, password);
          }});
   }
@@ -97,9 +120,9 @@ int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err) 
             set.open(shared);
           },
           &failure)) {
-    writeReason(err, "cannot open " + set.name + ": " + failure);
-  } else if (!connection::attempt([&] { code = work(shared, set.name); }, &failure)) {
-    writeReason(err, set.name + ": " + failure);
+    writeReason(err, "cannot open " + set.named.name + ": " + failure);
+  } else if (!connection::attempt([&] { code = work(shared, set.named); }, &failure)) {
+    writeReason(err, set.named.name + ": " + failure);
     code = kExitFailed;
   }
   shared.shutDown();
@@ -126,14 +149,13 @@ int worseExitCode(int a, int b) {
 }
 
 int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
-                     std::ostream& out, std::ostream& err, const AccountSetWork& work) {
+                     std::ostream& out, std::ostream& err, const AccountSetWork& work,
+                     Scope scope) {
   std::string failure;
-  const std::optional<Request> request = readRequest(words, failure);
+  const std::optional<Request> request = readRequest(words, scope, failure);
   if (!request) {
     if (!failure.empty()) writeReason(err, failure);
-    err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
-        << "       leafward-cli " << command << " --server NAME --database NAME\n"
-        << "       leafward-cli " << command << " --server NAME --all-databases\n";
+    printUsage(command, scope, err);
     return kExitFailed;
   }
   std::vector<AccountSet> sets;
@@ -147,10 +169,23 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   const bool headings = sets.size() > 1 || request->allDatabases;
   int worst = kExitClean;
   for (const AccountSet& set : sets) {
-    if (headings) out << "== " << escapeControlCharacters(set.name) << " ==" << std::endl;
+    if (headings) out << "== " << escapeControlCharacters(set.named.name) << " ==" << std::endl;
     worst = worseExitCode(worst, runOn(set, work, err));
   }
   return worst;
+}
+
+std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
+                                             const std::vector<std::string>& words,
+                                             std::ostream& err) {
+  std::string failure;
+  const std::optional<Request> request = readRequest(words, Scope::One, failure);
+  if (!request) {
+    if (!failure.empty()) writeReason(err, failure);
+    printUsage(command, Scope::One, err);
+    return std::nullopt;
+  }
+  return request->server ? namedDatabase(*request->server) : namedFile(request->files.front());
 }
 
 void printReport(const audit::TextWorkbench& bench, std::ostream& out) {

@@ -42,6 +42,11 @@ class Connection {
   // Throws DataAccessError when the connection is closed.
   std::string defaultDatabase() const;
 
+  // Session::planUpdate and Session::setFlagsByKey on the open connection; throw
+  // DataAccessError when it is closed.
+  std::unique_ptr<PlannedUpdate> planUpdate(std::string_view text, std::string_view keyColumn);
+  std::int64_t setFlagsByKey(const KeyedFlagUpdate& update);
+
   const std::string& lastError() const { return lastError_; }
 
   // The `Provider` the open connection was opened with, as written; empty when closed.

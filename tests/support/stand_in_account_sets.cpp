@@ -97,6 +97,13 @@ Reply repair(std::vector<CodeRow>& rows, bool withLongerCode, bool from, bool to
   return {.updated = chosen.size()};
 }
 
+// Codes compared code point by code point, as a binary collation does, trailing spaces apart.
+bool sameCode(std::string a, std::string b) {
+  while (!a.empty() && a.back() == ' ') a.pop_back();
+  while (!b.empty() && b.back() == ' ') b.pop_back();
+  return a == b;
+}
+
 CodeRow row(const char* code, int bend) {
   return {code ? std::optional<std::string>(code) : std::nullopt, bend != 0};
 }
@@ -157,6 +164,28 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");
   if (text == kClearNonLeaf) return repair(rows, true, true, false);
   return repair(rows, false, false, true);
+}
+
+std::optional<Reply> answerParameterised(std::string_view text,
+                                         const std::vector<Reply::Cell>& values,
+                                         ServerAccountSet* accounts) {
+  const bool byCode = text == kSetFlagByCode;
+  if (!byCode && text != kSetFlagOfNullCode) return std::nullopt;
+  if (!accounts) return invalidObject("code");
+  const auto* to = std::get_if<std::int32_t>(&values.at(0));
+  const auto* code = byCode ? std::get_if<std::string>(&values.at(1)) : nullptr;
+  const auto* from = std::get_if<std::int32_t>(&values.at(byCode ? 2 : 1));
+  if (!to || !from || (byCode && !code) || values.size() != (byCode ? 3u : 2u)) {
+    return std::nullopt;
+  }
+  std::uint64_t changed = 0;
+  for (CodeRow& row : accounts->code) {
+    const bool named = byCode ? row.ccode && sameCode(*row.ccode, *code) : !row.ccode;
+    if (!named || row.bend != (*from != 0)) continue;
+    row.bend = *to != 0;
+    ++changed;
+  }
+  return Reply{.updated = changed};
 }
 
 }  // namespace leafward::testing
