@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 #include "audit/code_lists.h"
 #include "audit/repair_report.h"
@@ -62,7 +63,22 @@ std::vector<std::pair<CodeChange, std::int64_t>> codesOf(const record::Step& ste
   return codes;
 }
 
-UndoStep planUndo(const record::Step& step, const FlagCounts& now) {
+// The codes an interrupted undo of the repair set out to put back, by kind of flag: where they
+// hold what the repair found, that undo got that far, and they need nothing more.
+using Begun = std::set<std::pair<Direction, Code>>;
+
+Begun begunByInterruptedUndos(const std::vector<record::Repair>& repairs, const std::string& id) {
+  Begun begun;
+  for (const record::Repair& repair : repairs) {
+    if (repair.undoes != id || repair.finished()) continue;
+    for (const record::Step& step : repair.steps) {
+      for (const CodeChange& change : step.planned) begun.insert({step.direction, change.code});
+    }
+  }
+  return begun;
+}
+
+UndoStep planUndo(const record::Step& step, const FlagCounts& now, const Begun& begun) {
   UndoStep undo;
   undo.direction = step.direction;
   if (step.confirmation && (step.confirmation->failed || step.confirmation->count == 0)) {
@@ -75,6 +91,11 @@ UndoStep planUndo(const record::Step& step, const FlagCounts& now) {
       continue;
     }
     const auto held = now.find({change.code, change.after});
+    const auto back = now.find({change.code, change.before});
+    if (begun.count({step.direction, change.code}) && back != now.end() && back->second == rows &&
+        held == now.end()) {
+      continue;
+    }
     if (held == now.end() || held->second != rows) {
       undo.changedSince.push_back(change.code);
       continue;
@@ -192,8 +213,9 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   record::Repair undo;
   undo.undoes = undone.id;
   const std::string statement = dataaccess::keyedFlagStatements(codeFlags()).byKey;
+  const Begun begun = begunByInterruptedUndos(book->repairs(), undone.id);
   for (const record::Step& step : undone.steps) {
-    steps.push_back(planUndo(step, now));
+    steps.push_back(planUndo(step, now, begun));
     undo.steps.push_back({step.direction, statement, steps.back().planned, {}});
   }
   if (undo.plannedCount() > 0) {

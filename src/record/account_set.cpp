@@ -70,7 +70,9 @@ std::string AccountSet::recordFileName() const {
       isFile() ? name : dataaccess::asciiLowered(server) + "\n" + dataaccess::asciiLowered(name);
   char hash[9];
   std::snprintf(hash, sizeof hash, "%08x", fnv1a(identity));
-  return safeFileName(isFile() ? lastPart(name) : describe()) + " (" + hash + ").csv";
+  // A server's names in one spelling, so that every spelling finds the same file.
+  const std::string shown = isFile() ? lastPart(name) : dataaccess::asciiLowered(describe());
+  return safeFileName(shown) + " (" + hash + ").csv";
 }
 
 }  // namespace leafward::record

@@ -41,10 +41,12 @@ class RowWriter {
   // The row that confirms how step `step` of the repair ended.
   std::string confirmation(const Repair& repair, std::size_t step);
 
+  // Any row of these fields (missing ones empty), chained like the others.
+  std::string row(std::vector<std::string> fields);
+
   const std::string& checksum() const { return checksum_; }
 
  private:
-  std::string row(std::vector<std::string> fields);
   std::string checksum_;
 };
 

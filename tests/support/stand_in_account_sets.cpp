@@ -63,6 +63,15 @@ Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
   return reply;
 }
 
+Reply flagged(const std::vector<CodeRow>& rows, bool bend) {
+  Reply reply{.column = "ccode"};
+  for (const CodeRow& row : rows) {
+    if (row.bend == bend)
+      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+  }
+  return reply;
+}
+
 // LEN() counts characters without the trailing spaces; NULL sorts first.
 Reply distinctLengths(const std::vector<CodeRow>& rows) {
   bool anyNull = false;
@@ -148,6 +157,7 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     return reply;
   }
   const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
+                                  text == kFlaggedServer || text == kUnflaggedServer ||
                                   text == kLengths || text == kAccScheme || text == kGradeScheme ||
                                   text == kClearNonLeaf || text == kSetLeafServer;
   if (!knownToAccountSets) return std::nullopt;
@@ -159,6 +169,9 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   std::vector<CodeRow>& rows = accounts->code;
   if (text == kFirstListServer) return codes(rows, true, true);
   if (text == kSecondListServer) return codes(rows, false, false);
+  if (text == kFlaggedServer || text == kUnflaggedServer) {
+    return flagged(rows, text == kFlaggedServer);
+  }
   if (text == kLengths) return distinctLengths(rows);
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");

@@ -284,6 +284,11 @@ ServerAccountSet TdsStandIn::accountSet(const std::string& name) const {
   throw std::out_of_range("no account set " + name);
 }
 
+void TdsStandIn::onStatement(StatementHook hook) {
+  const std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
 TdsStandIn::Database* TdsStandIn::find(const std::string& name) {
   for (Database& database : databases_) {
     if (dataaccess::equalsIgnoringCase(database.name, name)) return &database;
@@ -376,6 +381,7 @@ void TdsStandIn::serve(int client) {
 Reply TdsStandIn::answer(const std::string& database, const ParameterisedStatement& call) {
   const std::lock_guard lock(mutex_);
   Database* current = find(database);
+  if (hook_ && current && current->accounts) hook_(call.text, *current->accounts);
   const std::optional<Reply> found = answerParameterised(
       call.text, call.values, current && current->accounts ? &*current->accounts : nullptr);
   return found ? *found
@@ -411,6 +417,7 @@ Reply TdsStandIn::answer(const std::string& database, const std::string& text) {
   std::vector<std::string> names;
   for (const Database& each : databases_) names.push_back(each.name);
   Database* current = find(database);
+  if (hook_ && current && current->accounts) hook_(text, *current->accounts);
   const std::optional<Reply> found =
       answerStatement(text, current && current->accounts ? &*current->accounts : nullptr, names);
   return found

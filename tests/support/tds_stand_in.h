@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -46,6 +47,12 @@ class TdsStandIn {
   // An account set as it stands now; throws std::out_of_range for an unknown one.
   ServerAccountSet accountSet(const std::string& name) const;
 
+  // Called with the text of each statement and the account set it runs on, before the answer,
+  // so that a test can change the table between two statements (as another program would).
+  // It runs while the stand-in is locked: it must not call the stand-in.
+  using StatementHook = std::function<void(const std::string& text, ServerAccountSet& accounts)>;
+  void onStatement(StatementHook hook);
+
  private:
   struct Database {
     std::string name;
@@ -66,6 +73,7 @@ class TdsStandIn {
   mutable std::mutex mutex_;
   bool stopping_ = false;
   std::vector<Database> databases_;
+  StatementHook hook_;
   std::vector<Login> logins_;
   std::vector<int> clients_;
   std::vector<std::thread> sessions_;
