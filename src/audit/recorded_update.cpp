@@ -77,12 +77,14 @@ RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
     return *statement.unplanned;
   }
   std::size_t changed = 0;
-  bool asPlanned = true;
+  bool asPlanned = true, counted = true;
   RepairRun run = runRepair([&] {
     if (!statement.plan) {
       shared.strSQL = statement.text;
       const std::int64_t rows = shared.executeUpdate();
-      changed = static_cast<std::size_t>(rows);
+      // A provider that cannot say how many rows changed gives -1.
+      counted = rows >= 0;
+      changed = counted ? static_cast<std::size_t>(rows) : 0;
       return rows;
     }
     dataaccess::PlannedUpdateResult result = statement.plan->carryOut();
@@ -95,7 +97,9 @@ RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
     return run;
   }
   confirmation = {false, static_cast<std::int64_t>(changed), {}};
-  if (changed != statement.codes.size()) {
+  if (!counted) {
+    confirmation.note = "数据库没有说明更新了多少行，所列科目代码未经核实";
+  } else if (changed != statement.codes.size()) {
     confirmation.note = "更新了 " + std::to_string(changed) + " 行，而更新前读出的是 " +
                         std::to_string(statement.codes.size()) +
                         " 行：读出与更新之间账套已被改动，所列科目代码不确切";

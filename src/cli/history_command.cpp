@@ -14,7 +14,7 @@ int runHistory(const std::vector<std::string>& words, std::ostream& out, std::os
   try {
     history = audit::listHistory({{}, set->identity()});
   } catch (const std::exception& error) {
-    history.failure = "cannot find " + set->name + ": " + error.what();
+    history.failure = error.what();
   }
   if (!history.failure.empty()) {
     writeReason(err, history.failure);
