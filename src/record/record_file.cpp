@@ -1,6 +1,7 @@
 #include "record/record_file.h"
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "platform/folders.h"
@@ -35,16 +36,17 @@ void requireRegular(const platform::File& file, const std::string& path) {
   if (!file.isRegular()) throw RecordError(path + " is not a regular file");
 }
 
-// The record file open for appending, made when there is none. On Windows a second writer
-// cannot open it while another repair holds it: that counts as waiting for the lock.
-platform::File openForAppending(const std::string& path, bool& made) {
+// The record file open for appending, made when there is none; nothing when another repair
+// holds it open (Windows lets no second writer open it) for longer than a reader waits.
+std::optional<platform::File> openForAppending(const std::string& path, bool& made) {
   const auto deadline = std::chrono::steady_clock::now() + platform::kLockWait;
   for (;;) {
     try {
       made = false;
       return platform::File::open(path, platform::FileAccess::ReadWrite);
     } catch (const SystemError& error) {
-      if (error.failure() == Failure::InUse && std::chrono::steady_clock::now() < deadline) {
+      if (error.failure() == Failure::InUse) {
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         continue;
       }
@@ -86,12 +88,13 @@ RecordFile RecordFile::openForRepair(const std::string& chosenFolder, const Acco
   try {
     platform::createFolders(folder);
     bool made = false;
-    platform::File file = openForAppending(path, made);
-    requireRegular(file, path);
-    if (!platform::waitForLock(file, platform::LockKind::Exclusive)) {
+    std::optional<platform::File> opened = openForAppending(path, made);
+    if (opened) requireRegular(*opened, path);
+    if (!opened || !platform::waitForLock(*opened, platform::LockKind::Exclusive)) {
       throw RecordError("another repair of " + set.describe() + " holds its record " + path +
                         "; try again when it has finished");
     }
+    platform::File file = std::move(*opened);
     const std::string bytes = readWhole(file, path);
     RecordContents contents = readRecordText(bytes, set, path);
     RecordFile record(std::move(file), path, folder, set);
