@@ -188,6 +188,18 @@ std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
   return request->server ? namedDatabase(*request->server) : namedFile(request->files.front());
 }
 
+void addFailure(std::string& failures, const std::string& failure) {
+  if (failure.empty()) return;
+  if (!failures.empty()) failures += "; ";
+  failures += failure;
+}
+
+int exitCodeFor(const std::string& failures, const std::string& what, std::ostream& err) {
+  if (failures.empty()) return kExitClean;
+  writeReason(err, what + ": " + failures);
+  return kExitFailed;
+}
+
 void printReport(const audit::TextWorkbench& bench, std::ostream& out) {
   out << connection::replaceAll(bench.text, "\r\n", "\n") << "\n";
   out.flush();

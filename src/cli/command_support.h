@@ -56,6 +56,13 @@ std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
                                              const std::vector<std::string>& words,
                                              std::ostream& err);
 
+// Adds one failure to a list of them, "; " between.
+void addFailure(std::string& failures, const std::string& failure);
+
+// The exit code of one account set's work: 0 without failures; otherwise 2, with the reason
+// "<what>: <failures>" on `err`.
+int exitCodeFor(const std::string& failures, const std::string& what, std::ostream& err);
+
 // Prints the result box's text: each CR LF as a newline, then a final newline.
 void printReport(const audit::TextWorkbench& bench, std::ostream& out);
 

@@ -4,15 +4,14 @@
 #include "audit/workbench.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
-#include "cli/reasons.h"
 
 namespace leafward::cli {
 namespace {
 
-void addFailure(std::string& failures, const char* kind, const audit::RepairOutcome& outcome) {
-  if (!outcome.failed) return;
-  if (!failures.empty()) failures += "; ";
-  failures += std::string("the ") + kind + " flags could not be put back: " + outcome.failure;
+// Why one kind of flag was not put back, for the reason on stderr.
+std::string failureOf(const char* kind, const audit::RepairOutcome& outcome) {
+  if (!outcome.failed) return {};
+  return std::string("the ") + kind + " flags could not be put back: " + outcome.failure;
 }
 
 int undoOne(connection::SharedConnection& shared, const NamedAccountSet& set, std::ostream& out,
@@ -23,12 +22,10 @@ int undoOne(connection::SharedConnection& shared, const NamedAccountSet& set, st
   printReport(bench, out);
 
   std::string failures = outcome.failure;
-  addFailure(failures, "non-leaf", outcome.nonLeaf);
-  addFailure(failures, "leaf", outcome.leaf);
+  addFailure(failures, failureOf("non-leaf", outcome.nonLeaf));
+  addFailure(failures, failureOf("leaf", outcome.leaf));
   if (!outcome.ran) failures = "the file was not open";
-  if (failures.empty()) return kExitClean;
-  writeReason(err, "cannot undo the last repair of " + set.name + ": " + failures);
-  return kExitFailed;
+  return exitCodeFor(failures, "cannot undo the last repair of " + set.name, err);
 }
 
 }  // namespace

@@ -6,21 +6,14 @@
 #include "cli/command_line.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
-#include "cli/reasons.h"
 
 namespace leafward::cli {
 namespace {
 
-void addFailure(std::string& failures, const std::string& failure) {
-  if (failure.empty()) return;
-  if (!failures.empty()) failures += "; ";
-  failures += failure;
-}
-
-void addFailure(std::string& failures, const char* repair, const audit::RepairOutcome& outcome) {
-  if (!outcome.failed) return;
-  addFailure(failures,
-             std::string("the repair of the ") + repair + " flags failed: " + outcome.failure);
+// Why a repair statement failed, for the reason on stderr.
+std::string failureOf(const char* repair, const audit::RepairOutcome& outcome) {
+  if (!outcome.failed) return {};
+  return std::string("the repair of the ") + repair + " flags failed: " + outcome.failure;
 }
 
 int updateOne(connection::SharedConnection& shared, const NamedAccountSet& set, bool recorded,
@@ -36,12 +29,10 @@ int updateOne(connection::SharedConnection& shared, const NamedAccountSet& set, 
   if (!outcome.recordFailure.empty()) {
     addFailure(failures, "the record of the repair could not be written: " + outcome.recordFailure);
   }
-  addFailure(failures, "non-leaf", outcome.nonLeaf);
-  addFailure(failures, "leaf", outcome.leaf);
+  addFailure(failures, failureOf("non-leaf", outcome.nonLeaf));
+  addFailure(failures, failureOf("leaf", outcome.leaf));
   if (!outcome.ran) failures = "the file was not open";
-  if (failures.empty()) return kExitClean;
-  writeReason(err, "cannot update " + set.name + ": " + failures);
-  return kExitFailed;
+  return exitCodeFor(failures, "cannot update " + set.name, err);
 }
 
 }  // namespace
