@@ -178,11 +178,11 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   // that is written down now.
   const bool changedUnlisted = repair.plannedCount() == 0 && repair.steps.size() == runs.size() &&
                                !record::changedNothing(repair);
-  if (changedUnlisted && !keep([&] {
-        begin();
-        for (std::size_t i = 0; i < repair.steps.size(); ++i) book->confirm(repair, i);
-      })) {
-    book.reset();
+  if (changedUnlisted) {
+    keep([&] {
+      begin();
+      for (std::size_t i = 0; i < repair.steps.size(); ++i) book->confirm(repair, i);
+    });
   }
   if (!outcome.recordFailure.empty()) {
     attempt([&] { appendLine(bench, "未能在修复记录中写下修复的结果：" + outcome.recordFailure); });

@@ -53,9 +53,9 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, Scope 
   return request;
 }
 
-void printUsage(const std::string& command, Scope scope, std::ostream& err) {
+void printUsage(const std::string& command, Scope scope, std::ostream& err, bool codePage = true) {
   if (scope == Scope::One) {
-    err << "usage: leafward-cli " << command << " [--code-page N] FILE\n"
+    err << "usage: leafward-cli " << command << (codePage ? " [--code-page N]" : "") << " FILE\n"
         << "       leafward-cli " << command << " --server NAME --database NAME\n";
     return;
   }
@@ -180,9 +180,9 @@ std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
                                              std::ostream& err) {
   std::string failure;
   const std::optional<Request> request = readRequest(words, Scope::One, failure);
-  if (!request) {
+  if (!request || request->codePage) {
     if (!failure.empty()) writeReason(err, failure);
-    printUsage(command, Scope::One, err);
+    printUsage(command, Scope::One, err, false);
     return std::nullopt;
   }
   return request->server ? namedDatabase(*request->server) : namedFile(request->files.front());

@@ -49,8 +49,8 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
                      std::ostream& out, std::ostream& err, const AccountSetWork& work,
                      Scope scope = Scope::Many);
 
-// The one account set that `words` name (FILE, or --server NAME --database NAME), without
-// opening it or asking for a password; nothing, with the usage of `command` (and the reason,
+// The one account set that `words` name (FILE, or --server NAME --database NAME; no
+// --code-page), without opening it or asking for a password; nothing, with the usage of `command` (and the reason,
 // if there is more to say) on `err`, when they do not name exactly one.
 std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
                                              const std::vector<std::string>& words,

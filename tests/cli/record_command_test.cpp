@@ -204,6 +204,20 @@ TEST(RecordRefusalTest, ARecordThatCannotBeTrustedOrWrittenChangesNothing) {
   EXPECT_EQ(unrecorded.out, "\n有 3个非末级科目标志被更新\n有 1个末级科目标志被更新\n");
 }
 
+TEST(RecordUsageTest, UndoAndHistoryTakeExactlyOneAccountSet) {
+  const testing::TempDir folder;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"undo", "a.mdb", "b.mdb"},
+                                               {"undo", "--server", "x", "--all-databases"},
+                                               {"undo"},
+                                               {"history", "--code-page", "936", "a.mdb"},
+                                               {"history", "a.mdb", "b.mdb"}}) {
+    const CliRun run = runCli(args, folder.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, HasSubstr("usage: leafward-cli " + args[0] + " "));
+  }
+}
+
 // Two processes repairing two account sets at once, both making the record folder: each
 // record is complete.
 TEST(RecordConcurrencyTest, TwoRepairsAtOnceBothKeepCompleteRecords) {
