@@ -240,11 +240,12 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
     try {
       book->confirm(undo, i);
     } catch (const record::RecordError& error) {
-      outcome.failure = error.what();
+      outcome.failure = error.what();  // what was not confirmed does not run either
+      break;
     }
   }
   busyOff(bench);
-  for (std::size_t i = 0; i < steps.size(); ++i) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
     reportRepair(bench, runs[i], flagsOf(steps[i].direction), "恢复");
     listLeftAlone(bench, steps[i].direction, steps[i].changedSince, "在修复后已被改动或已不存在");
     listLeftAlone(bench, steps[i].direction, steps[i].inexact, "的修复记录与更新的行数不符");
