@@ -50,8 +50,8 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
                      Scope scope = Scope::Many);
 
 // The one account set that `words` name (FILE, or --server NAME --database NAME; no
-// --code-page), without opening it or asking for a password; nothing, with the usage of `command` (and the reason,
-// if there is more to say) on `err`, when they do not name exactly one.
+// --code-page), without opening it or asking for a password; nothing, with the usage of `command`
+// (and the reason, if there is more to say) on `err`, when they do not name exactly one.
 std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
                                              const std::vector<std::string>& words,
                                              std::ostream& err);
