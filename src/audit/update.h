@@ -19,6 +19,9 @@ struct UpdateOutcome {
   bool ran = false;       // false: no connection was open and nothing happened
   RepairOutcome nonLeaf;  // codes with sub-accounts set to non-leaf
   RepairOutcome leaf;     // codes without sub-accounts set to leaf
+  // Why the record of the repair could not be written (see runRecordedUpdate); empty when it
+  // was, or when there was nothing to record.
+  std::string recordFailure;
 };
 
 // The Update command: repairs the leaf flags by the code hierarchy with two statements, and

@@ -33,8 +33,8 @@ int checkOne(connection::SharedConnection& shared, const std::string& name, std:
 
 int runCheck(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   return runOnAccountSets("check", words, out, err,
-                          [&](connection::SharedConnection& shared, const std::string& name) {
-                            return checkOne(shared, name, out, err);
+                          [&](connection::SharedConnection& shared, const NamedAccountSet& set) {
+                            return checkOne(shared, set.name, out, err);
                           });
 }
 

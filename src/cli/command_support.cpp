@@ -21,12 +21,14 @@ struct Request {
 };
 
 struct AccountSet {
-  std::string name;  // as headings and reasons show it
+  NamedAccountSet named;
   std::function<void(connection::SharedConnection&)> open;
 };
 
-// Nothing when the words do not name account sets; `failure` then says why.
-std::optional<Request> readRequest(const std::vector<std::string>& words, std::string& failure) {
+// Nothing when the words do not name account sets (or more than one where `scope` is One);
+// `failure` then says why.
+std::optional<Request> readRequest(const std::vector<std::string>& words, Scope scope,
+                                   std::string& failure) {
   Request request;
   std::vector<std::string> args = words;
   const bool read = connection::attempt(
@@ -38,6 +40,10 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
       },
       &failure);
   if (!read) return std::nullopt;
+  if (scope == Scope::One && (request.allDatabases || request.files.size() > 1)) {
+    failure = "only one account set can be named";
+    return std::nullopt;
+  }
   if (!request.server) {
     if (request.allDatabases) failure = "--all-databases needs --server";
     if (request.files.empty() && !request.allDatabases) failure = "no account set was named";
@@ -50,23 +56,42 @@ std::optional<Request> readRequest(const std::vector<std::string>& words, std::s
   return request;
 }
 
+void printUsage(const std::string& command, Scope scope, std::ostream& err, bool codePage = true) {
+  if (scope == Scope::One) {
+    err << "usage: leafward-cli " << command << (codePage ? " [--code-page N]" : "") << " FILE\n"
+        << "       leafward-cli " << command << " --server NAME --database NAME\n";
+    return;
+  }
+  err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
+      << "       leafward-cli " << command << " --server NAME --database NAME\n"
+      << "       leafward-cli " << command << " --server NAME --all-databases\n";
+}
+
+NamedAccountSet namedFile(const std::string& file) {
+  return {file, [file] { return record::AccountSet::accessFile(file); }};
+}
+
+NamedAccountSet namedDatabase(const ServerTarget& target) {
+  return {*target.database + " on " + target.server,
+          [target] { return record::AccountSet::serverDatabase(target.server, *target.database); }};
+}
+
 // The account sets a request names; for --all-databases those the server lists. Throws when
 // the server's list cannot be had.
 std::vector<AccountSet> accountSetsOf(const Request& request) {
   std::vector<AccountSet> sets;
   for (const std::string& file : request.files) {
-    sets.push_back(
-        {file, [file, codePage = request.codePage](connection::SharedConnection& shared) {
-           shared.openAccess(file, codePage);
-         }});
+    sets.push_back({namedFile(file),
+                    [file, codePage = request.codePage](connection::SharedConnection& shared) {
+                      shared.openAccess(file, codePage);
+                    }});
   }
   if (!request.server) return sets;
   const ServerTarget& server = *request.server;
   if (server.database) {
-    sets.push_back(
-        {*server.database + " on " + server.server, [server](connection::SharedConnection& shared) {
-           openServer(shared, server, saPassword(server.server));
-         }});
+    sets.push_back({namedDatabase(server), [server](connection::SharedConnection& shared) {
+                      openServer(shared, server, saPassword(server.server));
+                    }});
     return sets;
   }
   const std::string password = saPassword(server.server);
@@ -81,7 +106,7 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   for (const std::string& name : names) {
     const ServerTarget target{server.server, name};
     sets.push_back(
-        {name + " on " + server.server, [target, password](connection::SharedConnection& shared) {
+        {namedDatabase(target), [target, password](connection::SharedConnection& shared) {
            openServer(shared, target, password);
          }});
   }
@@ -98,9 +123,9 @@ int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err) 
             set.open(shared);
           },
           &failure)) {
-    writeReason(err, "cannot open " + set.name + ": " + failure);
-  } else if (!connection::attempt([&] { code = work(shared, set.name); }, &failure)) {
-    writeReason(err, set.name + ": " + failure);
+    writeReason(err, "cannot open " + set.named.name + ": " + failure);
+  } else if (!connection::attempt([&] { code = work(shared, set.named); }, &failure)) {
+    writeReason(err, set.named.name + ": " + failure);
     code = kExitFailed;
   }
   shared.shutDown();
@@ -127,14 +152,13 @@ int worseExitCode(int a, int b) {
 }
 
 int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
-                     std::ostream& out, std::ostream& err, const AccountSetWork& work) {
+                     std::ostream& out, std::ostream& err, const AccountSetWork& work,
+                     Scope scope) {
   std::string failure;
-  const std::optional<Request> request = readRequest(words, failure);
+  const std::optional<Request> request = readRequest(words, scope, failure);
   if (!request) {
     writeReason(err, failure);
-    err << "usage: leafward-cli " << command << " [--code-page N] FILE...\n"
-        << "       leafward-cli " << command << " --server NAME --database NAME\n"
-        << "       leafward-cli " << command << " --server NAME --all-databases\n";
+    printUsage(command, scope, err);
     return kExitFailed;
   }
   std::vector<AccountSet> sets;
@@ -148,10 +172,35 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   const bool headings = sets.size() > 1 || request->allDatabases;
   int worst = kExitClean;
   for (const AccountSet& set : sets) {
-    if (headings) out << "== " << escapeControlCharacters(set.name) << " ==" << std::endl;
+    if (headings) out << "== " << escapeControlCharacters(set.named.name) << " ==" << std::endl;
     worst = worseExitCode(worst, runOn(set, work, err));
   }
   return worst;
+}
+
+std::optional<NamedAccountSet> oneAccountSet(const std::string& command,
+                                             const std::vector<std::string>& words,
+                                             std::ostream& err) {
+  std::string failure;
+  const std::optional<Request> request = readRequest(words, Scope::One, failure);
+  if (!request || request->codePage) {
+    writeReason(err, request ? command + " takes no --code-page" : failure);
+    printUsage(command, Scope::One, err, false);
+    return std::nullopt;
+  }
+  return request->server ? namedDatabase(*request->server) : namedFile(request->files.front());
+}
+
+void addFailure(std::string& failures, const std::string& failure) {
+  if (failure.empty()) return;
+  if (!failures.empty()) failures += "; ";
+  failures += failure;
+}
+
+int exitCodeFor(const std::string& failures, const std::string& what, std::ostream& err) {
+  if (failures.empty()) return kExitClean;
+  writeReason(err, what + ": " + failures);
+  return kExitFailed;
 }
 
 void printReport(const audit::TextWorkbench& bench, std::ostream& out) {

@@ -17,13 +17,17 @@ constexpr const char* kUsage =
     "usage: leafward-cli query [--code-page N] FILE \"SELECT ...\"\n"
     "       leafward-cli check [--code-page N] FILE... | --server NAME (--database NAME | "
     "--all-databases)\n"
-    "       leafward-cli update [--code-page N] FILE... | --server NAME (--database NAME | "
-    "--all-databases)\n"
+    "       leafward-cli update [--no-record] [--code-page N] FILE... | --server NAME "
+    "(--database NAME | --all-databases)\n"
+    "       leafward-cli undo [--code-page N] FILE | --server NAME --database NAME\n"
+    "       leafward-cli history FILE | --server NAME --database NAME\n"
     "       leafward-cli databases --server NAME\n"
     "       leafward-cli --help | --version\n"
     "Words after -- are never options: leafward-cli check -- -x.mdb\n"
     "--code-page N reads an Access 97 file's text in Windows code page N (e.g. 936), for a file\n"
-    "whose header names another.\n";
+    "whose header names another.\n"
+    "update writes every change to the account set's record of repairs first (in\n"
+    "LEAFWARD_RECORD_DIR when set); undo puts back the last repair, history lists them.\n";
 
 using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
 
@@ -33,6 +37,8 @@ Command commandNamed(const std::string& name) {
   if (name == "check") return &runCheck;
   if (name == "update") return &runUpdate;
   if (name == "databases") return &runDatabases;
+  if (name == "undo") return &runUndo;
+  if (name == "history") return &runHistory;
   return nullptr;
 }
 

@@ -44,6 +44,17 @@ std::vector<std::string> Connection::takeNotices() {
   return session_ ? session_->takeNotices() : std::vector<std::string>{};
 }
 
+std::unique_ptr<PlannedUpdate> Connection::planUpdate(std::string_view text,
+                                                      std::string_view keyColumn) {
+  if (!session_) throw DataAccessError("The connection is not open");
+  return session_->planUpdate(text, keyColumn);
+}
+
+std::int64_t Connection::setFlagsByKey(const KeyedFlagUpdate& update) {
+  if (!session_) throw DataAccessError("The connection is not open");
+  return session_->setFlagsByKey(update);
+}
+
 void Connection::adopt(std::unique_ptr<Session> session, std::string provider) {
   session_ = std::move(session);
   provider_ = session_ ? std::move(provider) : std::string();

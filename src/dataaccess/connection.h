@@ -47,6 +47,11 @@ class Connection {
   // Session::takeNotices); nothing when the connection is closed.
   std::vector<std::string> takeNotices();
 
+  // Session::planUpdate and Session::setFlagsByKey on the open connection; throw
+  // DataAccessError when it is closed.
+  std::unique_ptr<PlannedUpdate> planUpdate(std::string_view text, std::string_view keyColumn);
+  std::int64_t setFlagsByKey(const KeyedFlagUpdate& update);
+
   const std::string& lastError() const { return lastError_; }
 
   // The `Provider` the open connection was opened with, as written; empty when closed.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dataaccess/connection_string.h"
+#include "dataaccess/errors.h"
 #include "dataaccess/value.h"
 
 namespace leafward::dataaccess {
@@ -24,6 +25,47 @@ struct StatementResult {
   std::int64_t recordsAffected = 0;
 };
 
+// A row an UPDATE selects, named by the value of a key column, with its Yes/No value before
+// and after the statement.
+struct PlannedChange {
+  Value key;
+  bool before = false;
+  bool after = false;
+};
+
+// What carrying out a planned UPDATE did.
+struct PlannedUpdateResult {
+  std::int64_t recordsAffected = 0;  // as execute() counts them
+  // Positions in PlannedUpdate::changes() of the rows whose stored value it changed.
+  std::vector<std::size_t> changed;
+  // What a person should know of the change, which was made (see Session::takeNotices).
+  std::vector<std::string> notices;
+};
+
+// An UPDATE that is planned but has changed nothing yet, so that a caller can write down the
+// rows it will change before it runs.
+class PlannedUpdate {
+ public:
+  virtual ~PlannedUpdate() = default;
+  // Every row the statement selects, in table order.
+  virtual const std::vector<PlannedChange>& changes() const = 0;
+  // Carries it out, all or nothing, on the rows planned; throws DataAccessError (a refusal
+  // having changed nothing) as execute() does.
+  virtual PlannedUpdateResult carryOut() = 0;
+};
+
+// Yes/No values to set in the rows that a key names.
+struct KeyedFlag {
+  std::optional<std::string> key;  // nothing: the rows whose key is NULL
+  bool from = false;
+  bool to = false;
+  std::int64_t rows = 1;  // how many such rows there must be
+};
+struct KeyedFlagUpdate {
+  std::string table, keyColumn, flagColumn;
+  std::vector<KeyedFlag> flags;
+};
+
 // An open connection of one provider. Every method throws DataAccessError on failure.
 class Session {
  public:
@@ -36,6 +78,21 @@ class Session {
   // a file that was read all the same, a change whose journal's removal may not be durable),
   // each said once, since the last call.
   virtual std::vector<std::string> takeNotices() { return {}; }
+
+  // Plans the UPDATE `text` without changing anything, naming each row it selects by its
+  // `keyColumn`. Providers that cannot plan ahead refuse.
+  virtual std::unique_ptr<PlannedUpdate> planUpdate(std::string_view /*text*/,
+                                                    std::string_view /*keyColumn*/) {
+    throw DataAccessError("This provider cannot plan an update ahead");
+  }
+
+  // Sets the flag column in the rows that keys name, as one all-or-nothing change: for each
+  // entry, the rows whose key column equals its key (exactly) and whose flag holds `from` get
+  // `to`, and there must be `rows` of them. When an entry finds another number, nothing is
+  // changed and DataAccessError ChangedSinceRead is thrown. Returns the rows changed.
+  virtual std::int64_t setFlagsByKey(const KeyedFlagUpdate& /*update*/) {
+    throw DataAccessError("This provider cannot set flags by key");
+  }
 };
 
 // Opens a session for the provider that the connection string's `Provider` key names. The

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -15,9 +16,15 @@ using Environment = decltype(platform::ProcessOptions::environment);
 
 // Runs leafward-cli with `args` in `folder`, with `environment`'s variables set (removed where
 // they have no value). A detached run has no terminal and no input, so that it can never wait
-// for typing.
+// for typing. Records of repairs go to `folder`/repairs unless the environment names a folder:
+// never to the user's own.
 inline CliRun runCli(const std::vector<std::string>& args, const std::filesystem::path& folder,
                      Environment environment = {}, bool detached = false) {
+  const bool recordFolderNamed = std::any_of(environment.begin(), environment.end(), [](auto& v) {
+    return v.first == "LEAFWARD_RECORD_DIR";
+  });
+  if (!recordFolderNamed)
+    environment.emplace_back("LEAFWARD_RECORD_DIR", (folder / "repairs").string());
   std::vector<std::string> arguments{LEAFWARD_CLI};
   arguments.insert(arguments.end(), args.begin(), args.end());
   return platform::runProcess(arguments, {std::move(environment), detached, folder.string()});

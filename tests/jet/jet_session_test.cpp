@@ -44,6 +44,57 @@ TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
   EXPECT_EQ(testing::readBytes(path), before);
 }
 
+// The codes an update will change are known before it runs, and flags set back by key touch
+// exactly the rows each key names (a code twice in the table, a NULL code), or nothing.
+TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
+  testing::TempDir dir;
+  const std::string path = dir.copyFixture("account-sets/odd-codes.mdb");
+  Connection connection;
+  connection.open(accessConnection(path));
+  const auto flags = [&] {
+    auto rows = connection.execute("SELECT ccode, bend FROM code");
+    return rows->getString(kAdClipString, -1, "=", " ", "NULL");
+  };
+  const std::string before = flags();
+  ASSERT_EQ(before, "NULL=0 1_=-1 100=-1 10=-1 1001=-1 1001=-1 20%=-1 2001=-1 ab=0 AB12=-1 ");
+
+  auto plan = connection.planUpdate(
+      "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "
+      "code.ccode+'_%') and [bend]<>0",
+      "ccode");
+  std::string planned;
+  for (const PlannedChange& change : plan->changes()) {
+    planned += change.key.toText() + (change.before ? "+" : "-") + (change.after ? "+ " : "- ");
+  }
+  EXPECT_EQ(planned, "1_+- 100+- 10+- 20%+- ");
+  EXPECT_EQ(flags(), before);  // nothing written yet
+  const PlannedUpdateResult done = plan->carryOut();
+  EXPECT_EQ(done.recordsAffected, 4);
+  EXPECT_EQ(done.changed, (std::vector<std::size_t>{0, 1, 2, 3}));
+  EXPECT_EQ(flags(), "NULL=0 1_=0 100=0 10=0 1001=-1 1001=-1 20%=0 2001=-1 ab=0 AB12=-1 ");
+
+  const auto setBack = [&](std::vector<KeyedFlag> entries) {
+    return connection.setFlagsByKey({"code", "ccode", "bend", std::move(entries)});
+  };
+  EXPECT_EQ(
+      setBack({{"1001", true, false, 2}, {std::nullopt, false, true, 1}, {"1_", false, true, 1}}),
+      4);
+  EXPECT_EQ(flags(), "NULL=-1 1_=-1 100=0 10=0 1001=0 1001=0 20%=0 2001=-1 ab=0 AB12=-1 ");
+  const auto unchanged = testing::readBytes(path);
+  for (const std::vector<KeyedFlag>& wrong :
+       {std::vector<KeyedFlag>{{"100", false, true, 1}, {"1001", false, true, 1}},
+        std::vector<KeyedFlag>{{"100", false, true, 1}, {"AB", false, true, 1}},
+        std::vector<KeyedFlag>{{"100", false, true, 1}, {"2001", false, true, 1}}}) {
+    try {
+      setBack(wrong);
+      ADD_FAILURE() << "set";
+    } catch (const DataAccessError& error) {
+      EXPECT_EQ(error.kind(), ErrorKind::ChangedSinceRead);
+    }
+    EXPECT_EQ(testing::readBytes(path), unchanged);
+  }
+}
+
 // An Access 97 file whose header names code page 1252 while its text is GBK.
 TEST(JetSessionTest, ACodePageInTheConnectionStringOverridesTheHeaders) {
   const std::string gbk = testing::fixture("jet-samples/charsetGBK-V1997.mdb");

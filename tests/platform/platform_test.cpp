@@ -1,11 +1,15 @@
 // What the rest of Leafward relies on from the platform layer, on every system.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/file.h"
 #include "platform/lock_wait.h"
+#include "platform/folders.h"
+#include "platform/local_time.h"
 #include "platform/process.h"
+#include "platform/user_account.h"
 #include "support/files.h"
 
 #ifdef _WIN32
@@ -104,6 +108,38 @@ TEST(PlatformFileTest, NamesInChineseWork) {
   EXPECT_FALSE(removeFile(path));
   EXPECT_FALSE(pathExists(path));
   EXPECT_THROW(canonicalPath(path), SystemError);
+}
+
+// Folders made with every missing one above, found again however the path is spelt; a file in
+// the way is refused.
+TEST(PlatformFoldersTest, FoldersAreMadeAllTheWayDown) {
+  testing::TempDir dir;
+  const std::string deep = childPath(childPath(utf8(dir.path()), "账套"), "a/b");
+  createFolders(deep);
+  createFolders(deep + "/");
+  EXPECT_TRUE(fs::is_directory(pathOf(deep)));
+  const std::string file = childPath(utf8(dir.path()), "file");
+  testing::writeBytes(file, {'x'});
+  EXPECT_THROW(createFolders(file), SystemError);
+  EXPECT_THROW(createFolders(childPath(file, "below")), SystemError);
+  EXPECT_EQ(parentFolder(childPath("folder", "name")), "folder");
+}
+
+// Who and when, as a record of repairs writes them down.
+TEST(PlatformUserTest, TheUserTheComputerAndTheLocalTime) {
+  EXPECT_FALSE(userName().empty());
+  EXPECT_FALSE(computerName().empty());
+  const LocalTime now = localTimeNow();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_TRUE(now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31);
+  EXPECT_TRUE(now.millisecond >= 0 && now.millisecond < 1000);
+  EXPECT_LE(std::abs(now.utcOffsetMinutes), 14 * 60);
+  const std::string folder = repairRecordFolder();
+#ifdef _WIN32
+  EXPECT_TRUE(folder.ends_with("\\Leafward\\repairs")) << folder;
+#else
+  EXPECT_TRUE(folder.ends_with("/leafward/repairs")) << folder;
+#endif
 }
 
 // Arguments reach the program exactly as given, spaces, quotes, backslashes and Chinese alike

@@ -63,6 +63,15 @@ Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
   return reply;
 }
 
+Reply flagged(const std::vector<CodeRow>& rows, bool bend) {
+  Reply reply{.column = "ccode"};
+  for (const CodeRow& row : rows) {
+    if (row.bend == bend)
+      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+  }
+  return reply;
+}
+
 // LEN() counts characters without the trailing spaces; NULL sorts first.
 Reply distinctLengths(const std::vector<CodeRow>& rows) {
   bool anyNull = false;
@@ -95,6 +104,13 @@ Reply repair(std::vector<CodeRow>& rows, bool withLongerCode, bool from, bool to
   }
   for (std::size_t i : chosen) rows[i].bend = to;
   return {.updated = chosen.size()};
+}
+
+// Codes compared code point by code point, as a binary collation does, trailing spaces apart.
+bool sameCode(std::string a, std::string b) {
+  while (!a.empty() && a.back() == ' ') a.pop_back();
+  while (!b.empty() && b.back() == ' ') b.pop_back();
+  return a == b;
 }
 
 CodeRow row(const char* code, int bend) {
@@ -141,6 +157,7 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     return reply;
   }
   const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
+                                  text == kFlaggedServer || text == kUnflaggedServer ||
                                   text == kLengths || text == kAccScheme || text == kGradeScheme ||
                                   text == kClearNonLeaf || text == kSetLeafServer;
   if (!knownToAccountSets) return std::nullopt;
@@ -152,11 +169,36 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   std::vector<CodeRow>& rows = accounts->code;
   if (text == kFirstListServer) return codes(rows, true, true);
   if (text == kSecondListServer) return codes(rows, false, false);
+  if (text == kFlaggedServer || text == kUnflaggedServer) {
+    return flagged(rows, text == kFlaggedServer);
+  }
   if (text == kLengths) return distinctLengths(rows);
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");
   if (text == kClearNonLeaf) return repair(rows, true, true, false);
   return repair(rows, false, false, true);
+}
+
+std::optional<Reply> answerParameterised(std::string_view text,
+                                         const std::vector<Reply::Cell>& values,
+                                         ServerAccountSet* accounts) {
+  const bool byCode = text == kSetFlagByCode;
+  if (!byCode && text != kSetFlagOfNullCode) return std::nullopt;
+  if (!accounts) return invalidObject("code");
+  const auto* to = std::get_if<std::int32_t>(&values.at(0));
+  const auto* code = byCode ? std::get_if<std::string>(&values.at(1)) : nullptr;
+  const auto* from = std::get_if<std::int32_t>(&values.at(byCode ? 2 : 1));
+  if (!to || !from || (byCode && !code) || values.size() != (byCode ? 3u : 2u)) {
+    return std::nullopt;
+  }
+  std::uint64_t changed = 0;
+  for (CodeRow& row : accounts->code) {
+    const bool named = byCode ? row.ccode && sameCode(*row.ccode, *code) : !row.ccode;
+    if (!named || row.bend != (*from != 0)) continue;
+    row.bend = *to != 0;
+    ++changed;
+  }
+  return Reply{.updated = changed};
 }
 
 }  // namespace leafward::testing

@@ -59,4 +59,10 @@ struct Reply {
 std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* accounts,
                                      const std::vector<std::string>& databaseNames);
 
+// The reply to the parameterised UPDATEs of an undo (their text as FreeTDS sends it, and the
+// values of @P1, @P2...); nothing for any other text or values that do not fit it.
+std::optional<Reply> answerParameterised(std::string_view text,
+                                         const std::vector<Reply::Cell>& values,
+                                         ServerAccountSet* accounts);
+
 }  // namespace leafward::testing

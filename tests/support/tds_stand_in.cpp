@@ -15,7 +15,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // TDS 7.4: packet types, tokens, the DONE token's status bits and the statement kinds it names.
-enum : std::uint8_t { kSqlBatch = 0x01, kReply = 0x04, kAttention = 0x06 };
+enum : std::uint8_t { kSqlBatch = 0x01, kRpc = 0x03, kReply = 0x04, kAttention = 0x06 };
+enum : std::uint8_t { kTransactionManager = 0x0E };
 enum : std::uint8_t { kLogin7 = 0x10, kPrelogin = 0x12 };
 enum : std::uint8_t { kColumnMetadata = 0x81, kError = 0xAA, kLoginAck = 0xAD, kRow = 0xD1 };
 enum : std::uint8_t { kEnvChange = 0xE3, kDone = 0xFD };
@@ -113,6 +114,17 @@ Bytes encode(const Reply& reply) {
   }
   append(out, done(kDoneCount, kSelectCommand, reply.cells.size()));
   return out;
+}
+
+// The ENVCHANGE that tells the client its transaction began (8, with the new descriptor) or
+// ended (9 committed, 10 rolled back, with the old one).
+Bytes transactionChange(std::uint8_t kind, bool began) {
+  const Bytes descriptor = {1, 0, 0, 0, 0, 0, 0, 0};
+  Bytes body{kind, static_cast<std::uint8_t>(began ? 8 : 0)};
+  if (began) append(body, descriptor);
+  body.push_back(began ? 0 : 8);
+  if (!began) append(body, descriptor);
+  return withLength(kEnvChange, body);
 }
 
 // A UTF-16 field of the login record, given by the offset and length pair at `entry`. The
@@ -278,6 +290,11 @@ ServerAccountSet TdsStandIn::accountSet(const std::string& name) const {
   throw std::out_of_range("no account set " + name);
 }
 
+void TdsStandIn::onStatement(StatementHook hook) {
+  const std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
 TdsStandIn::Database* TdsStandIn::find(const std::string& name) {
   for (Database& database : databases_) {
     if (dataaccess::equalsIgnoringCase(database.name, name)) return &database;
@@ -341,22 +358,64 @@ void TdsStandIn::serve(int client) {
   std::size_t packetSize = kDefaultPacketSize;
   const std::optional<std::string> database = login(client, packetSize);
   if (!database) return;
+  std::optional<ServerAccountSet> snapshot;  // the account set when its transaction began
   for (;;) {
     const auto message = readMessage(client);
     if (!message) return;
     Bytes reply;
+    std::optional<ParameterisedStatement> call;
+    std::optional<TransactionRequest> transaction;
+    std::optional<std::string> text;
     if (message->first == kAttention) {
       reply = done(kDoneAttention, 0, 0);
-    } else if (message->first != kSqlBatch) {
-      const std::string type = std::to_string(message->first);
-      reply = encode({.errors = {{.text = "The test server takes no requests of type " + type}}});
-    } else if (const std::optional<std::string> text = batchText(message->second)) {
+    } else if (message->first == kSqlBatch && (text = batchText(message->second))) {
       reply = encode(answer(*database, *text));
+    } else if (message->first == kRpc && (call = parseExecuteSql(message->second))) {
+      reply = encode(answer(*database, *call));
+    } else if (message->first == kTransactionManager &&
+               (transaction = parseTransactionRequest(message->second))) {
+      reply = transact(*database, *transaction, snapshot);
     } else {
-      reply = encode({.errors = {{.text = "Malformed statement"}}});
+      const std::string type = std::to_string(message->first);
+      reply =
+          encode({.errors = {{.text = "The test server cannot read a request of type " + type}}});
     }
     if (!sendReply(client, reply, packetSize)) return;
   }
+}
+
+Reply TdsStandIn::answer(const std::string& database, const ParameterisedStatement& call) {
+  const std::lock_guard lock(mutex_);
+  Database* current = find(database);
+  if (hook_ && current && current->accounts) hook_(call.text, *current->accounts);
+  const std::optional<Reply> found = answerParameterised(
+      call.text, call.values, current && current->accounts ? &*current->accounts : nullptr);
+  return found ? *found
+               : Reply{.errors = {
+                           {.text = "The test server does not know the statement: " + call.text}}};
+}
+
+// Begins, commits or rolls back this connection's transaction over its account set.
+std::vector<std::uint8_t> TdsStandIn::transact(const std::string& database,
+                                               const TransactionRequest& request,
+                                               std::optional<ServerAccountSet>& snapshot) {
+  const std::lock_guard lock(mutex_);
+  Database* current = find(database);
+  Bytes reply;
+  if (request.kind != TransactionRequest::Begin) {
+    if (request.kind == TransactionRequest::Rollback && snapshot && current) {
+      current->accounts = *snapshot;
+    }
+    snapshot.reset();
+    append(reply, transactionChange(request.kind == TransactionRequest::Commit ? 9 : 10, false));
+  }
+  if (request.kind == TransactionRequest::Begin || request.beginAnother) {
+    snapshot = current ? current->accounts : std::nullopt;
+    if (!snapshot) snapshot.emplace();
+    append(reply, transactionChange(8, true));
+  }
+  append(reply, done(0, 0, 0));
+  return reply;
 }
 
 Reply TdsStandIn::answer(const std::string& database, const std::string& text) {
@@ -364,6 +423,7 @@ Reply TdsStandIn::answer(const std::string& database, const std::string& text) {
   std::vector<std::string> names;
   for (const Database& each : databases_) names.push_back(each.name);
   Database* current = find(database);
+  if (hook_ && current && current->accounts) hook_(text, *current->accounts);
   const std::optional<Reply> found =
       answerStatement(text, current && current->accounts ? &*current->accounts : nullptr, names);
   return found

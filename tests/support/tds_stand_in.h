@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -9,12 +10,15 @@
 #include <vector>
 
 #include "support/stand_in_account_sets.h"
+#include "support/tds_requests.h"
 
 namespace leafward::testing {
 
 // A small SQL Server on 127.0.0.1 for tests. It speaks enough TDS 7.4 for FreeTDS's ODBC driver
 // to log in as `sa` without encryption and to run the statements Leafward sends, which it
-// answers from account sets held in memory; anything else gets an error. A wrong login or an
+// answers from account sets held in memory; anything else gets an error. The parameterised
+// UPDATEs of an undo come as calls of sp_executesql, inside a transaction that each connection
+// begins, commits or rolls back over its account set. A wrong login or an
 // unknown database fails the login as SQL Server does (Msg 18456, Msg 4060). Each connection is
 // served on a thread of its own until the client leaves or the stand-in is destroyed.
 class TdsStandIn {
@@ -43,6 +47,12 @@ class TdsStandIn {
   // An account set as it stands now; throws std::out_of_range for an unknown one.
   ServerAccountSet accountSet(const std::string& name) const;
 
+  // Called with the text of each statement and the account set it runs on, before the answer,
+  // so that a test can change the table between two statements (as another program would).
+  // It runs while the stand-in is locked: it must not call the stand-in.
+  using StatementHook = std::function<void(const std::string& text, ServerAccountSet& accounts)>;
+  void onStatement(StatementHook hook);
+
  private:
   struct Database {
     std::string name;
@@ -52,6 +62,9 @@ class TdsStandIn {
   void serve(int client);
   std::optional<std::string> login(int client, std::size_t& packetSize);
   Reply answer(const std::string& database, const std::string& text);
+  Reply answer(const std::string& database, const ParameterisedStatement& call);
+  std::vector<std::uint8_t> transact(const std::string& database, const TransactionRequest& request,
+                                     std::optional<ServerAccountSet>& snapshot);
   Database* find(const std::string& name);
 
   std::string password_;
@@ -60,6 +73,7 @@ class TdsStandIn {
   mutable std::mutex mutex_;
   bool stopping_ = false;
   std::vector<Database> databases_;
+  StatementHook hook_;
   std::vector<Login> logins_;
   std::vector<int> clients_;
   std::vector<std::thread> sessions_;

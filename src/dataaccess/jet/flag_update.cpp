@@ -35,23 +35,23 @@ const sql::Assignment& flagAssignment(const sql::UpdatePlan& plan) {
 
 }  // namespace
 
-std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source,
-                                std::string* notice) {
+FlagStatement flagStatementOf(const sql::UpdatePlan& plan, const JetTableSource& source) {
   const sql::Assignment& assignment = flagAssignment(plan);
-  if (plan.rows.empty()) return 0;
-  const JetTable* table = source.database().findTable(plan.table.name);
-  if (!table || assignment.column >= table->definition.columns.size()) {
+  FlagStatement statement;
+  if (plan.rows.empty()) return statement;
+  statement.table = source.database().findTable(plan.table.name);
+  if (!statement.table || assignment.column >= statement.table->definition.columns.size()) {
     throw DataAccessError("The update of " + plan.table.name + " was planned on another table");
   }
+  statement.column = &statement.table->definition.columns[assignment.column];
+  statement.codePage = source.database().codePage();
 
   const std::vector<RowLocation>& locations = source.rowLocations(plan.table.name);
   if (plan.oldValues.size() != plan.rows.size()) {
     throw DataAccessError("The update of " + plan.table.name + " was planned incompletely");
   }
   const bool value = assignment.value.asYesNo();
-  std::vector<FlagChange> changes;
-  changes.reserve(plan.rows.size());
+  statement.changes.reserve(plan.rows.size());
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     const std::size_t row = plan.rows[i];
     const auto& old = plan.oldValues[i];
@@ -59,12 +59,24 @@ std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::str
       throw DataAccessError("The rows of " + plan.table.name +
                             " to update do not match the rows read");
     }
-    changes.push_back({locations[row], old.front().asYesNo(), value});
+    statement.changes.push_back({locations[row], old.front().asYesNo(), value});
   }
-  const FlagWriteResult written = writeFlags(
-      FlagTarget{canonicalPath, displayName, table->definition,
-                 table->definition.columns[assignment.column], source.database().codePage()},
-      changes);
+  return statement;
+}
+
+FlagWriteResult writeFlagStatement(const std::string& canonicalPath, const std::string& displayName,
+                                   const FlagStatement& statement) {
+  if (statement.changes.empty()) return {};
+  return writeFlags(FlagTarget{canonicalPath, displayName, statement.table->definition,
+                               *statement.column, statement.codePage},
+                    statement.changes);
+}
+
+std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
+                                const sql::UpdatePlan& plan, const JetTableSource& source,
+                                std::string* notice) {
+  const FlagStatement statement = flagStatementOf(plan, source);
+  const FlagWriteResult written = writeFlagStatement(canonicalPath, displayName, statement);
   if (notice && !written.notice.empty()) *notice = written.notice;
   return static_cast<std::int64_t>(plan.rows.size());
 }

@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "dataaccess/ascii.h"
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/flag_update.h"
+#include "dataaccess/jet/keyed_flags.h"
 #include "dataaccess/jet/read/jet_database.h"
 #include "dataaccess/jet/read/jet_table_source.h"
 #include "dataaccess/jet/write/journal_recovery.h"
@@ -154,6 +156,19 @@ class JetSession : public dataaccess::Session {
 
   std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
 
+  std::unique_ptr<dataaccess::PlannedUpdate> planUpdate(std::string_view text,
+                                                        std::string_view keyColumn) override;
+
+  std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override {
+    ReadLock lock(pager_, notices_);
+    const FlagStatement statement = keyedFlagStatement(update, *source_);
+    lock.release();
+    const FlagWriteResult written =
+        writeFlagStatement(canonicalPath_, pager_.displayName(), statement);
+    if (!written.notice.empty()) notices_.push_back(written.notice);
+    return static_cast<std::int64_t>(written.rowsChanged);
+  }
+
  private:
   std::string canonicalPath_;
   std::vector<std::string> notices_;
@@ -162,6 +177,64 @@ class JetSession : public dataaccess::Session {
   std::optional<JetTableSource> source_;
   std::optional<sql::Engine> engine_;
 };
+
+// An UPDATE planned on the file, its rows found and named by their keys under one read lock.
+// The writer later checks that each row still holds what the plan saw.
+class JetPlannedUpdate : public dataaccess::PlannedUpdate {
+ public:
+  JetPlannedUpdate(std::string canonicalPath, std::string displayName, FlagStatement statement,
+                   std::vector<dataaccess::PlannedChange> changes, std::int64_t selected)
+      : canonicalPath_(std::move(canonicalPath)),
+        displayName_(std::move(displayName)),
+        statement_(std::move(statement)),
+        changes_(std::move(changes)),
+        selected_(selected) {}
+
+  const std::vector<dataaccess::PlannedChange>& changes() const override { return changes_; }
+
+  dataaccess::PlannedUpdateResult carryOut() override {
+    FlagWriteResult written = writeFlagStatement(canonicalPath_, displayName_, statement_);
+    dataaccess::PlannedUpdateResult result{selected_, std::move(written.changedRows), {}};
+    if (!written.notice.empty()) result.notices.push_back(std::move(written.notice));
+    return result;
+  }
+
+ private:
+  std::string canonicalPath_, displayName_;
+  FlagStatement statement_;
+  std::vector<dataaccess::PlannedChange> changes_;
+  std::int64_t selected_;
+};
+
+std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_view text,
+                                                                  std::string_view keyColumn) {
+  const ReadLock lock(pager_, notices_);
+  if (sql::Engine::classify(text) != sql::StatementKind::Update) {
+    throw DataAccessError("Only an UPDATE can be planned");
+  }
+  const sql::UpdatePlan plan = engine_->planUpdate(text);
+  FlagStatement statement = flagStatementOf(plan, *source_);
+  std::vector<dataaccess::PlannedChange> changes;
+  if (!plan.rows.empty()) {
+    std::size_t key = plan.table.columns.size();
+    for (std::size_t i = 0; i < plan.table.columns.size(); ++i) {
+      if (dataaccess::equalsIgnoringCase(plan.table.columns[i].name, keyColumn)) key = i;
+    }
+    if (key == plan.table.columns.size()) {
+      throw DataAccessError("The table " + plan.table.name + " has no column " +
+                            std::string(keyColumn));
+    }
+    // Read under the same lock as the plan: the same rows in the same order.
+    const sql::TableData keys = source_->read(plan.table, {key});
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+      const FlagChange& change = statement.changes[i];
+      changes.push_back({keys.columns[0].at(plan.rows[i]), change.expected, change.value});
+    }
+  }
+  return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(),
+                                            std::move(statement), std::move(changes),
+                                            static_cast<std::int64_t>(plan.rows.size()));
+}
 
 }  // namespace
 

@@ -80,18 +80,7 @@ std::unique_ptr<DriverSession> DriverSession::connect(std::string_view odbcConne
 
 dataaccess::StatementResult DriverSession::execute(std::string_view text) {
   Handle statement = allocate(SQL_HANDLE_STMT, connection_);
-  if (text.size() > static_cast<std::size_t>(INT_MAX / 2)) {
-    throw DataAccessError("The statement is too long");
-  }
-  SQLRETURN rc = SQL_ERROR;
-  if (statement.textMode() == TextMode::Utf8) {
-    std::string sql(text);
-    rc = SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
-                       static_cast<SQLINTEGER>(sql.size()));
-  } else {
-    std::u16string sql = utf16FromUtf8(text);
-    rc = SQLExecDirectW(statement.get(), wide(sql), static_cast<SQLINTEGER>(sql.size()));
-  }
+  const SQLRETURN rc = executeText(statement, text);
   dataaccess::StatementResult result;
   // An UPDATE or DELETE that touched no row reports "no data".
   if (rc == SQL_NO_DATA) return result;

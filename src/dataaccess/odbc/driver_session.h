@@ -25,6 +25,9 @@ class DriverSession : public dataaccess::Session {
 
   dataaccess::StatementResult execute(std::string_view text) override;
   std::string currentCatalog() const override;
+  // One transaction of parameterised UPDATEs, one per entry, committed only when each entry
+  // changed the rows it expects (see flag_transaction.cpp).
+  std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override;
 
  private:
   DriverSession(Handle environment, Handle connection, std::string secret);

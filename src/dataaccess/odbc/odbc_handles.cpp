@@ -1,6 +1,7 @@
 #include "dataaccess/odbc/odbc_handles.h"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 #include <vector>
 
@@ -131,6 +132,21 @@ bool hasState(const Handle& handle, std::string_view sqlState) {
     if (state == sqlState) return true;
   }
   return false;
+}
+
+SQLRETURN executeText(const Handle& statement, std::string_view text) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX / 2)) {
+    throw dataaccess::DataAccessError("The statement is too long");
+  }
+  if (statement.textMode() == TextMode::Utf8) {
+    std::string sql(text);
+    return SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                         static_cast<SQLINTEGER>(sql.size()));
+  }
+  std::u16string sql = utf16FromUtf8(text);
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+  return SQLExecDirectW(statement.get(), reinterpret_cast<SQLWCHAR*>(sql.data()),
+                        static_cast<SQLINTEGER>(sql.size()));
 }
 
 void check(SQLRETURN rc, const Handle& handle, std::string_view what, std::string_view secret) {

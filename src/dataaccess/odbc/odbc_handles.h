@@ -60,6 +60,10 @@ bool hasState(const Handle& handle, std::string_view sqlState);
 // Throws DataAccessError "what: diagnostics" unless `rc` is a success code.
 void check(SQLRETURN rc, const Handle& handle, std::string_view what, std::string_view secret = {});
 
+// Runs `text` on the statement handle, through the narrow or the wide call as its text mode
+// says, and returns what the driver returned. Throws DataAccessError for a text too long to send.
+SQLRETURN executeText(const Handle& statement, std::string_view text);
+
 inline bool succeeded(SQLRETURN rc) {
   return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }

@@ -249,7 +249,8 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
   FlagLocator locator(pager, target);
   std::map<std::uint32_t, std::map<std::uint16_t, std::uint8_t>> flips;
   std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
-  for (const auto& change : changes) {
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const FlagChange& change = changes[i];
     const LocatedFlag flag = locator.locate(change.row);
     if (!seen.insert({flag.row.page, flag.row.slot}).second) {
       throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
@@ -265,6 +266,7 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
     if (change.value != stored) {
       flips[flag.row.page][static_cast<std::uint16_t>(flag.bit.byteOffset)] |= flag.bit.mask;
       ++result.rowsChanged;
+      result.changedRows.push_back(i);
     }
   }
   if (flips.empty()) return result;

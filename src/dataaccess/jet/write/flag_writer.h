@@ -28,7 +28,8 @@ struct FlagChange {
 };
 
 struct FlagWriteResult {
-  std::size_t rowsChanged = 0;  // rows whose stored value differs now
+  std::size_t rowsChanged = 0;           // rows whose stored value differs now
+  std::vector<std::size_t> changedRows;  // their positions in the list of changes
   std::size_t pagesWritten = 0;
   DurabilityStats durability;
   // What a person should know of a statement that was carried out, when there is something:

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "audit/record_target.h"
+
+namespace leafward::audit {
+
+struct History {
+  std::vector<std::string> lines;  // one per repair, newest first; or "没有修复记录"
+  std::string failure;             // why the record cannot be read; no lines then
+};
+
+// The repairs of an account set as its record holds them, newest first, one line each: the
+// id, the user and computer, what it was (a repair, or the undo of an earlier one), the flags
+// of each kind it changed, and how it stands: 计划中 (running now), 已完成, 已中断 or 已撤销.
+//
+//   2025-03-14T09:26:53.589+08:00 alice@PC1 修复：非末级科目标志 3个，末级科目标志 1个，已撤销
+//
+// Reads without waiting for anyone and changes nothing. Never throws.
+History listHistory(const RecordTarget& target);
+
+}  // namespace leafward::audit

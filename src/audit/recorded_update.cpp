@@ -1,0 +1,199 @@
+#include "audit/recorded_update.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "audit/code_lists.h"
+#include "audit/repair_report.h"
+#include "audit/report.h"
+#include "audit/statements.h"
+#include "connection/steps.h"
+#include "record/record_file.h"
+#include "record/repair_states.h"
+
+namespace leafward::audit {
+namespace {
+
+using connection::attempt;
+using connection::SharedConnection;
+using record::CodeChange;
+using record::Direction;
+
+// One repair statement with the codes it will change, known before it runs.
+struct PlannedStatement {
+  Direction direction = Direction::NonLeaf;
+  std::string text;
+  std::vector<CodeChange> codes;
+  std::optional<RepairRun> unplanned;  // the plan or the list failed: how the statement ends
+  // On an Access file, the writer's plan and the positions in it of the rows listed in codes.
+  std::unique_ptr<dataaccess::PlannedUpdate> plan;
+  std::vector<std::size_t> planned;
+};
+
+// On an Access file the writer plans the statement: the rows it will flip, named by code.
+PlannedStatement planOnAccessFile(SharedConnection& shared, Direction direction, std::string text) {
+  PlannedStatement statement{direction, std::move(text), {}, {}, {}, {}};
+  RepairRun planning = runRepair([&] {
+    statement.plan = shared.cnData.planUpdate(statement.text, "ccode");
+    return 0;
+  });
+  if (planning.outcome.failed) {
+    statement.unplanned = std::move(planning);
+    return statement;
+  }
+  const auto& changes = statement.plan->changes();
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    if (changes[i].before == changes[i].after) continue;
+    statement.codes.push_back({codeOf(changes[i].key), changes[i].before, changes[i].after});
+    statement.planned.push_back(i);
+  }
+  return statement;
+}
+
+// On SQL Server the Check's list of the same codes is read before the UPDATE runs.
+PlannedStatement planOnServer(SharedConnection& shared, Direction direction, std::string text,
+                              const std::string& list) {
+  PlannedStatement statement{direction, std::move(text), {}, {}, {}, {}};
+  const bool after = direction == Direction::Leaf;
+  RepairRun listing = runRepair([&] {
+    for (Code& code : listCodes(shared, list)) {
+      statement.codes.push_back({std::move(code), !after, after});
+    }
+    return 0;
+  });
+  if (listing.outcome.failed) {
+    statement.codes.clear();
+    statement.unplanned = std::move(listing);
+  }
+  return statement;
+}
+
+// Runs a planned statement; `confirmation` says how it ended, for the record.
+RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
+                   record::Confirmation& confirmation) {
+  if (statement.unplanned) {
+    confirmation = {true, 0, statement.unplanned->outcome.failure};
+    return *statement.unplanned;
+  }
+  std::size_t changed = 0;
+  bool asPlanned = true, counted = true;
+  std::vector<std::string> notices;
+  RepairRun run = runRepair([&] {
+    if (!statement.plan) {
+      shared.strSQL = statement.text;
+      const std::int64_t rows = shared.executeUpdate();
+      // A provider that cannot say how many rows changed gives -1.
+      counted = rows >= 0;
+      changed = counted ? static_cast<std::size_t>(rows) : 0;
+      return rows;
+    }
+    dataaccess::PlannedUpdateResult result = statement.plan->carryOut();
+    changed = result.changed.size();
+    asPlanned = result.changed == statement.planned;
+    notices = std::move(result.notices);
+    return result.recordsAffected;
+  });
+  run.notices = std::move(notices);
+  for (std::string& notice : shared.cnData.takeNotices()) run.notices.push_back(std::move(notice));
+  if (run.outcome.failed) {
+    confirmation = {true, 0, run.outcome.failure};
+    return run;
+  }
+  confirmation = {false, static_cast<std::int64_t>(changed), {}};
+  if (!counted) {
+    confirmation.note = "数据库没有说明更新了多少行，所列科目代码未经核实";
+  } else if (changed != statement.codes.size()) {
+    confirmation.note = "更新了 " + std::to_string(changed) + " 行，而更新前读出的是 " +
+                        std::to_string(statement.codes.size()) +
+                        " 行：读出与更新之间账套已被改动，所列科目代码不确切";
+  } else if (!asPlanned) {
+    confirmation.note = "更新的行与计划的行不同，所列科目代码不确切";
+  }
+  return run;
+}
+
+record::Repair repairOf(const std::vector<PlannedStatement>& statements) {
+  record::Repair repair;
+  for (const PlannedStatement& statement : statements) {
+    repair.steps.push_back({statement.direction, statement.text, statement.codes, {}});
+  }
+  return repair;
+}
+
+}  // namespace
+
+UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
+                                const RecordTarget& target) {
+  UpdateOutcome outcome;
+  if (shared.cnData.state() != dataaccess::kAdStateOpen) return outcome;
+  outcome.ran = true;
+  busyOn(bench);
+
+  const bool server = shared.blnServer;
+  std::vector<PlannedStatement> statements;
+  if (shared.accessFileOpen()) {
+    statements.push_back(
+        planOnAccessFile(shared, Direction::NonLeaf, std::string(kClearNonLeafFlagsStatement)));
+    statements.push_back(planOnAccessFile(shared, Direction::Leaf, setLeafFlagsStatement(server)));
+  } else {
+    statements.push_back(planOnServer(shared, Direction::NonLeaf,
+                                      std::string(kClearNonLeafFlagsStatement),
+                                      nonLeafFlaggedAsLeafQuery(server)));
+    statements.push_back(planOnServer(shared, Direction::Leaf, setLeafFlagsStatement(server),
+                                      leafFlaggedAsNonLeafQuery(server)));
+  }
+
+  record::Repair repair = repairOf(statements);
+  std::optional<record::RecordFile> book;
+  const auto keep = [&](const std::function<void()>& step) {
+    try {
+      step();
+      return true;
+    } catch (const record::RecordError& error) {
+      outcome.recordFailure = error.what();
+      return false;
+    }
+  };
+  const auto begin = [&] {
+    book.emplace(record::RecordFile::openForRepair(target.folder, target.accountSet));
+    book->begin(repair);
+  };
+  if (repair.plannedCount() > 0 && !keep(begin)) {
+    busyOff(bench);
+    attempt([&] {
+      appendLine(bench, "未能写入修复记录，没有更新任何科目标志：" + outcome.recordFailure);
+    });
+    return outcome;
+  }
+
+  std::vector<RepairRun> runs;
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    record::Confirmation confirmation;
+    runs.push_back(carryOut(shared, statements[i], confirmation));
+    repair.steps[i].confirmation = confirmation;
+    if (book && !keep([&] { book->confirm(repair, i); })) break;
+  }
+  busyOff(bench);
+  if (runs.size() > 0) reportRepair(bench, runs[0], kNonLeafFlags);
+  if (runs.size() > 1) reportRepair(bench, runs[1], kLeafFlags);
+
+  // A statement changed rows that no list held (the account set changed after it was read):
+  // that is written down now.
+  const bool changedUnlisted = repair.plannedCount() == 0 && repair.steps.size() == runs.size() &&
+                               !record::changedNothing(repair);
+  if (changedUnlisted) {
+    keep([&] {
+      begin();
+      for (std::size_t i = 0; i < repair.steps.size(); ++i) book->confirm(repair, i);
+    });
+  }
+  if (!outcome.recordFailure.empty()) {
+    attempt([&] { appendLine(bench, "未能在修复记录中写下修复的结果：" + outcome.recordFailure); });
+  }
+  if (runs.size() > 0) outcome.nonLeaf = runs[0].outcome;
+  if (runs.size() > 1) outcome.leaf = runs[1].outcome;
+  return outcome;
+}
+
+}  // namespace leafward::audit

@@ -1,0 +1,106 @@
+// Flags set back by key on SQL Server: one transaction, one parameterised UPDATE per key, so
+// that no code is ever pasted into the text of a statement.
+#include <cstdint>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/keyed_flag_statements.h"
+#include "dataaccess/odbc/driver_session.h"
+#include "dataaccess/odbc/utf16.h"
+
+namespace leafward::odbc {
+namespace {
+
+using dataaccess::DataAccessError;
+
+// The values one UPDATE is run with; they must stay where they are until it has run.
+struct Parameters {
+  unsigned char to = 0, from = 0;
+  std::string utf8;
+  std::u16string utf16;
+  SQLLEN keyLength = 0;
+};
+
+void bindFlag(const Handle& statement, SQLUSMALLINT number, unsigned char& value,
+              std::string_view secret) {
+  check(SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &value,
+                         0, nullptr),
+        statement, "Cannot pass a flag to the statement", secret);
+}
+
+void bindKey(const Handle& statement, Parameters& values, std::string_view secret) {
+  SQLRETURN rc = SQL_ERROR;
+  if (statement.textMode() == TextMode::Utf8) {
+    values.keyLength = static_cast<SQLLEN>(values.utf8.size());
+    const auto characters = static_cast<SQLULEN>(utf16FromUtf8(values.utf8).size());
+    rc = SQLBindParameter(statement.get(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_WVARCHAR,
+                          characters > 0 ? characters : 1, 0, values.utf8.data(), values.keyLength,
+                          &values.keyLength);
+  } else {
+    values.keyLength = static_cast<SQLLEN>(values.utf16.size() * sizeof(char16_t));
+    const auto characters = static_cast<SQLULEN>(values.utf16.size());
+    rc = SQLBindParameter(statement.get(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                          characters > 0 ? characters : 1, 0, values.utf16.data(), values.keyLength,
+                          &values.keyLength);
+  }
+  check(rc, statement, "Cannot pass a key to the statement", secret);
+}
+
+void setAutocommit(const Handle& connection, bool on, std::string_view secret) {
+  const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+  check(SQLSetConnectAttr(connection.get(), SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(value)),
+                          SQL_IS_UINTEGER),
+        connection, on ? "Cannot end the transaction" : "Cannot begin a transaction", secret);
+}
+
+}  // namespace
+
+std::int64_t DriverSession::setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) {
+  const dataaccess::KeyedFlagStatements texts = dataaccess::keyedFlagStatements(update);
+  std::int64_t changed = 0;
+  setAutocommit(connection_, false, secret_);
+  try {
+    for (const dataaccess::KeyedFlag& entry : update.flags) {
+      Handle statement = allocate(SQL_HANDLE_STMT, connection_);
+      Parameters values;
+      values.to = entry.to ? 1 : 0;
+      values.from = entry.from ? 1 : 0;
+      bindFlag(statement, 1, values.to, secret_);
+      if (entry.key) {
+        values.utf8 = *entry.key;
+        values.utf16 = utf16FromUtf8(*entry.key);
+        bindKey(statement, values, secret_);
+      }
+      bindFlag(statement, entry.key ? 3 : 2, values.from, secret_);
+      const SQLRETURN rc = executeText(statement, entry.key ? texts.byKey : texts.byNullKey);
+      SQLLEN rows = 0;
+      if (rc != SQL_NO_DATA) {
+        check(rc, statement, "The statement failed", secret_);
+        check(SQLRowCount(statement.get(), &rows), statement,
+              "Cannot read the number of rows changed", secret_);
+      }
+      if (rows != entry.rows) {
+        throw DataAccessError(std::to_string(rows) + " rows of " + update.table + " with " +
+                                  update.keyColumn + " " +
+                                  (entry.key ? "'" + *entry.key + "'" : std::string("NULL")) +
+                                  " held the flag to change, not " + std::to_string(entry.rows) +
+                                  ": the table has changed since it was read",
+                              dataaccess::ErrorKind::ChangedSinceRead);
+      }
+      changed += rows;
+    }
+    check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT), connection_,
+          "Cannot commit the change", secret_);
+  } catch (...) {
+    // Nothing of it stays: the server undoes every statement of the transaction.
+    SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+    SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_AUTOCOMMIT_ON)),
+                      SQL_IS_UINTEGER);
+    throw;
+  }
+  setAutocommit(connection_, true, secret_);
+  return changed;
+}
+
+}  // namespace leafward::odbc

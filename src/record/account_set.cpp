@@ -1,0 +1,78 @@
+#include "record/account_set.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "dataaccess/ascii.h"
+#include "platform/file.h"
+
+namespace leafward::record {
+namespace {
+
+constexpr std::size_t kMostNameBytes = 120;
+
+std::uint32_t fnv1a(std::string_view text) {
+  std::uint32_t hash = 2166136261u;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+// Characters no file system takes (Windows refuses the most) become '_', as do trailing dots
+// and spaces, which Windows drops; at most kMostNameBytes bytes, cut between characters.
+std::string safeFileName(std::string_view text) {
+  std::string name;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool refused = byte < 0x20 || byte == 0x7F ||
+                         std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
+    name += refused ? '_' : c;
+  }
+  if (name.size() > kMostNameBytes) {
+    std::size_t end = kMostNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    name.resize(end);
+  }
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  return name.empty() ? "_" : name;
+}
+
+std::string lastPart(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+AccountSet AccountSet::accessFile(const std::string& path) {
+  return {{}, platform::canonicalPath(path)};
+}
+
+AccountSet AccountSet::serverDatabase(std::string server, std::string database) {
+  return {std::move(server), std::move(database)};
+}
+
+bool AccountSet::sameAs(const AccountSet& other) const {
+  if (isFile() != other.isFile()) return false;
+  if (isFile()) return name == other.name;
+  return dataaccess::equalsIgnoringCase(server, other.server) &&
+         dataaccess::equalsIgnoringCase(name, other.name);
+}
+
+std::string AccountSet::describe() const {
+  return isFile() ? name : name + " on " + server;
+}
+
+std::string AccountSet::recordFileName() const {
+  const std::string identity =
+      isFile() ? name : dataaccess::asciiLowered(server) + "\n" + dataaccess::asciiLowered(name);
+  char hash[9];
+  std::snprintf(hash, sizeof hash, "%08x", fnv1a(identity));
+  // A server's names in one spelling, so that every spelling finds the same file.
+  const std::string shown = isFile() ? lastPart(name) : dataaccess::asciiLowered(describe());
+  return safeFileName(shown) + " (" + hash + ").csv";
+}
+
+}  // namespace leafward::record

@@ -1,0 +1,127 @@
+// The record of repairs as the window meets it, through the functions it calls: Update with a
+// record sends what Update sends and reports the same lines, or nothing at all when the record
+// cannot be written; the question before an undo names the repair.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "audit/recorded_update.h"
+#include "audit/undo.h"
+#include "record/record_file.h"
+#include "support/fake_session.h"
+#include "support/files.h"
+
+namespace leafward::audit {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::texts;
+
+const record::AccountSet kSet = record::AccountSet::serverDatabase("PC1\\SQL", "pelkor_001_2024");
+
+struct RecordedUpdateRun {
+  connection::SharedConnection shared;
+  TextWorkbench bench;
+  std::shared_ptr<std::vector<std::string>> sent;
+  UpdateOutcome outcome;
+
+  RecordedUpdateRun(const std::string& folder, std::int64_t nonLeaf = 3) {
+    testing::AccountSet set;
+    set.server = true;
+    set.firstList = texts({"1001", "1002", nullptr});
+    set.secondList = texts({"100201"});
+    auto session = set.session();
+    session->updates[testing::kClearNonLeaf] = nonLeaf;
+    session->updates[testing::kSetLeafServer] = 1;
+    sent = session->sent;
+    shared.startUp();
+    shared.blnServer = true;
+    shared.cnData.adopt(std::move(session));
+    outcome = runRecordedUpdate(shared, bench, {folder, kSet});
+  }
+};
+
+TEST(RecordedUpdateTest, ListsBeforeUpdatesOnRecordAndTheSameLines) {
+  testing::TempDir dir;
+  const RecordedUpdateRun run(dir.file("repairs"));
+  EXPECT_EQ(*run.sent,
+            (std::vector<std::string>{testing::kFirstListServer, testing::kSecondListServer,
+                                      testing::kClearNonLeaf, testing::kSetLeafServer}));
+  EXPECT_EQ(run.bench.text, "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新");
+  EXPECT_TRUE(run.outcome.recordFailure.empty());
+  EXPECT_TRUE(run.bench.enabled);
+  const auto repairs = record::readRecord(dir.file("repairs"), kSet).repairs;
+  ASSERT_EQ(repairs.size(), 1u);
+  const std::vector<record::CodeChange> cleared = {
+      {"1001", true, false}, {"1002", true, false}, {std::nullopt, true, false}};
+  EXPECT_EQ(repairs[0].steps[0].planned, cleared);
+  EXPECT_EQ(repairs[0].steps[0].statement, testing::kClearNonLeaf);
+  EXPECT_EQ(repairs[0].steps[1].planned,
+            (std::vector<record::CodeChange>{{"100201", false, true}}));
+  EXPECT_TRUE(repairs[0].steps[0].exact() && repairs[0].steps[1].exact());
+
+  // A count that differs from the list, or that the database does not give, is noted and
+  // not taken for exact.
+  for (const std::int64_t count : {2, -1}) {
+    const RecordedUpdateRun other(dir.file("repairs"), count);
+    const record::Step step = record::readRecord(dir.file("repairs"), kSet).repairs.back().steps[0];
+    EXPECT_FALSE(step.exact());
+    EXPECT_THAT(step.confirmation->note, HasSubstr("所列科目代码"));
+  }
+}
+
+TEST(RecordedUpdateTest, NothingIsUpdatedWhenTheRecordCannotBeWritten) {
+  testing::TempDir dir;
+  testing::writeBytes(dir.file("blocked"), {'x'});
+  const RecordedUpdateRun run(dir.file("blocked") + "/repairs");
+  EXPECT_EQ(*run.sent,
+            (std::vector<std::string>{testing::kFirstListServer, testing::kSecondListServer}));
+  EXPECT_THAT(run.bench.text,
+              ::testing::StartsWith("\r\n未能写入修复记录，没有更新任何科目标志：cannot write the "
+                                    "record of repairs: cannot make the folder"));
+  EXPECT_THAT(run.outcome.recordFailure, HasSubstr(dir.file("blocked")));
+  EXPECT_FALSE(run.outcome.nonLeaf.failed || run.outcome.leaf.failed);
+  EXPECT_TRUE(run.bench.enabled);
+}
+
+// What the confirmation box asks: which repair, by whom, how many flags.
+TEST(UndoPreviewTest, TheQuestionNamesTheRepair) {
+  testing::TempDir dir;
+  const RecordTarget target{dir.file("repairs"), kSet};
+  EXPECT_EQ(previewUndo(target).question(), "没有可以撤销的修复");
+
+  record::Repair repair;
+  repair.steps = {
+      {record::Direction::NonLeaf, "s", {{"1001", true, false}, {"1002", true, false}}, {}},
+      {record::Direction::Leaf, "t", {{"100201", false, true}}, {}}};
+  {
+    record::RecordFile book = record::RecordFile::openForRepair(target.folder, kSet);
+    book.begin(repair);
+    repair.steps[0].confirmation = record::Confirmation{false, 2, {}};
+    book.confirm(repair, 0);
+  }
+  UndoPreview preview = previewUndo(target);
+  ASSERT_EQ(preview.state, UndoPreview::State::Ready);
+  EXPECT_EQ(preview.repairId, repair.id);
+  const std::string asked = "撤销 " + repair.id.substr(0, 10) + " " + repair.id.substr(11, 8) +
+                            " 由 " + repair.user + "（" + repair.computer +
+                            "）所做的修复？\n该修复";
+  EXPECT_EQ(preview.question(), asked + "中断前更新了 2个非末级科目标志、1个末级科目标志。");
+  {
+    record::RecordFile book = record::RecordFile::openForRepair(target.folder, kSet);
+    repair.steps[1].confirmation = record::Confirmation{false, 1, {}};
+    book.confirm(repair, 1);
+  }
+  EXPECT_EQ(previewUndo(target).question(), asked + "更新了 2个非末级科目标志、1个末级科目标志。");
+
+  const std::string path = record::recordPath(target.folder, kSet);
+  std::vector<std::uint8_t> damaged = testing::readBytes(path);
+  damaged.pop_back();
+  testing::writeBytes(path, damaged);
+  preview = previewUndo(target);
+  EXPECT_EQ(preview.state, UndoPreview::State::Unreadable);
+  EXPECT_EQ(preview.question(),
+            "无法撤销：" + path + " is damaged: it ends in the middle of a row (cut short)");
+}
+
+}  // namespace
+}  // namespace leafward::audit

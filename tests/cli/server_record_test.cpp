@@ -1,0 +1,181 @@
+// The record of repairs on SQL Server, through FreeTDS and the stand-in server: the codes the
+// two UPDATEs change, a count that differs from the list read before it, and the undo as one
+// transaction of parameterised statements per kind of flag.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "cli_run.h"
+#include "platform/process.h"
+#include "record/record_file.h"
+#include "support/files.h"
+#include "support/statement_texts.h"
+#include "support/tds_stand_in.h"
+
+namespace leafward::cli {
+namespace {
+
+using testing::CliRun;
+using testing::CodeRow;
+using ::testing::HasSubstr;
+using testing::TdsStandIn;
+
+constexpr const char* kDatabase = "pelkor_001_2024";
+
+// Odd codes, and codes a CSV must quote: a comma, a quote, a line end, a trailing space; each
+// of the new ones with a wrong flag.
+testing::ServerAccountSet oddAccountSet() {
+  testing::ServerAccountSet set = testing::fixtureAccountSet("odd-codes");
+  set.code.push_back({"30,\"1", true});
+  for (const char* code : {"30,\"101", "40\r\n", "5 ", "6\""}) set.code.push_back({code, false});
+  return set;
+}
+
+class ServerRecordTest : public ::testing::Test {
+ protected:
+  CliRun run(const std::string& command) {
+    return testing::runCli({command, "--server", server_.serverName(), "--database", kDatabase},
+                           folder_.path(), {{"LEAFWARD_SA_PASSWORD", "right"}}, true);
+  }
+  record::RecordReading record() const {
+    return record::readRecord((folder_.path() / "repairs").string(),
+                              record::AccountSet::serverDatabase(server_.serverName(), kDatabase));
+  }
+  std::vector<CodeRow> rows() const { return server_.accountSet(kDatabase).code; }
+
+  testing::TempDir folder_;
+  TdsStandIn server_{"right"};
+};
+
+// "code before after" for each row whose flag differs, in table order.
+std::multiset<std::string> changed(const std::vector<CodeRow>& before,
+                                   const std::vector<CodeRow>& after) {
+  std::multiset<std::string> codes;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (before[i].bend == after[i].bend) continue;
+    codes.insert(before[i].ccode.value_or("(null)") + (*before[i].bend ? " 1 0" : " 0 1"));
+  }
+  return codes;
+}
+
+std::multiset<std::string> recorded(const record::Repair& repair) {
+  std::multiset<std::string> codes;
+  for (const record::Step& step : repair.steps) {
+    for (const record::CodeChange& change : step.planned) {
+      codes.insert(change.code.value_or("(null)") + (change.before ? " 1 0" : " 0 1"));
+    }
+  }
+  return codes;
+}
+
+TEST_F(ServerRecordTest, TheRecordListsExactlyTheCodesTheUpdatesChanged) {
+  server_.addDatabase(kDatabase, oddAccountSet());
+  const std::vector<CodeRow> before = rows();
+  std::vector<std::string> sent;
+  server_.onStatement([&](const std::string& text, auto&) { sent.push_back(text); });
+  const CliRun update = run("update");
+  EXPECT_EQ(update.exitCode, 0) << update.err;
+  // Both lists are read before either UPDATE runs; the UPDATEs are sent as ever.
+  EXPECT_EQ(sent, (std::vector<std::string>{testing::kFirstListServer, testing::kSecondListServer,
+                                            testing::kClearNonLeaf, testing::kSetLeafServer}));
+  const auto changes = changed(before, rows());
+  ASSERT_EQ(record().repairs.size(), 1u);
+  const record::Repair repair = record().repairs[0];
+  EXPECT_EQ(recorded(repair), changes);
+  EXPECT_TRUE(changes.count("30,\"1 1 0") && changes.count("(null) 0 1") &&
+              changes.count("40\r\n 0 1"));
+  EXPECT_TRUE(repair.steps[0].exact() && repair.steps[1].exact());
+  EXPECT_EQ(repair.accountSet.server, server_.serverName());
+  EXPECT_EQ(repair.accountSet.name, kDatabase);
+
+  const CliRun undo = run("undo");
+  EXPECT_EQ(undo.exitCode, 0) << undo.err;
+  EXPECT_EQ(rows(), before);
+  EXPECT_THAT(undo.out, HasSubstr("个非末级科目标志被恢复\n"));
+  EXPECT_EQ(undo.out.find("未恢复"), std::string::npos) << undo.out;
+  const CliRun history = run("history");
+  EXPECT_EQ(history.exitCode, 0) << history.err;
+  EXPECT_THAT(history.out, ::testing::EndsWith("已撤销\n"));
+}
+
+// The record opens as intended in a CSV reader other than Leafward's (Python's): every field,
+// a code with a comma and a quote among them, comes back as it was written.
+TEST_F(ServerRecordTest, TheRecordReadsBackThroughACsvReader) {
+  server_.addDatabase(kDatabase, oddAccountSet());
+  ASSERT_EQ(run("update").exitCode, 0);
+  const std::string path = record().path;
+  const std::string script =
+      "import csv,sys\n"
+      "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',newline='')))\n"
+      "print(len(rows[0]),len(rows),rows[0][10])\n"
+      "for r in rows[1:]:\n"
+      "  if r[1]=='计划': print(repr(r[10]),r[11],r[12],r[16])\n";
+  platform::ProcessRun python;
+  try {
+    python = platform::runProcess({"python3", "-c", script, path});
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "no python3 to read the CSV with";
+  }
+  ASSERT_EQ(python.exitCode, 0) << python.err;
+  EXPECT_THAT(python.out, ::testing::StartsWith("18 "));
+  EXPECT_THAT(python.out, HasSubstr(" 科目代码\n"));
+  EXPECT_THAT(python.out, HasSubstr("'30,\"1' 1 0 \n"));
+  EXPECT_THAT(python.out, HasSubstr("'40\\r\\n' 0 1 \n"));
+  EXPECT_THAT(python.out, HasSubstr("'5 ' 0 1 \n"));
+  EXPECT_THAT(python.out, HasSubstr("'' 0 1 科目代码为NULL\n"));
+}
+
+// Another program changes the table between the list and the UPDATE: the record says the
+// counts differ, and an undo leaves that statement's codes alone rather than guess.
+TEST_F(ServerRecordTest, ACountThatDiffersFromItsListIsNotedAndNotUndone) {
+  server_.addDatabase(kDatabase, testing::fixtureAccountSet("worked-example"));
+  bool added = false;
+  server_.onStatement([&](const std::string& text, testing::ServerAccountSet& set) {
+    if (text != testing::kClearNonLeaf || added) return;
+    set.code.push_back({"10010101", true});  // 100101 now has a longer code, flagged as leaf
+    added = true;
+  });
+  ASSERT_EQ(run("update").exitCode, 0);
+  const record::Repair repair = record().repairs.at(0);
+  EXPECT_EQ(repair.steps[0].confirmation->count, 4);
+  EXPECT_EQ(repair.steps[0].planned.size(), 3u);
+  EXPECT_THAT(repair.steps[0].confirmation->note, HasSubstr("更新了 4 行，而更新前读出的是 3 行"));
+  EXPECT_TRUE(repair.steps[1].exact());
+
+  const CliRun undo = run("undo");
+  EXPECT_EQ(undo.exitCode, 0) << undo.err;
+  EXPECT_THAT(undo.out, HasSubstr("\n如下非末级科目标志的修复记录与更新的行数不符，未恢复："
+                                  "1001,1002,100202\n有 1个末级科目标志被恢复\n"));
+  const std::vector<CodeRow> expected = {{"1001", false},   {"100101", false}, {"1002", false},
+                                         {"100201", false}, {"100202", false}, {"10020201", true},
+                                         {"10010101", true}};
+  EXPECT_EQ(rows(), expected);
+}
+
+// An undo whose table changes half way through one kind of flag rolls that kind back whole;
+// the other kind, a transaction of its own, is put back.
+TEST_F(ServerRecordTest, AnUndoChangesEachKindOfFlagInOneTransaction) {
+  server_.addDatabase(kDatabase, testing::fixtureAccountSet("worked-example"));
+  ASSERT_EQ(run("update").exitCode, 0);
+  const std::vector<CodeRow> repaired = rows();
+  int byCode = 0;
+  server_.onStatement([&](const std::string& text, testing::ServerAccountSet& set) {
+    if (text == testing::kSetFlagByCode && ++byCode == 2) set.code[2].bend = true;  // 1002
+  });
+  const CliRun undo = run("undo");
+  EXPECT_EQ(undo.exitCode, 2);
+  EXPECT_THAT(undo.out,
+              HasSubstr("\n非末级科目标志未能恢复：记录在读取后已被其他程序修改\n有 1个末级"
+                        "科目标志被恢复\n"));
+  EXPECT_TRUE(testing::oneLine(undo.err)) << undo.err;
+  std::vector<CodeRow> expected = repaired;
+  expected[3].bend = false;  // 100201, the leaf flag put back
+  EXPECT_EQ(rows(), expected);
+  const record::Repair undone = record().repairs.at(1);
+  EXPECT_TRUE(undone.steps[0].confirmation->failed);
+  EXPECT_EQ(undone.steps[1].confirmation->count, 1);
+}
+
+}  // namespace
+}  // namespace leafward::cli
