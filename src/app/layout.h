@@ -86,6 +86,10 @@ struct FileBoxDesign {
 };
 inline constexpr FileBoxDesign kOpenFileBox{"打开Access数据", "Access数据(*.mdb)", "*.mdb", "mdb"};
 
+// The result box's context menu gains one item after its own: undo the last repair of the
+// account set that is open.
+inline constexpr std::string_view kUndoLastRepairItem = "撤销上次修复…";
+
 // ---- The server login dialog --------------------------------------------------------------
 
 inline constexpr WindowDesign kLoginDialog{"frmLogin", "登陆", 3765, 1920,

@@ -9,8 +9,14 @@ using connection::OnFailure;
 
 }  // namespace
 
-LoginDialog::LoginDialog(connection::ServerLink target, std::string& lastServer)
-    : target_(std::move(target)), lastServer_(lastServer) {}
+LoginDialog::LoginDialog(connection::ServerLink target, Memory& memory)
+    : target_(std::move(target)), memory_(memory) {}
+
+bool LoginDialog::connect(const connection::ServerLogin& login) {
+  if (!connection::openServerConnection(target_, login, OnFailure::SkipStep)) return false;
+  memory_.connectedServer = login.server;
+  return true;
+}
 
 void LoginDialog::load() {
   for (int i = 0; i < kLoginControlCount; ++i) {
@@ -28,7 +34,7 @@ void LoginDialog::load() {
 void LoginDialog::refreshClick() {
   const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
                                       view_->text(LoginControl::txtUserName), std::nullopt};
-  if (!connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
+  if (!connect(login)) {
     reportFailedLogin();
     return;
   }
@@ -45,7 +51,7 @@ void LoginDialog::okClick() {
   const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
                                       view_->text(LoginControl::txtUserName),
                                       view_->text(LoginControl::dbList)};
-  if (connection::openServerConnection(target_, login, OnFailure::SkipStep)) {
+  if (connect(login)) {
     unload();
   } else {
     reportFailedLogin();
@@ -58,9 +64,9 @@ void LoginDialog::cancelClick() {
 
 void LoginDialog::selectClick() {
   const std::string name = view_->browseForComputer();
-  if (!name.empty()) lastServer_ = name;
+  if (!name.empty()) memory_.lastServer = name;
   // Also after a cancelled pick: the box gets the last name picked in this run, or nothing.
-  view_->setText(LoginControl::txtUserName, lastServer_);
+  view_->setText(LoginControl::txtUserName, memory_.lastServer);
 }
 
 void LoginDialog::closeBox() {
@@ -85,7 +91,7 @@ LoginDialogHost::~LoginDialogHost() {
 
 void LoginDialogHost::showModal() {
   if (!dialog_) {
-    auto dialog = std::make_unique<LoginDialog>(target_, lastServer_);
+    auto dialog = std::make_unique<LoginDialog>(target_, memory_);
     auto view = views_.createLoginView(*dialog);
     dialog->attach(*view);
     dialog->load();

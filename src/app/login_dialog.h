@@ -17,9 +17,13 @@ inline constexpr std::string_view kWrongPasswordTitle = "Login";
 // of OK for the next time; the close box unloads it. Refresh and OK skip any step that fails.
 class LoginDialog {
  public:
-  // `lastServer` is the last name the computer picker returned in this run; it outlives the
-  // dialog.
-  LoginDialog(connection::ServerLink target, std::string& lastServer);
+  // What outlives the dialog: the last name the computer picker returned in this run, and the
+  // server the connection was last opened on.
+  struct Memory {
+    std::string lastServer;
+    std::string connectedServer;
+  };
+  LoginDialog(connection::ServerLink target, Memory& memory);
 
   // The front-end's dialog; set once, before load().
   void attach(LoginView& view) { view_ = &view; }
@@ -40,8 +44,11 @@ class LoginDialog {
   void reportFailedLogin();
   void unload();
 
+  // Opens the connection on what the boxes name; false when it did not open.
+  bool connect(const connection::ServerLogin& login);
+
   connection::ServerLink target_;
-  std::string& lastServer_;
+  Memory& memory_;
   LoginView* view_ = nullptr;
   bool unloaded_ = false;
 };
@@ -60,14 +67,16 @@ class LoginDialogHost {
   // The dialog while it is loaded (shown or hidden), otherwise null.
   LoginDialog* loaded() const { return dialog_.get(); }
   // The last non-empty computer name the picker returned in this run.
-  const std::string& lastServer() const { return lastServer_; }
+  const std::string& lastServer() const { return memory_.lastServer; }
+  // The server name the dialog last opened a connection on, as typed.
+  const std::string& connectedServer() const { return memory_.connectedServer; }
 
  private:
   void drop();
 
   connection::ServerLink target_;
   LoginViewFactory& views_;
-  std::string lastServer_;
+  LoginDialog::Memory memory_;
   std::unique_ptr<LoginDialog> dialog_;
   std::unique_ptr<LoginView> view_;
 };

@@ -29,6 +29,8 @@ class MainView {
   virtual std::string askOpenFileName(const FileBoxDesign& box) = 0;
   // A message box with an OK button only and no icon; `text` may hold CR LF line breaks.
   virtual void showMessage(std::string_view text, std::string_view title) = 0;
+  // A question with Yes and No buttons: true for Yes.
+  virtual bool askYesNo(std::string_view text, std::string_view title) = 0;
 
   // The time of day in the system's own time format (hours, minutes and seconds).
   virtual std::string timeOfDay() const = 0;

@@ -2,7 +2,9 @@
 
 #include "app/login_dialog.h"
 #include "audit/check.h"
+#include "audit/recorded_update.h"
 #include "audit/report.h"
+#include "audit/undo.h"
 #include "audit/update.h"
 #include "connection/steps.h"
 #include "platform/file.h"
@@ -14,8 +16,9 @@ using connection::attempt;
 
 }  // namespace
 
-MainWindow::MainWindow(connection::SharedConnection& shared, MainView& view, LoginDialogHost* login)
-    : shared_(shared), view_(view), login_(login) {}
+MainWindow::MainWindow(connection::SharedConnection& shared, MainView& view, LoginDialogHost* login,
+                       std::string recordFolder)
+    : shared_(shared), view_(view), login_(login), recordFolder_(std::move(recordFolder)) {}
 
 void MainWindow::load() {
   shared_.startUp();
@@ -33,7 +36,7 @@ void MainWindow::toolbarButtonClick(std::string_view key) {
   } else if (key == "Check") {
     audit::runCheck(shared_, *this);
   } else if (key == "Update") {
-    audit::runUpdate(shared_, *this);
+    commandUpdate();
   } else if (key == "help") {
     keyDown(kKeyF1, 0);
   }
@@ -59,6 +62,14 @@ void MainWindow::commandLink() {
   // anything else (a server connection, or none) is addressed as SQL Server.
   shared_.blnServer = !shared_.accessFileOpen();
   attempt([&] { view_.setPanelText(1, shared_.cnData.defaultDatabase()); });
+  if (shared_.accessFileOpen()) return;  // still the file opened before
+  accountSet_.reset();
+  attempt([&] {
+    if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
+      accountSet_ = record::AccountSet::serverDatabase(login_->connectedServer(),
+                                                       shared_.cnData.defaultDatabase());
+    }
+  });
 }
 
 void MainWindow::commandOpen() {
@@ -68,14 +79,47 @@ void MainWindow::commandOpen() {
   std::string failure;
   const bool opened = attempt([&] { shared_.openAccess(path); }, &failure);
   shared_.blnServer = false;
+  accountSet_.reset();
   const std::string name = platform::fileName(path);
   if (opened) {
+    attempt([&] { accountSet_ = record::AccountSet::accessFile(path); });
     view_.setPanelText(1, name);
     return;
   }
   // Nothing is open now: say so, rather than showing the name as if it were.
   view_.setPanelText(1, "");
   attempt([&] { audit::appendLine(*this, "无法打开Access文件：" + name + "（" + failure + "）"); });
+}
+
+// Every repair of a known account set is recorded; without one (nothing open) the Update does
+// nothing anyway.
+void MainWindow::commandUpdate() {
+  if (accountSet_) {
+    audit::runRecordedUpdate(shared_, *this, {recordFolder_, *accountSet_});
+  } else {
+    audit::runUpdate(shared_, *this);
+  }
+}
+
+bool MainWindow::canUndoLastRepair() const {
+  return accountSet_.has_value() && shared_.cnData.state() == dataaccess::kAdStateOpen;
+}
+
+void MainWindow::undoLastRepairClick() {
+  if (!canUndoLastRepair()) return;
+  const audit::RecordTarget target{recordFolder_, *accountSet_};
+  attempt([&] {
+    const audit::UndoPreview preview = audit::previewUndo(target);
+    // Nothing to put back, or a record that cannot be read: the box says which.
+    if (preview.state != audit::UndoPreview::State::Ready) {
+      audit::appendLine(*this, preview.question());
+      return;
+    }
+    if (view_.askYesNo(preview.question(), kMainWindow.caption)) {
+      audit::runUndo(shared_, *this, target);
+    }
+  });
+  view_.requestTick();
 }
 
 std::string MainWindow::reportText() const {

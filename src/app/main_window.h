@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/main_view.h"
 #include "audit/workbench.h"
 #include "connection/shared_connection.h"
+#include "record/account_set.h"
 
 namespace leafward::app {
 
@@ -23,9 +26,10 @@ inline constexpr std::string_view kNotice =
 // implements MainView.
 class MainWindow : private audit::Workbench {
  public:
-  // `login` shows the server login dialog for "Link"; without one "Link" does nothing.
-  MainWindow(connection::SharedConnection& shared, MainView& view,
-             LoginDialogHost* login = nullptr);
+  // `login` shows the server login dialog for "Link"; without one "Link" does nothing. Repairs
+  // are recorded in `recordFolder`, or in the user's own folder when it is empty.
+  MainWindow(connection::SharedConnection& shared, MainView& view, LoginDialogHost* login = nullptr,
+             std::string recordFolder = {});
 
   // The window loads: client-side cursors; nothing is opened.
   void load();
@@ -38,6 +42,12 @@ class MainWindow : private audit::Workbench {
   bool keyDown(int keyCode, int shift);
   // The clock: the time into panel 2, then the busy state ends.
   void tick();
+  // The result box's "undo the last repair" item: names the last repair of the account set
+  // that is open in a Yes/No box and, on Yes, puts its flags back, with the lines it writes
+  // into the box; with nothing to put back, the box gets the line that says so. The item can
+  // be chosen while an account set is open.
+  bool canUndoLastRepair() const;
+  void undoLastRepairClick();
   // The window closes: the connection and the recordset are shut down.
   void unload();
 
@@ -53,10 +63,14 @@ class MainWindow : private audit::Workbench {
 
   void commandLink();
   void commandOpen();
+  void commandUpdate();
 
   connection::SharedConnection& shared_;
   MainView& view_;
   LoginDialogHost* login_;
+  std::string recordFolder_;
+  // The account set that is open, by which its repairs are recorded.
+  std::optional<record::AccountSet> accountSet_;
   bool enabled_ = true;
   int pointer_ = audit::kPointerDefault;
 };

@@ -24,8 +24,9 @@ class FakeMainView : public app::MainView {
   std::string panels[2];
   bool enabled = true, wait = false;
   std::deque<std::string> fileAnswers;  // taken in turn; none left: Cancel
-  std::vector<Asked> asked;             // {"open", title, description, pattern, extension} or
-                                        // {"message", text, title}
+  std::vector<Asked> asked;             // {"open", title, description, pattern, extension},
+                                        // {"message", text, title} or {"yes/no", text, title}
+  std::deque<bool> yesNoAnswers;        // taken in turn; none left: No
   std::function<void()> whileMessageShown;
   int ticksRequested = 0;
 
@@ -45,6 +46,13 @@ class FakeMainView : public app::MainView {
   void showMessage(std::string_view text, std::string_view title) override {
     asked.push_back({"message", std::string(text), std::string(title)});
     if (whileMessageShown) whileMessageShown();
+  }
+  bool askYesNo(std::string_view text, std::string_view title) override {
+    asked.push_back({"yes/no", std::string(text), std::string(title)});
+    if (yesNoAnswers.empty()) return false;
+    const bool yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return yes;
   }
   std::string timeOfDay() const override { return "14:03:27"; }
   void requestTick() override { ++ticksRequested; }

@@ -27,7 +27,8 @@ struct Window {
   testing::FakeLoginViews loginViews;
   LoginDialogHost login{
       {shared.cnData, shared.rsData, shared.strConn, shared.strSQL, server.opener()}, loginViews};
-  MainWindow window{shared, view, &login};
+  testing::TempDir records;
+  MainWindow window{shared, view, &login, records.path().string()};
 
   Window() { window.load(); }
 };
@@ -111,20 +112,45 @@ TEST(MainWindowTest, OpenCancelledChangesNothingAndOpenFailedSaysWhy) {
   EXPECT_EQ(w.view.result, report);
 }
 
-// The status bar names the file, not its folder.
-TEST(MainWindowTest, OpenThenCheckAndUpdate) {
+// The status bar names the file, not its folder. The repair is on record, and undoing it, once
+// the user has said Yes to the repair it names, puts every flag back.
+TEST(MainWindowTest, OpenCheckUpdateAndUndoTheRepair) {
   Window w;
   testing::TempDir folder;
+  const std::string path = folder.copyFixture("account-sets/worked-example.mdb", "账套 2024.mdb");
   w.shared.blnServer = true;
-  w.view.fileAnswers = {folder.copyFixture("account-sets/worked-example.mdb", "账套 2024.mdb")};
+  EXPECT_FALSE(w.window.canUndoLastRepair());
+  w.view.fileAnswers = {path};
   w.window.toolbarButtonClick("Open");
   EXPECT_EQ(w.view.panels[0], "账套 2024.mdb");
   EXPECT_FALSE(w.shared.blnServer);
   w.window.toolbarButtonClick("Check");
   w.window.toolbarButtonClick("Update");
-  EXPECT_EQ(w.view.result, testing::expectedBoxReport("worked-example.mdb") +
-                               "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新");
+  const std::string repaired = testing::expectedBoxReport("worked-example.mdb") +
+                               "\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新";
+  EXPECT_EQ(w.view.result, repaired);
   EXPECT_FALSE(w.window.busy());
+
+  // No: nothing changes.
+  ASSERT_TRUE(w.window.canUndoLastRepair());
+  w.view.asked.clear();
+  w.window.undoLastRepairClick();
+  ASSERT_EQ(w.view.asked.size(), 1u);
+  EXPECT_EQ(w.view.asked[0][0], "yes/no");
+  EXPECT_NE(w.view.asked[0][1].find("该修复更新了 3个非末级科目标志、1个末级科目标志"),
+            std::string::npos)
+      << w.view.asked[0][1];
+  EXPECT_EQ(w.view.asked[0][2], "Leafward");
+  EXPECT_EQ(w.view.result, repaired);
+
+  w.view.yesNoAnswers = {true};
+  w.window.undoLastRepairClick();
+  EXPECT_NE(w.view.result.find("\r\n有 3个非末级科目标志被恢复\r\n有 1个末级科目标志被恢复"),
+            std::string::npos)
+      << w.view.result;
+  EXPECT_FALSE(w.window.busy());
+  EXPECT_EQ(testing::readBytes(path),
+            testing::readBytes(testing::fixture("account-sets/worked-example.mdb")));
 }
 
 // "Link" always addresses SQL Server afterwards, unless the dialog left an Access file open,
@@ -138,6 +164,10 @@ TEST(MainWindowTest, LinkFollowsWhatTheDialogLeftOpen) {
   w.window.toolbarButtonClick("Link");
   EXPECT_TRUE(w.shared.blnServer);
   EXPECT_EQ(w.view.panels[0], "master");
+  // Nothing was repaired on master: the box says so.
+  w.window.undoLastRepairClick();
+  EXPECT_EQ(w.view.result, "\r\n没有可以撤销的修复");
+  w.view.result.clear();
 
   testing::FixtureCopy example("worked-example.mdb");
   w.view.fileAnswers = {example.path()};

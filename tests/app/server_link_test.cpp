@@ -39,7 +39,8 @@ class ServerLinkTest : public ::testing::Test {
   testing::FakeMainView view_;
   testing::FakeLoginViews views_;
   LoginDialogHost login_{connection::serverLinkOf(shared_), views_};
-  MainWindow window_{shared_, view_, &login_};
+  testing::TempDir records_;
+  MainWindow window_{shared_, view_, &login_, records_.path().string()};
 };
 
 TEST_F(ServerLinkTest, LinkThenCheckUpdateCheck) {
@@ -63,6 +64,14 @@ TEST_F(ServerLinkTest, LinkThenCheckUpdateCheck) {
   window_.toolbarButtonClick("Check");
   EXPECT_EQ(view_.result, testing::expectedBoxReport("worked-example.mdb") + kRepaired);
   EXPECT_FALSE(window_.busy());
+
+  // The repair was recorded under the server and database the dialog opened: undone, the
+  // account set is as it was.
+  view_.yesNoAnswers = {true};
+  window_.undoLastRepairClick();
+  EXPECT_NE(view_.result.find("有 3个非末级科目标志被恢复"), std::string::npos) << view_.result;
+  EXPECT_EQ(server_.accountSet("pelkor_002_2024").code,
+            testing::fixtureAccountSet("worked-example").code);
 
   // The failed refresh, the refresh on master and the OK on the account set, each logging in
   // with the password as typed.

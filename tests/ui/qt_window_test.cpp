@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -54,7 +55,8 @@ QString messageOf(QWidget* modal) {
 
 struct Window {
   connection::SharedConnection shared;
-  FrmMain window{shared};
+  testing::TempDir records;
+  FrmMain window{shared, nullptr, records.path().string()};
   QPlainTextEdit* box() const { return window.findChild<QPlainTextEdit*>("txtResult"); }
   QLabel* panel(int n) const { return window.findChild<QLabel*>(QString("panel%1").arg(n)); }
   std::vector<QToolButton*> buttons() const {
@@ -146,6 +148,56 @@ TEST(QtMainWindowTest, F1TheNoticeAndTheFileBox) {
   QTest::mouseClick(w.buttons()[0], Qt::LeftButton);  // Open
   EXPECT_EQ(w.panel(1)->text(), "账套 2024.mdb");
   EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateOpen);
+}
+
+// The result box's own menu gains the item that undoes the last repair, enabled once an account
+// set is open; the item asks first with Yes and No.
+TEST(QtMainWindowTest, TheResultBoxMenuUndoesTheLastRepair) {
+  Window w;
+  testing::TempDir folder;
+  const std::string path = folder.copyFixture("account-sets/worked-example.mdb");
+  w.window.logic().toolbarButtonClick("Check");  // nothing open: nothing happens
+  const auto useMenu = [&](const std::function<void(QMenu&, QAction&)>& script) {
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      QAction* undo = menu->findChild<QAction*>("undoLastRepair");
+      ASSERT_NE(undo, nullptr);
+      EXPECT_EQ(menu->actions().last(), undo);
+      EXPECT_EQ(undo->text(), "撤销上次修复…");
+      EXPECT_GT(menu->actions().size(), 3);  // the box's own items stay
+      script(*menu, *undo);
+      menu->close();
+    });
+    emit w.box()->customContextMenuRequested(QPoint(5, 5));
+  };
+  useMenu([](QMenu&, QAction& undo) { EXPECT_FALSE(undo.isEnabled()); });
+
+  onNextModal([&](QWidget* modal) {
+    auto* fileBox = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(fileBox, nullptr);
+    fileBox->selectFile(QString::fromStdString(path));
+    QMetaObject::invokeMethod(fileBox, &QDialog::accept);
+  });
+  QTest::mouseClick(w.buttons()[0], Qt::LeftButton);  // Open
+  QTest::mouseClick(w.buttons()[3], Qt::LeftButton);  // Update
+  QString asked;
+  useMenu([&](QMenu&, QAction& undo) {
+    ASSERT_TRUE(undo.isEnabled());
+    onNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      asked = box->text();
+      box->button(QMessageBox::Yes)->click();
+    });
+    undo.trigger();
+  });
+  EXPECT_TRUE(asked.contains("该修复更新了 3个非末级科目标志、1个末级科目标志"))
+      << asked.toStdString();
+  EXPECT_TRUE(w.box()->toPlainText().endsWith("有 1个末级科目标志被恢复"))
+      << w.box()->toPlainText().toStdString();
+  EXPECT_EQ(testing::readBytes(path),
+            testing::readBytes(testing::fixture("account-sets/worked-example.mdb")));
 }
 
 TEST(QtMainWindowTest, ClosingTheWindowShutsTheConnectionDown) {

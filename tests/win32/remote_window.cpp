@@ -209,13 +209,15 @@ std::wstring staticText(HWND box) {
 
 // Every event of a click carries where it happens, so that no pointer motion the display
 // reports in between can move it.
-void clickAt(POINT point) {
+void clickAt(POINT point, bool right) {
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   INPUT event{};
   event.type = INPUT_MOUSE;
   event.mi.dx = MulDiv(point.x, 65535, width - 1);
   event.mi.dy = MulDiv(point.y, 65535, height - 1);
-  for (DWORD action : {DWORD(0), DWORD(MOUSEEVENTF_LEFTDOWN), DWORD(MOUSEEVENTF_LEFTUP)}) {
+  const DWORD down = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  const DWORD up = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  for (DWORD action : {DWORD(0), down, up}) {
     event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | action;
     sendInputs({event});
   }

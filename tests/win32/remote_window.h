@@ -69,7 +69,7 @@ std::wstring staticText(HWND box);
 
 // Real input: a left click at a point of the screen; Unicode text typed; one key, with Shift,
 // Ctrl or Alt held when asked.
-void clickAt(POINT point);
+void clickAt(POINT point, bool right = false);
 void clickCentre(const RECT& screenRect);
 void typeText(const std::wstring& text);
 void pressKey(WORD virtualKey, bool shift = false, bool control = false, bool alt = false);

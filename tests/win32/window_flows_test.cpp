@@ -130,6 +130,20 @@ class LeafwardWindow : public ::testing::Test {
     EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, title); }));
   }
 
+  // Opens a file through the real file-open box by typing its path, as a user would.
+  void openThroughTheFileBox(const std::filesystem::path& path, const char* screenshotName) {
+    press(kOpen);
+    HWND fileBox = box(L"打开Access数据");
+    ASSERT_NE(fileBox, nullptr) << "no file-open box";
+    ASSERT_TRUE(program_.waitForFocus(fileBox));
+    typeText(path.wstring());
+    if (screenshotName) screenshot(fileBox, screenshotName);
+    pressKey(VK_RETURN);
+    ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"打开Access数据"); }));
+    EXPECT_TRUE(waitUntil([&] { return panel(0) == path.filename().wstring(); }))
+        << "panel 1 says " << utf8Text(panel(0));
+  }
+
   RemoteWindows program_{wideText(LEAFWARD_WINDOW)};
   HWND main_ = nullptr, toolbar_ = nullptr, box_ = nullptr, status_ = nullptr;
   bool closed_ = false;
@@ -196,15 +210,7 @@ TEST_F(LeafwardWindow, OpenCheckUpdateCheckAnAccountSetWithAChineseName) {
   std::filesystem::copy_file(fixture(std::string("account-sets/") + LEAFWARD_WINDOW_ACCOUNT_SET),
                              path);
 
-  press(kOpen);
-  HWND fileBox = box(L"打开Access数据");
-  ASSERT_NE(fileBox, nullptr) << "no file-open box";
-  ASSERT_TRUE(program_.waitForFocus(fileBox));
-  typeText(path.wstring());
-  screenshot(fileBox, "file-open-box.png");
-  pressKey(VK_RETURN);
-  ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"打开Access数据"); }));
-  EXPECT_TRUE(waitUntil([&] { return panel(0) == name; })) << "panel 1 says " << utf8Text(panel(0));
+  openThroughTheFileBox(path, "file-open-box.png");
 
   const std::wstring checked = linux ? asBox(readFile(*linux + "\\check.txt"))
                                      : asBox(expectedReport(LEAFWARD_WINDOW_ACCOUNT_SET));
@@ -219,6 +225,42 @@ TEST_F(LeafwardWindow, OpenCheckUpdateCheckAnAccountSetWithAChineseName) {
   close();
   EXPECT_TRUE(sameBytes(path, *linux + "\\updated.mdb"))
       << "the window's repair differs from the Linux program's";
+}
+
+// The result box's menu undoes the last repair: it names the repair in a Yes/No box first, and
+// on Yes every flag goes back.
+TEST_F(LeafwardWindow, TheResultBoxMenuUndoesTheLastRepair) {
+  TempDir folder;
+  const std::filesystem::path path = folder.path() / L"账套 worked-example.mdb";
+  std::filesystem::copy_file(fixture("account-sets/worked-example.mdb"), path);
+  openThroughTheFileBox(path, nullptr);
+  const std::wstring repaired = L"\r\n有 3个非末级科目标志被更新\r\n有 1个末级科目标志被更新";
+  pressUntilResult(kUpdate, repaired);
+
+  RECT inBox;
+  GetWindowRect(box_, &inBox);
+  clickAt({(inBox.left + inBox.right) / 2, (inBox.top + inBox.bottom) / 2}, true);
+  ASSERT_NE(program_.waitForWindow([](HWND window) { return className(window) == L"#32768"; }),
+            nullptr)
+      << "no menu";
+  pressKey(VK_UP);  // the last item
+  pressKey(VK_RETURN);
+  HWND question = box(L"Leafward");
+  ASSERT_NE(question, nullptr) << "no question";
+  EXPECT_NE(staticText(question).find(L"该修复更新了 3个非末级科目标志、1个末级科目标志"),
+            std::wstring::npos)
+      << utf8Text(staticText(question));
+  screenshot(question, "undo-question.png");
+  RECT yes;
+  GetWindowRect(GetDlgItem(question, IDYES), &yes);
+  clickCentre(yes);
+  EXPECT_TRUE(waitUntil([&] {
+    return result().ends_with(L"\r\n有 3个非末级科目标志被恢复\r\n有 1个末级科目标志被恢复") &&
+           idle();
+  })) << utf8Text(result());
+  close();
+  EXPECT_TRUE(sameBytes(path, fixture("account-sets/worked-example.mdb")))
+      << "the undo did not give back the file as it was";
 }
 
 // Account sets on the stand-in SQL Server, reached through the ODBC driver that Leafward

@@ -6,12 +6,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "platform/file.h"
 #include "ui/qt/pictures.h"
@@ -44,8 +46,9 @@ int shiftBits(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login, QWidget* parent)
-    : QWidget(parent), logic_(shared, *this, login) {
+FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login,
+                 std::string recordFolder, QWidget* parent)
+    : QWidget(parent), logic_(shared, *this, login, std::move(recordFolder)) {
   setObjectName(QString::fromUtf8(app::kMainWindow.name));
   setWindowTitle(qText(app::kMainWindow.caption));
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -77,6 +80,8 @@ FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* log
 
   txtResult_ = new ResultBox(this);
   txtResult_->setObjectName(QStringLiteral("txtResult"));
+  txtResult_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(txtResult_, &QWidget::customContextMenuRequested, this, &FrmMain::showResultMenu);
 
   sbStatusBar_ = new QStatusBar(this);
   sbStatusBar_->setObjectName(QStringLiteral("sbStatusBar"));
@@ -164,6 +169,24 @@ void FrmMain::showMessage(std::string_view text, std::string_view title) {
   shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   QMessageBox box(QMessageBox::NoIcon, qText(title), shown, QMessageBox::Ok, this);
   box.exec();
+}
+
+bool FrmMain::askYesNo(std::string_view text, std::string_view title) {
+  QMessageBox box(QMessageBox::Question, qText(title), qText(text),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+// The box's own menu, and after it the item that undoes the last repair.
+void FrmMain::showResultMenu(const QPoint& at) {
+  std::unique_ptr<QMenu> menu(txtResult_->createStandardContextMenu());
+  menu->addSeparator();
+  QAction* undo = menu->addAction(qText(app::kUndoLastRepairItem));
+  undo->setObjectName(QStringLiteral("undoLastRepair"));
+  undo->setEnabled(logic_.canUndoLastRepair());
+  connect(undo, &QAction::triggered, this, [this] { logic_.undoLastRepairClick(); });
+  menu->exec(txtResult_->mapToGlobal(at));
 }
 
 std::string FrmMain::timeOfDay() const {

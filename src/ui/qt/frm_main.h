@@ -21,8 +21,9 @@ class FrmMain : public QWidget, private app::MainView {
   Q_OBJECT
  public:
   // Loads the window's logic over `shared`; `login` is the dialog "Link" shows.
+  // Repairs are recorded in `recordFolder`, or in the user's own folder when it is empty.
   explicit FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login = nullptr,
-                   QWidget* parent = nullptr);
+                   std::string recordFolder = {}, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   app::MainWindow& logic() { return logic_; }
@@ -43,10 +44,12 @@ class FrmMain : public QWidget, private app::MainView {
   void setWaitPointer(bool wait) override;
   std::string askOpenFileName(const app::FileBoxDesign& box) override;
   void showMessage(std::string_view text, std::string_view title) override;
+  bool askYesNo(std::string_view text, std::string_view title) override;
   std::string timeOfDay() const override;
   void requestTick() override;
 
   void armClock();
+  void showResultMenu(const QPoint& at);
 
   app::MainWindow logic_;
   QToolBar* tbToolBar_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <array>
 #include <exception>
@@ -122,6 +123,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
                                 nullptr);
       // Reports of a million codes are longer than an edit control's first limit.
       SendMessageW(result_, EM_SETLIMITTEXT, 0, 0);
+      SetWindowSubclass(result_, &MainWindow::resultBoxProcedure, 0,
+                        reinterpret_cast<DWORD_PTR>(this));
       status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr,
                                 WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0,
                                 0, window_, reinterpret_cast<HMENU>(kStatusId), instance_, nullptr);
@@ -351,6 +354,66 @@ std::string MainWindow::askOpenFileName(const app::FileBoxDesign& box) {
 void MainWindow::showMessage(std::string_view text, std::string_view title) {
   ModalScope modal;
   MessageBoxW(window_, wide(text).c_str(), wide(title).c_str(), MB_OK);
+}
+
+bool MainWindow::askYesNo(std::string_view text, std::string_view title) {
+  ModalScope modal;
+  return MessageBoxW(window_, wide(text).c_str(), wide(title).c_str(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+LRESULT CALLBACK MainWindow::resultBoxProcedure(HWND box, UINT message, WPARAM w, LPARAM l,
+                                                UINT_PTR, DWORD_PTR self) {
+  if (message == WM_CONTEXTMENU) {
+    try {
+      reinterpret_cast<MainWindow*>(self)->showResultMenu(l);
+    } catch (const std::exception& error) {
+      reportUnexpected(box, error);
+    }
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(box, &MainWindow::resultBoxProcedure, 0);
+  return DefSubclassProc(box, message, w, l);
+}
+
+// The box's own editing menu, and after it the item that undoes the last repair.
+void MainWindow::showResultMenu(LPARAM at) {
+  enum : UINT { kUndoTyping = 1, kCut, kCopy, kPaste, kDelete, kSelectAll, kUndoRepair };
+  DWORD from = 0, to = 0;
+  SendMessageW(result_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  const UINT selected = from != to ? MF_ENABLED : MF_GRAYED;
+  HMENU menu = CreatePopupMenu();
+  const auto add = [&](UINT command, UINT state, const wchar_t* text) {
+    AppendMenuW(menu, MF_STRING | state, command, text);
+  };
+  add(kUndoTyping, SendMessageW(result_, EM_CANUNDO, 0, 0) ? MF_ENABLED : MF_GRAYED, L"撤消(&U)");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  add(kCut, selected, L"剪切(&T)");
+  add(kCopy, selected, L"复制(&C)");
+  add(kPaste, IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_ENABLED : MF_GRAYED, L"粘贴(&P)");
+  add(kDelete, selected, L"删除(&D)");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  add(kSelectAll, MF_ENABLED, L"全选(&A)");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  add(kUndoRepair, logic_.canUndoLastRepair() ? MF_ENABLED : MF_GRAYED,
+      wide(app::kUndoLastRepairItem).c_str());
+  // From the keyboard (Shift+F10, the menu key) the menu opens at the box's corner.
+  POINT place{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (at == -1) {
+    place = {0, 0};
+    ClientToScreen(result_, &place);
+  }
+  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, place.x, place.y, 0, window_, nullptr));
+  DestroyMenu(menu);
+  const UINT editCommand[] = {0, WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR};
+  if (chosen >= kUndoTyping && chosen <= kDelete) {
+    SendMessageW(result_, editCommand[chosen], 0, 0);
+  } else if (chosen == kSelectAll) {
+    SendMessageW(result_, EM_SETSEL, 0, -1);
+  } else if (chosen == kUndoRepair) {
+    logic_.undoLastRepairClick();
+  }
 }
 
 std::string MainWindow::timeOfDay() const {

@@ -32,6 +32,9 @@ class MainWindow : private app::MainView {
   void armClock();
   bool previewKey(const MSG& message);
   LRESULT notify(const NMHDR& header);
+  static LRESULT CALLBACK resultBoxProcedure(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR,
+                                             DWORD_PTR self);
+  void showResultMenu(LPARAM at);
 
   std::string resultText() const override;
   void setResultText(std::string_view text) override;
@@ -40,6 +43,7 @@ class MainWindow : private app::MainView {
   void setWaitPointer(bool wait) override;
   std::string askOpenFileName(const app::FileBoxDesign& box) override;
   void showMessage(std::string_view text, std::string_view title) override;
+  bool askYesNo(std::string_view text, std::string_view title) override;
   std::string timeOfDay() const override;
   void requestTick() override;
 
