@@ -11,7 +11,7 @@ shift || true
 files=("$@")
 ((${#files[@]})) || files=(../shared/fixtures/bench/*.mdb)
 cli=$build/src/cli/leafward-cli
-gui=$build/src/ui/leafward
+gui=$build/src/ui/qt/leafward
 [ -x "$cli" ] && [ -x "$gui" ] || { echo "build $build first" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package 'time')" >&2; exit 2; }
 

@@ -305,8 +305,9 @@ void MainWindow::setWindowEnabled(bool enabled) {
     EnableWindow(window_, FALSE);
     return;
   }
-  // Under a modal box the window stays disabled; the box enables it when it closes.
-  if (ModalScope::active()) return;
+  // Under a modal box the window stays disabled; the box enables it when it closes. Every tick
+  // ends the busy state: an enabled window costs it nothing.
+  if (ModalScope::active() || IsWindowEnabled(window_)) return;
   EnableWindow(window_, TRUE);
   if (GetActiveWindow() == window_ && focusBeforeBusy_ && IsWindow(focusBeforeBusy_)) {
     SetFocus(focusBeforeBusy_);
@@ -314,6 +315,7 @@ void MainWindow::setWindowEnabled(bool enabled) {
 }
 
 void MainWindow::setWaitPointer(bool wait) {
+  if (wait == wait_) return;
   wait_ = wait;
   POINT at;
   if (!GetCursorPos(&at)) return;
