@@ -149,6 +149,33 @@ class LeafwardWindow : public ::testing::Test {
   bool closed_ = false;
 };
 
+// The window and the login dialog take their design sizes at the dots per inch of their screen,
+// their pictures and buttons too.
+TEST_F(LeafwardWindow, TheWindowsTakeTheirDesignSizesAtTheScreensDpi) {
+  const int dpi = static_cast<int>(GetDpiForWindow(main_));
+  RECT client;
+  GetClientRect(main_, &client);
+  EXPECT_EQ(client.right, app::pixels(app::kMainWindow.clientWidth, dpi)) << dpi << " DPI";
+  EXPECT_EQ(client.bottom, app::pixels(app::kMainWindow.clientHeight, dpi));
+  const RECT button = program_.toolbarButton(toolbar_, kCheck);
+  EXPECT_EQ(button.right - button.left, MulDiv(app::kToolbarButtonWidth, dpi, 96));
+  const auto name = std::string("main-window-") + std::to_string(dpi) + "dpi.png";
+  screenshot(main_, name.c_str());
+
+  press(kLink);
+  HWND login = box(L"登陆");
+  ASSERT_NE(login, nullptr) << "no login dialog";
+  GetClientRect(login, &client);
+  EXPECT_EQ(client.right, app::pixels(app::kLoginDialog.clientWidth, dpi));
+  EXPECT_EQ(client.bottom, app::pixels(app::kLoginDialog.clientHeight, dpi));
+  RECT ok;
+  GetWindowRect(GetDlgItem(login, controlId(app::LoginControl::cmdOK)), &ok);
+  EXPECT_EQ(ok.right - ok.left,
+            app::pixels(app::design(app::LoginControl::cmdOK).place.width, dpi));
+  pressKey(VK_ESCAPE);
+  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+}
+
 // The help button and F1, wherever the focus is and whatever is held, show the two-line notice
 // titled with the program's name; the window is usable again after each.
 TEST_F(LeafwardWindow, HelpAndF1ShowTheNotice) {
