@@ -22,6 +22,10 @@ constexpr int pixels(int twips, int dotsPerInch = 96) {
 
 enum class ControlKind { Label, TextBox, PasswordBox, Button, ComboBox };
 
+// A button's part in its dialog's keys: Enter presses the default button wherever the focus is
+// in a box, Esc presses the cancel button.
+enum class ButtonRole { None, Default, Cancel };
+
 // One control of a dialog, listed in tab order (labels take no focus but keep their place).
 struct ControlDesign {
   std::string_view name;
@@ -29,6 +33,7 @@ struct ControlDesign {
   Twips place;
   std::string_view caption;  // the text at load; a button's caption, without accelerator marks
   bool enabledAtLoad = true;
+  ButtonRole role = ButtonRole::None;
 };
 
 // Where a window first appears.
@@ -102,10 +107,10 @@ enum class LoginControl {
   lblPassword,  // label
   txtPassword,  // the password of sa, shown as "*", input methods off
   cmdOK,
-  cmdCancel,  // pressed by Esc
+  cmdCancel,  // the cancel button
   cmdSelect,  // opens the computer picker
   lblDatabase,
-  cmdRefresh,  // the default button: Enter presses it
+  cmdRefresh,  // the default button
   dbList,      // drop-down combo: an editable text with a list
 };
 inline constexpr int kLoginControlCount = 10;
@@ -118,15 +123,23 @@ inline constexpr std::array<ControlDesign, kLoginControlCount> kLoginControls{{
     {"lblPassword", ControlKind::Label, {105, 540, 1080, 270}, "SA口令"},
     {"txtPassword", ControlKind::PasswordBox, {1320, 525, 2295, 345}, ""},
     {"cmdOK", ControlKind::Button, {1320, 1440, 1140, 390}, "确定", false},
-    {"cmdCancel", ControlKind::Button, {2520, 1440, 1140, 390}, "取消"},
+    {"cmdCancel", ControlKind::Button, {2520, 1440, 1140, 390}, "取消", true, ButtonRole::Cancel},
     {"cmdSelect", ControlKind::Button, {3120, 120, 495, 375}, "..."},
     {"lblDatabase", ControlKind::Label, {120, 960, 1080, 270}, "数据库"},
-    {"cmdRefresh", ControlKind::Button, {120, 1440, 1140, 390}, "刷新"},
+    {"cmdRefresh", ControlKind::Button, {120, 1440, 1140, 390}, "刷新", true, ButtonRole::Default},
     {"dbList", ControlKind::ComboBox, {1320, 960, 2295, 300}, ""},
 }};
 
 constexpr const ControlDesign& design(LoginControl control) {
   return kLoginControls[static_cast<int>(control)];
+}
+
+// The login dialog's button of a role.
+constexpr LoginControl buttonOf(ButtonRole role) {
+  for (int i = 0; i < kLoginControlCount; ++i) {
+    if (kLoginControls[i].role == role) return static_cast<LoginControl>(i);
+  }
+  return LoginControl::Computer;
 }
 
 inline constexpr char kPasswordCharacter = '*';

@@ -79,7 +79,7 @@ FrmLogin::FrmLogin(app::LoginDialog& logic, QWidget* parent) : QDialog(parent), 
   }
   dbList_ = static_cast<QComboBox*>(control(LoginControl::dbList));
   // Enter in a text box or in the database box presses Refresh.
-  button(LoginControl::cmdRefresh)->setDefault(true);
+  button(app::buttonOf(app::ButtonRole::Default))->setDefault(true);
 
   connect(button(LoginControl::cmdRefresh), &QPushButton::clicked, this,
           [this] { logic_.refreshClick(); });
@@ -159,14 +159,14 @@ void FrmLogin::end() {
 }
 
 void FrmLogin::reject() {
-  button(LoginControl::cmdCancel)->click();
+  button(app::buttonOf(app::ButtonRole::Cancel))->click();
 }
 
 void FrmLogin::showEvent(QShowEvent* event) {
   if (!placed_) {
     placed_ = true;
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (app::kLoginDialog.placement == app::Placement::CentreOfScreen && screen) {
       move(screen->availableGeometry().center() - rect().center());
     }
   }

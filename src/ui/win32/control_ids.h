@@ -6,10 +6,11 @@
 
 namespace leafward::ui::win32 {
 
-// The login dialog's control ids, from the design table's order; Cancel has the one that Esc
-// presses in every dialog.
+// The login dialog's control ids, from the design table's order; the cancel button has the one
+// that Esc presses in every dialog.
 constexpr int controlId(app::LoginControl control) {
-  return control == app::LoginControl::cmdCancel ? IDCANCEL : 1000 + static_cast<int>(control);
+  return app::design(control).role == app::ButtonRole::Cancel ? IDCANCEL
+                                                              : 1000 + static_cast<int>(control);
 }
 
 }  // namespace leafward::ui::win32

@@ -35,7 +35,7 @@ struct ControlStyle {
   DWORD extended;
 };
 
-ControlStyle styleOf(const app::ControlDesign& design, LoginControl control) {
+ControlStyle styleOf(const app::ControlDesign& design) {
   switch (design.kind) {
     case ControlKind::Label:
       return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
@@ -44,12 +44,12 @@ ControlStyle styleOf(const app::ControlDesign& design, LoginControl control) {
     case ControlKind::PasswordBox:
       return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE};
     case ControlKind::Button:
-      // Refresh is the default button: Enter presses it.
-      return {
-          L"BUTTON",
-          static_cast<DWORD>(WS_TABSTOP | (control == LoginControl::cmdRefresh ? BS_DEFPUSHBUTTON
-                                                                               : BS_PUSHBUTTON)),
-          0};
+      // Enter presses the default button.
+      return {L"BUTTON",
+              static_cast<DWORD>(
+                  WS_TABSTOP |
+                  (design.role == app::ButtonRole::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)),
+              0};
     case ControlKind::ComboBox:
       return {WC_COMBOBOXW, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
   }
@@ -129,7 +129,7 @@ void LoginDialog::createControls() {
   for (int i = 0; i < app::kLoginControlCount; ++i) {
     const auto control = static_cast<LoginControl>(i);
     const app::ControlDesign& design = app::kLoginControls[i];
-    const ControlStyle style = styleOf(design, control);
+    const ControlStyle style = styleOf(design);
     HWND made = CreateWindowExW(style.extended, style.windowClass, wide(design.caption).c_str(),
                                 WS_CHILD | WS_VISIBLE | style.style, 0, 0, 0, 0, dialog_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(control))),
@@ -142,7 +142,7 @@ void LoginDialog::createControls() {
   SendMessageW(password, EM_SETPASSWORDCHAR, static_cast<WPARAM>(app::kPasswordCharacter), 0);
   // No input method for the password: what is typed is what is sent.
   ImmAssociateContextEx(password, nullptr, 0);
-  SendMessageW(dialog_, DM_SETDEFID, controlId(LoginControl::cmdRefresh), 0);
+  SendMessageW(dialog_, DM_SETDEFID, controlId(app::buttonOf(app::ButtonRole::Default)), 0);
 }
 
 void LoginDialog::applyDpi(UINT dpi) {
@@ -236,7 +236,7 @@ std::string LoginDialog::browseForComputer() {
 void LoginDialog::showModal() {
   ModalScope modal;
   if (!placed_) {
-    centreOnScreen();
+    if (app::kLoginDialog.placement == app::Placement::CentreOfScreen) centreOnScreen();
     placed_ = true;
   }
   showing_ = true;
