@@ -9,6 +9,11 @@
 #include "platform/file.h"
 #include "platform/process.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <winioctl.h>
+#endif
+
 namespace leafward::testing {
 namespace fs = std::filesystem;
 
@@ -103,6 +108,23 @@ std::vector<ByteDifference> differences(const std::vector<std::uint8_t>& a,
 std::string expectedReport(const std::string& fixtureName) {
   const std::string stem = fixtureName.substr(0, fixtureName.rfind('.'));
   return readFile(fs::path(LEAFWARD_CHECK_REPORTS_DIR) / (stem + ".txt"));
+}
+
+void growSparse(const fs::path& path, std::uintmax_t size) {
+#ifdef _WIN32
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + utf8Text(path));
+  DWORD ignored = 0;
+  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  const bool grown = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  if (!grown) throw std::runtime_error("cannot grow " + utf8Text(path));
+#else
+  fs::resize_file(path, size);
+#endif
 }
 
 std::string expectedBoxReport(const std::string& fixtureName) {

@@ -67,6 +67,11 @@ struct ByteDifference {
 std::vector<ByteDifference> differences(const std::vector<std::uint8_t>& a,
                                         const std::vector<std::uint8_t>& b);
 
+// Makes the file `size` bytes long without writing its new part, as a sparse file, so that a
+// file of many gigabytes takes no room on the disk (std::filesystem::resize_file fills the new
+// part with zeros on Windows).
+void growSparse(const std::filesystem::path& path, std::uintmax_t size);
+
 // What `leafward-cli check` prints for an account set (tests/check-reports/NAME.txt).
 std::string expectedReport(const std::string& fixtureName);
 // The same report as the window's box holds it: CR LF between lines, none after the last.
