@@ -91,9 +91,9 @@ TEST(Jet3WriterTest, RowsAtA256ByteBoundaryReadAndFlipAsMdbExportSeesThem) {
     testing::OpenDatabase reading(path);
     JetTableSource source(reading.database);
     const auto read = source.read(*source.describe("Table1"), {0, 1, 3});
-    EXPECT_EQ(read.columns[0][0].asText(), texts[0][0]);
-    EXPECT_EQ(read.columns[1][1].asText(), texts[1][1]);
-    EXPECT_EQ(read.columns[2][1].toText(), exported.rows[1][3]);
+    EXPECT_EQ(read.columns[0]->value(0).asText(), texts[0][0]);
+    EXPECT_EQ(read.columns[1]->value(1).asText(), texts[1][1]);
+    EXPECT_EQ(read.columns[2]->value(1).toText(), exported.rows[1][3]);
   }
 
   const auto flags = testing::scanFlags(path, "Table1", "I");

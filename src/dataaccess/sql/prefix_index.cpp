@@ -5,9 +5,11 @@
 #include <cstring>
 #include <limits>
 
+#include "dataaccess/sql/column_values.h"
 #include "dataaccess/sql/engine.h"
 #include "dataaccess/sql/run_sort.h"
 #include "dataaccess/sql/text_fold.h"
+#include "dataaccess/sql/value_ops.h"
 
 namespace leafward::sql {
 namespace {
@@ -35,6 +37,20 @@ FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
           {leadingBytesMask(std::min<std::size_t>(filled, 8)),
            leadingBytesMask(filled > 8 ? filled - 8 : 0)},
           prefix};
+}
+
+FoldedPrefixIndex FoldedPrefixIndex::of(const ColumnValues& values) {
+  FoldedPrefixIndex index;
+  index.reserve(values.size());
+  std::string buffer;
+  for (std::size_t row = 0; row < values.size(); ++row) {
+    const Datum datum = values.datum(row);
+    if (datum.isNull()) continue;
+    index.keysAreTexts_ = index.keysAreTexts_ && datum.isText();
+    index.add(textOf(datum, buffer), row);
+  }
+  index.sort();
+  return index;
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {

@@ -8,6 +8,8 @@
 
 namespace leafward::sql {
 
+class ColumnValues;
+
 // The case-folded texts of one column, sorted once, so that the rows whose text begins with a
 // given prefix can be found by binary search.
 class FoldedPrefixIndex {
@@ -21,6 +23,12 @@ class FoldedPrefixIndex {
     std::string_view key;
   };
   static Probe probe(std::string_view prefix);
+
+  // The index of a column's values, sorted: every value but NULL (which is LIKE nothing), a
+  // number by its printed form.
+  static FoldedPrefixIndex of(const ColumnValues& values);
+  // Whether every key is a text, none the printed form of a number.
+  bool keysAreTexts() const { return keysAreTexts_; }
 
   void reserve(std::size_t rows) { entries_.reserve(rows); }
   void add(std::string_view text, std::size_t row);
@@ -62,6 +70,7 @@ class FoldedPrefixIndex {
   // Every kSampleEvery-th entry, small enough to stay in cache: the search narrows to one
   // stretch of entries there before it touches the entries themselves.
   std::vector<Entry> samples_;
+  bool keysAreTexts_ = true;
 };
 
 }  // namespace leafward::sql

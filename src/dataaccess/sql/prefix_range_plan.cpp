@@ -45,7 +45,7 @@ class PrefixRangePlan final : public ExistsPlan {
  protected:
   bool search(Frame& frame) override {
     if (rowCount_ == 0) return false;
-    if (!built_) build();
+    if (!index_) build();
     // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
     if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
       return lookup(frame, lastNearLast_ ? lastStart_ : kNoHint);
@@ -59,17 +59,7 @@ class PrefixRangePlan final : public ExistsPlan {
 
   void build() {
     const Expr& column = *like_.operands[0];
-    const std::vector<Value>& values = evaluator_.tables()[column.table].values(column.column);
-    index_.reserve(values.size());
-    std::string buffer;
-    for (std::size_t row = 0; row < values.size(); ++row) {
-      const Datum datum = viewOf(values[row]);
-      if (datum.isNull()) continue;  // NULL is LIKE nothing
-      keysAreTexts_ = keysAreTexts_ && datum.isText();
-      index_.add(textOf(datum, buffer), row);
-    }
-    index_.sort();
-    built_ = true;
+    index_ = &evaluator_.tables()[column.table].values(column.column).foldedIndex();
   }
 
   // `hint`: a position in the index near the pattern's prefix, when known.
@@ -99,13 +89,13 @@ class PrefixRangePlan final : public ExistsPlan {
     const FoldedPrefixIndex::Probe prefix = FoldedPrefixIndex::probe(pattern.foldedPrefix());
     // A key no longer than the prefix cannot match a pattern that asks for more characters.
     const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
-    const std::size_t start = index_.seek(prefix, longerOnly, hint);
+    const std::size_t start = index_->seek(prefix, longerOnly, hint);
     const std::size_t distance = start > lastStart_ ? start - lastStart_ : lastStart_ - start;
-    lastNearLast_ = lastStart_ < index_.size() && distance <= kNearby;
+    lastNearLast_ = lastStart_ < index_->size() && distance <= kNearby;
     lastStart_ = start;
-    for (std::size_t i = start; i < index_.size() && index_.startsWith(i, prefix); ++i) {
-      if (!matches(index_.key(i))) continue;
-      frame.rows[subquery_.depth] = index_.row(i);
+    for (std::size_t i = start; i < index_->size() && index_->startsWith(i, prefix); ++i) {
+      if (!matches(index_->key(i))) continue;
+      frame.rows[subquery_.depth] = index_->row(i);
       if (othersHold(frame)) return true;
     }
     return false;
@@ -123,20 +113,21 @@ class PrefixRangePlan final : public ExistsPlan {
     if (outerTable == like_.operands[0]->table) {
       // The rows come out of order here: fetch the values the pattern reads a little ahead,
       // unless the pattern's lead is the row's own key, at hand in the index.
-      std::vector<const std::vector<Value>*> patternColumns;
+      std::vector<const ColumnValues*> patternColumns;
       if (!leadIsOuterSubject_) {
         collectColumns(*like_.operands[1], subquery_.depth - 1, patternColumns);
       }
       constexpr std::size_t kAhead = 16;
-      for (std::size_t i = 0; i < index_.size(); ++i) {
-        if (i + kAhead < index_.size()) {
-          const std::size_t ahead = index_.row(i + kAhead);
+      for (std::size_t i = 0; i < index_->size(); ++i) {
+        if (i + kAhead < index_->size()) {
+          const std::size_t ahead = index_->row(i + kAhead);
           __builtin_prefetch(&answers_[ahead]);
-          for (const auto* column : patternColumns) __builtin_prefetch(&(*column)[ahead]);
+          for (const auto* column : patternColumns) __builtin_prefetch(column->placeOf(ahead));
         }
-        const std::size_t row = index_.row(i);
+        const std::size_t row = index_->row(i);
         if (answers_[row] != kUnknown) continue;
-        if (leadIsOuterSubject_ && keysAreTexts_ && joined_->setFoldedLead(index_.key(i))) {
+        if (leadIsOuterSubject_ && index_->keysAreTexts() &&
+            joined_->setFoldedLead(index_->key(i))) {
           frame.rows[subquery_.depth - 1] = row;
           answers_[row] = scanJoined(frame, i) ? 1 : 0;
         } else {
@@ -151,7 +142,7 @@ class PrefixRangePlan final : public ExistsPlan {
   }
 
   void collectColumns(const Expr& expr, std::size_t depth,
-                      std::vector<const std::vector<Value>*>& out) const {
+                      std::vector<const ColumnValues*>& out) const {
     if (expr.kind == ExprKind::Column && expr.depth == depth) {
       out.push_back(&evaluator_.tables()[expr.table].values(expr.column));
     }
@@ -167,15 +158,13 @@ class PrefixRangePlan final : public ExistsPlan {
 
   const Expr& like_;
   std::vector<const Expr*> others_;
-  FoldedPrefixIndex index_;
-  bool built_ = false;
+  const FoldedPrefixIndex* index_ = nullptr;  // the inner column's, built on first use
   LikePattern pattern_;
   std::string patternBuffer_;
   std::optional<JoinedLikePattern> joined_;  // for a pattern `<expression> + '<text>'`
   // The expression before the `+` is the inner column itself, read in the enclosing scope:
   // the folded lead of an outer row is its key in the index (`p.code LIKE code.code + '_%'`).
   bool leadIsOuterSubject_ = false;
-  bool keysAreTexts_ = true;  // no key is the printed form of a number
   bool answersByOuterRow_ = false;
   bool answered_ = false;
   std::size_t lookups_ = 0;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +18,11 @@ namespace leafward::jet {
 // YesNo; Byte, Integer and Long Integer as Integer; Single, Double, Currency and Decimal as
 // Floating; Text and Memo as Text (UTF-8); Date/Time as Date; Binary and OLE Object as Binary;
 // Replication ID as Guid; types we do not know as Other, whose values read as NULL.
+//
+// A column once read is kept and handed to later reads of the table for as long as the pages
+// it came from hold the same bytes: every read takes a digest of those pages first, and reads
+// the rows afresh when it differs (another program, or our own writer, changed the table).
+// The four statements of a Check so read the rows of `code` once.
 class JetTableSource : public sql::TableSource {
  public:
   explicit JetTableSource(JetDatabase& database) : database_(database) {}
@@ -33,8 +40,20 @@ class JetTableSource : public sql::TableSource {
   const std::vector<RowLocation>& rowLocations(std::string_view table) const;
 
  private:
+  // What has been read of one table.
+  struct ReadTable {
+    std::map<std::size_t, std::shared_ptr<const sql::ColumnValues>> columns;  // by position
+    std::vector<RowLocation> locations;
+    // The pages the values came from: the table's own, then any others reached from its rows
+    // (moved rows, long values), and their digest when they were read.
+    std::vector<std::uint32_t> pages;
+    std::uint64_t digest = 0;
+  };
+
+  void readRows(const JetTable& table, const std::vector<std::size_t>& columns, ReadTable& into);
+
   JetDatabase& database_;
-  std::map<std::string, std::vector<RowLocation>> locations_;  // by lower-cased table name
+  std::map<std::string, ReadTable> tables_;  // by lower-cased table name
 };
 
 sql::ColumnType columnTypeOf(const ColumnDefinition& column);

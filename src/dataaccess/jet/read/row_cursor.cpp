@@ -52,6 +52,7 @@ bool RowCursor::next() {
       followPointer(*extent);
     } else {
       rowPage_ = page_;
+      rowPageNumber_ = pageNumber_;
       extent_ = *extent;
     }
     return true;
@@ -89,6 +90,7 @@ void RowCursor::followPointer(RowExtent pointer) {
   const auto extent = rows.extent(target->slot, *count);
   if (!extent) badRow("moved to a place with impossible bounds");
   rowPage_ = targetPage;
+  rowPageNumber_ = target->page;
   extent_ = *extent;
 }
 

@@ -29,6 +29,8 @@ class RowCursor {
 
   RowLocation location() const { return location_; }
   Bytes page() const { return rowPage_; }
+  // The number of the page whose bytes page() gives.
+  std::uint32_t rowPage() const { return rowPageNumber_; }
   RowExtent extent() const { return extent_; }
 
   // Throws DataAccessError naming the current row: "row N on page P of table T <what>".
@@ -50,6 +52,7 @@ class RowCursor {
   std::uint64_t movedPageNumber_ = UINT64_MAX;
   RowLocation location_;
   Bytes rowPage_;
+  std::uint32_t rowPageNumber_ = 0;
   RowExtent extent_;
 };
 

@@ -106,6 +106,19 @@ Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Fie
   }
 }
 
+void ValueDecoder::decodeInto(const ColumnDefinition& column, Bytes page, const Field& field,
+                              sql::ColumnValues& out) {
+  const auto type = static_cast<JetType>(column.type);
+  if (type == JetType::Boolean) return out.appendYesNo(field.present);
+  if (!field.present) return out.appendNull();
+  if (type == JetType::Text) {
+    out.appendTextWith(
+        [&](std::string& text) { text_.append(page.subspan(field.offset, field.length), text); });
+    return;
+  }
+  out.append(decode(column, page, field));
+}
+
 Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
   const std::uint32_t pageNumber = pageOfPointer(pointer);
   const std::size_t slot = slotOfPointer(pointer);
@@ -116,6 +129,7 @@ Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
       file_.damaged("page " + std::to_string(pageNumber) + " should hold a long value");
     }
     longValuePageNumber_ = pageNumber;
+    pagesRead_.push_back(pageNumber);
   }
   const RowTable rows(longValuePage_, file_.format());
   const auto count = rows.count();

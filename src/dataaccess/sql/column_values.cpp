@@ -1,0 +1,121 @@
+#include "dataaccess/sql/column_values.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "dataaccess/errors.h"
+#include "dataaccess/sql/value_ops.h"
+
+namespace leafward::sql {
+
+void ColumnValues::reserve(std::size_t rows) {
+  kinds_.reserve(rows);
+}
+
+void ColumnValues::append(const Value& value) {
+  switch (value.kind()) {
+    case Value::Kind::Null:
+      return appendNull();
+    case Value::Kind::YesNo:
+      return appendYesNo(value.asYesNo());
+    case Value::Kind::Integer:
+      return appendInteger(value.asInteger());
+    case Value::Kind::Floating:
+      return appendNumber(Tag::Floating, value.asFloating());
+    case Value::Kind::Date:
+      return appendNumber(Tag::Date, value.asDate().days);
+    case Value::Kind::Single:
+      return appendNumber(Tag::Single, value.asSingle());
+    case Value::Kind::Currency:
+      return appendWord(Tag::Currency, value.asCurrency().tenThousandths);
+    case Value::Kind::Text:
+      return appendText(value.asText());
+    case Value::Kind::Binary: {
+      const auto& bytes = value.asBinary();
+      return appendBytes(Tag::Binary, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    }
+    case Value::Kind::Guid: {
+      const auto& bytes = value.asGuid().bytes;
+      return appendBytes(Tag::Guid, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    }
+  }
+}
+
+void ColumnValues::appendText(std::string_view text) {
+  appendBytes(Tag::Text, text);
+}
+
+void ColumnValues::appendWord(Tag tag, std::int64_t word) {
+  if (words_.size() < kinds_.size()) words_.resize(kinds_.size(), 0);
+  kinds_.push_back(tag);
+  words_.push_back(word);
+  if (!ends_.empty()) ends_.push_back(ends_.back());
+}
+
+void ColumnValues::appendNumber(Tag tag, double number) {
+  appendWord(tag, std::bit_cast<std::int64_t>(number));
+}
+
+void ColumnValues::appendBytes(Tag tag, std::string_view bytes) {
+  bytes_.append(bytes);
+  finishBytes(tag);
+}
+
+void ColumnValues::finishBytes(Tag tag) {
+  if (bytes_.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw dataaccess::DataAccessError("A column holds more text than can be read at once");
+  }
+  if (ends_.size() < kinds_.size()) ends_.resize(kinds_.size(), 0);
+  kinds_.push_back(tag);
+  ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+  if (!words_.empty()) words_.push_back(0);
+}
+
+std::string_view ColumnValues::bytesOf(std::size_t row) const {
+  const std::uint32_t start = row == 0 ? 0 : ends_[row - 1];
+  return std::string_view(bytes_).substr(start, ends_[row] - start);
+}
+
+Datum ColumnValues::datum(std::size_t row) const {
+  switch (kinds_[row]) {
+    case Tag::Null:
+      return Datum::null();
+    case Tag::No:
+      return Datum::yesNo(false);
+    case Tag::Yes:
+      return Datum::yesNo(true);
+    case Tag::Integer:
+      return Datum::ofInteger(words_[row]);
+    case Tag::Floating:
+      return Datum::ofFloating(std::bit_cast<double>(words_[row]));
+    case Tag::Date:
+      return Datum::ofDate(std::bit_cast<double>(words_[row]));
+    case Tag::Single:
+      return Datum::ofSingle(static_cast<float>(std::bit_cast<double>(words_[row])));
+    case Tag::Currency:
+      return Datum::ofCurrency(words_[row]);
+    case Tag::Text:
+      return Datum::ofText(bytesOf(row));
+    case Tag::Binary:
+    case Tag::Guid: {
+      const std::string_view bytes = bytesOf(row);
+      return Datum::ofBytes(kinds_[row] == Tag::Guid ? Datum::Kind::Guid : Datum::Kind::Binary,
+                            reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+  }
+  return Datum::null();
+}
+
+const FoldedPrefixIndex& ColumnValues::foldedIndex() const {
+  if (!foldedIndex_) {
+    foldedIndex_ = std::make_shared<const FoldedPrefixIndex>(FoldedPrefixIndex::of(*this));
+  }
+  return *foldedIndex_;
+}
+
+Value ColumnValues::value(std::size_t row) const {
+  return toValue(datum(row));
+}
+
+}  // namespace leafward::sql

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dataaccess/sql/datum.h"
+#include "dataaccess/sql/prefix_index.h"
+#include "dataaccess/value.h"
+
+namespace leafward::sql {
+
+using dataaccess::Value;
+
+// The values of one column, one per row, packed so that no row owns a heap object: a kind
+// byte per row; texts, binary data and GUIDs one after another in one buffer, with where each
+// ends; numbers in one array. The last two exist only once the column holds such a value, so
+// a million short codes take little more than their characters and four bytes each.
+class ColumnValues {
+ public:
+  std::size_t size() const { return kinds_.size(); }
+  void reserve(std::size_t rows);
+
+  void append(const Value& value);
+  void appendNull() { kinds_.push_back(Tag::Null); }
+  void appendYesNo(bool value) { kinds_.push_back(value ? Tag::Yes : Tag::No); }
+  void appendInteger(std::int64_t value) { appendWord(Tag::Integer, value); }
+  void appendText(std::string_view text);
+  // A text written by `write(std::string& out)`, which appends its bytes to `out`.
+  template <class Write>
+  void appendTextWith(Write&& write) {
+    write(bytes_);
+    finishBytes(Tag::Text);
+  }
+
+  // The row's value; a text or bytes point into this column.
+  Datum datum(std::size_t row) const;
+  Value value(std::size_t row) const;
+  bool isNull(std::size_t row) const { return kinds_[row] == Tag::Null; }
+
+  // For prefetching: where the row's kind is kept.
+  const void* placeOf(std::size_t row) const { return &kinds_[row]; }
+
+  // The folded prefix index of the values, built on first use and kept with them: every
+  // statement handed the same column shares it.
+  const FoldedPrefixIndex& foldedIndex() const;
+
+ private:
+  enum class Tag : std::uint8_t {
+    Null,
+    No,
+    Yes,
+    Integer,
+    Floating,
+    Date,
+    Single,
+    Currency,
+    Text,
+    Binary,
+    Guid
+  };
+
+  void appendWord(Tag tag, std::int64_t word);
+  void appendNumber(Tag tag, double number);
+  void appendBytes(Tag tag, std::string_view bytes);
+  void finishBytes(Tag tag);
+  std::string_view bytesOf(std::size_t row) const;
+
+  std::vector<Tag> kinds_;
+  std::string bytes_;
+  // ends_[r]: where the bytes of row r end; a row without bytes ends where the one before it
+  // does. Covers the rows from the first that had bytes on (the earlier ones end at 0).
+  std::vector<std::uint32_t> ends_;
+  // words_[r]: the number of row r (a double's bits for fractional kinds), for the rows from
+  // the first number on.
+  std::vector<std::int64_t> words_;
+  mutable std::shared_ptr<const FoldedPrefixIndex> foldedIndex_;
+};
+
+}  // namespace leafward::sql
