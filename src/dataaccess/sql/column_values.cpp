@@ -46,6 +46,12 @@ void ColumnValues::appendText(std::string_view text) {
   appendBytes(Tag::Text, text);
 }
 
+void ColumnValues::appendPlain(Tag tag) {
+  kinds_.push_back(tag);
+  if (!ends_.empty()) ends_.push_back(ends_.back());
+  if (!words_.empty()) words_.push_back(0);
+}
+
 void ColumnValues::appendWord(Tag tag, std::int64_t word) {
   if (words_.size() < kinds_.size()) words_.resize(kinds_.size(), 0);
   kinds_.push_back(tag);

@@ -25,8 +25,8 @@ class ColumnValues {
   void reserve(std::size_t rows);
 
   void append(const Value& value);
-  void appendNull() { kinds_.push_back(Tag::Null); }
-  void appendYesNo(bool value) { kinds_.push_back(value ? Tag::Yes : Tag::No); }
+  void appendNull() { appendPlain(Tag::Null); }
+  void appendYesNo(bool value) { appendPlain(value ? Tag::Yes : Tag::No); }
   void appendInteger(std::int64_t value) { appendWord(Tag::Integer, value); }
   void appendText(std::string_view text);
   // A text written by `write(std::string& out)`, which appends its bytes to `out`.
@@ -63,6 +63,8 @@ class ColumnValues {
     Guid
   };
 
+  // A row with neither bytes nor a number.
+  void appendPlain(Tag tag);
   void appendWord(Tag tag, std::int64_t word);
   void appendNumber(Tag tag, double number);
   void appendBytes(Tag tag, std::string_view bytes);
