@@ -10,6 +10,7 @@
 #include "dataaccess/jet/read/linked_table.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
+#include "support/statement_texts.h"
 
 namespace leafward::jet {
 namespace {
@@ -42,6 +43,34 @@ TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
               HasSubstr("not supported"));
   EXPECT_THAT(failureOf(connection, "update nothere set x = 1"), HasSubstr("nothere"));
   EXPECT_EQ(testing::readBytes(path), before);
+}
+
+// A session keeps the rows it read while their pages stay the same: a change between two of
+// its statements, by itself or by another program, is seen by the next one.
+TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
+  testing::TempDir dir;
+  const std::string path = dir.copyFixture("account-sets/realistic-5k.mdb");
+  const auto firstList = [&](Connection& connection) {
+    return connection.execute(testing::kFirstListAccess)->getString(kAdClipString, -1, "", ",", "");
+  };
+  Connection kept;
+  kept.open(accessConnection(path));
+  const std::string before = firstList(kept);
+  ASSERT_NE(before, "");
+  EXPECT_EQ(firstList(kept), before);
+
+  std::int64_t changed = 0;
+  kept.execute(testing::kClearNonLeaf, &changed);
+  EXPECT_GT(changed, 0);
+  EXPECT_EQ(firstList(kept), "");
+
+  // Another connection, standing for another program, sets the flags back one by one.
+  Connection other;
+  other.open(accessConnection(path));
+  other.execute("update code set bend = true where ccode = '" + before.substr(0, before.find(',')) +
+                "'");
+  EXPECT_EQ(firstList(kept), before.substr(0, before.find(',') + 1));
+  EXPECT_EQ(firstList(other), firstList(kept));
 }
 
 // An Access 97 file whose header names code page 1252 while its text is GBK.
