@@ -1,7 +1,6 @@
 #include "dataaccess/jet/flag_update.h"
 
 #include "dataaccess/errors.h"
-#include "dataaccess/jet/write/flag_writer.h"
 
 namespace leafward::jet {
 namespace {
@@ -35,10 +34,9 @@ const sql::Assignment& flagAssignment(const sql::UpdatePlan& plan) {
 
 }  // namespace
 
-std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source) {
+FlagUpdate prepareFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
+                             const sql::UpdatePlan& plan, const JetTableSource& source) {
   const sql::Assignment& assignment = flagAssignment(plan);
-  if (plan.rows.empty()) return 0;
   const JetTable* table = source.database().findTable(plan.table.name);
   if (!table || assignment.column >= table->definition.columns.size()) {
     throw DataAccessError("The update of " + plan.table.name + " was planned on another table");
@@ -49,7 +47,12 @@ std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::str
     throw DataAccessError("The update of " + plan.table.name + " was planned incompletely");
   }
   const bool value = assignment.value.asYesNo();
-  std::vector<FlagChange> changes;
+  FlagUpdate update{
+      FlagTarget{canonicalPath, displayName, table->definition,
+                 table->definition.columns[assignment.column], source.database().codePage()},
+      assignment.column,
+      {}};
+  std::vector<FlagChange>& changes = update.changes;
   changes.reserve(plan.rows.size());
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     const std::size_t row = plan.rows[i];
@@ -60,10 +63,13 @@ std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::str
     }
     changes.push_back({locations[row], old.front().asYesNo(), value});
   }
-  writeFlags(FlagTarget{canonicalPath, displayName, table->definition,
-                        table->definition.columns[assignment.column], source.database().codePage()},
-             changes);
-  return static_cast<std::int64_t>(plan.rows.size());
+  return update;
+}
+
+std::int64_t carryOutFlagUpdate(const FlagUpdate& update) {
+  if (update.changes.empty()) return 0;
+  writeFlags(update.target, update.changes);
+  return static_cast<std::int64_t>(update.changes.size());
 }
 
 }  // namespace leafward::jet

@@ -84,9 +84,9 @@ class ReadLock {
 // Statements over one .mdb file: queries run by the SQL engine over the file's tables;
 // updates are planned by the engine and written in place by the flag writer.
 //
-// Nothing read from the rows is kept between statements: every statement reads the pages
-// afresh. What the session does keep, the table definitions and the lists of pages, an update
-// never changes, since it only flips bits inside rows.
+// The rows read are kept between statements only while the pages they came from hold the same
+// bytes (see JetTableSource). What the session keeps for good, the table definitions and the
+// lists of pages, an update never changes, since it only flips bits inside rows.
 class JetSession : public dataaccess::Session {
  public:
   JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
@@ -104,10 +104,15 @@ class JetSession : public dataaccess::Session {
       result.rows = engine_->query(text);
       return result;
     }
-    const sql::UpdatePlan plan = engine_->planUpdate(text);
+    const FlagUpdate update = [&] {
+      const sql::UpdatePlan plan = engine_->planUpdate(text);
+      return prepareFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_);
+    }();
     lock.release();
-    result.recordsAffected =
-        carryOutFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_);
+    // What was read of the column is about to be out of date; letting it go first keeps the
+    // writer's pages and the session's rows from taking up memory at the same time.
+    if (!update.changes.empty()) source_->letGoOf(update.target.table.name, update.column);
+    result.recordsAffected = carryOutFlagUpdate(update);
     return result;
   }
 

@@ -9,8 +9,12 @@
 
 namespace leafward::sql {
 
-void ColumnValues::reserve(std::size_t rows) {
+void ColumnValues::reserve(std::size_t rows, std::size_t bytes) {
   kinds_.reserve(rows);
+  if (bytes > 0) {
+    ends_.reserve(rows);
+    bytes_.reserve(bytes);
+  }
 }
 
 void ColumnValues::append(const Value& value) {
@@ -83,6 +87,23 @@ std::string_view ColumnValues::bytesOf(std::size_t row) const {
   return std::string_view(bytes_).substr(start, ends_[row] - start);
 }
 
+bool ColumnValues::operator==(const ColumnValues& other) const {
+  // Two columns with the same rows may differ in whether they started keeping ends and
+  // numbers: compare row by row where they do.
+  if (kinds_ != other.kinds_) return false;
+  if (ends_ == other.ends_ && words_ == other.words_ && bytes_ == other.bytes_) return true;
+  for (std::size_t row = 0; row < kinds_.size(); ++row) {
+    const Datum a = datum(row);
+    const Datum b = other.datum(row);
+    if (a.integer != b.integer ||
+        std::bit_cast<std::int64_t>(a.number) != std::bit_cast<std::int64_t>(b.number) ||
+        a.text != b.text) {
+      return false;
+    }
+  }
+  return true;
+}
+
 Datum ColumnValues::datum(std::size_t row) const {
   switch (kinds_[row]) {
     case Tag::Null:
@@ -118,6 +139,17 @@ const FoldedPrefixIndex& ColumnValues::foldedIndex() const {
     foldedIndex_ = std::make_shared<const FoldedPrefixIndex>(FoldedPrefixIndex::of(*this));
   }
   return *foldedIndex_;
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> ColumnValues::sharedAnswers(
+    std::string_view text) const {
+  const auto found = sharedAnswers_.find(text);
+  return found == sharedAnswers_.end() ? nullptr : found->second;
+}
+
+void ColumnValues::shareAnswers(std::string text,
+                                std::shared_ptr<const std::vector<std::uint8_t>> answers) const {
+  sharedAnswers_[std::move(text)] = std::move(answers);
 }
 
 Value ColumnValues::value(std::size_t row) const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,7 +23,8 @@ using dataaccess::Value;
 class ColumnValues {
  public:
   std::size_t size() const { return kinds_.size(); }
-  void reserve(std::size_t rows);
+  // Room for `rows` rows, with `bytes` bytes of text among them.
+  void reserve(std::size_t rows, std::size_t bytes = 0);
 
   void append(const Value& value);
   void appendNull() { appendPlain(Tag::Null); }
@@ -41,12 +43,24 @@ class ColumnValues {
   Value value(std::size_t row) const;
   bool isNull(std::size_t row) const { return kinds_[row] == Tag::Null; }
 
+  // The same values row by row, each of the same kind.
+  bool operator==(const ColumnValues& other) const;
+
   // For prefetching: where the row's kind is kept.
   const void* placeOf(std::size_t row) const { return &kinds_[row]; }
 
   // The folded prefix index of the values, built on first use and kept with them: every
   // statement handed the same column shares it.
   const FoldedPrefixIndex& foldedIndex() const;
+  // Lets the index go, to be built again when next asked for.
+  void letGoOfIndex() const { foldedIndex_.reset(); }
+
+  // Per row, 1 when another value of the column is LIKE the row's own followed by `text`, else
+  // 0: kept here by the first statement that works them out, for the others to share; null
+  // until then.
+  std::shared_ptr<const std::vector<std::uint8_t>> sharedAnswers(std::string_view text) const;
+  void shareAnswers(std::string text,
+                    std::shared_ptr<const std::vector<std::uint8_t>> answers) const;
 
  private:
   enum class Tag : std::uint8_t {
@@ -80,6 +94,8 @@ class ColumnValues {
   // the first number on.
   std::vector<std::int64_t> words_;
   mutable std::shared_ptr<const FoldedPrefixIndex> foldedIndex_;
+  mutable std::map<std::string, std::shared_ptr<const std::vector<std::uint8_t>>, std::less<>>
+      sharedAnswers_;
 };
 
 }  // namespace leafward::sql

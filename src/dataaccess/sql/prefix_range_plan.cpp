@@ -1,5 +1,6 @@
 #include "dataaccess/sql/prefix_range_plan.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,27 +40,35 @@ class PrefixRangePlan final : public ExistsPlan {
       const Expr& subject = *like_.operands[0];
       leadIsOuterSubject_ = lead.kind == ExprKind::Column && lead.depth + 1 == subquery.depth &&
                             lead.table == subject.table && lead.column == subject.column;
+      // `p.code LIKE code.code + '<text>'` and nothing else: every answer follows from the
+      // column's values and the text alone, so other statements over them can share it.
+      if (leadIsOuterSubject_ && others_.empty() && answersByOuterRow_) {
+        sharedAs_ = pattern.operands[1]->literal.asText();
+      }
     }
   }
 
  protected:
   bool search(Frame& frame) override {
     if (rowCount_ == 0) return false;
-    if (!index_) build();
+    if (!column_) build();
     // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
-    if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
+    if (!answers_ && (!answersByOuterRow_ || ++lookups_ < rowCount_ / 16 + 64)) {
       return lookup(frame, lastNearLast_ ? lastStart_ : kNoHint);
     }
-    if (!answered_) answerEveryOuterRow();
-    return answers_[frame.rows[subquery_.depth - 1]] != 0;
+    if (!answers_) answerEveryOuterRow();
+    return (*answers_)[frame.rows[subquery_.depth - 1]] != 0;
   }
 
  private:
   static constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
 
+  // The answers another statement found, or else the index to find them with.
   void build() {
-    const Expr& column = *like_.operands[0];
-    index_ = &evaluator_.tables()[column.table].values(column.column).foldedIndex();
+    const Expr& subject = *like_.operands[0];
+    column_ = &evaluator_.tables()[subject.table].values(subject.column);
+    if (sharedAs_) answers_ = column_->sharedAnswers(*sharedAs_);
+    if (!answers_) index_ = &column_->foldedIndex();
   }
 
   // `hint`: a position in the index near the pattern's prefix, when known.
@@ -104,11 +113,12 @@ class PrefixRangePlan final : public ExistsPlan {
   void answerEveryOuterRow() {
     const std::size_t outerTable = subquery_.enclosingTable;
     constexpr std::uint8_t kUnknown = 2;
-    answers_.assign(evaluator_.tables()[outerTable].data.rowCount, kUnknown);
+    auto answers = std::make_shared<std::vector<std::uint8_t>>(
+        evaluator_.tables()[outerTable].data.rowCount, kUnknown);
     Frame frame;
     const auto answer = [&](std::size_t row, std::size_t hint) {
       frame.rows[subquery_.depth - 1] = row;
-      answers_[row] = lookup(frame, hint) ? 1 : 0;
+      (*answers)[row] = lookup(frame, hint) ? 1 : 0;
     };
     if (outerTable == like_.operands[0]->table) {
       // The rows come out of order here: fetch the values the pattern reads a little ahead,
@@ -121,24 +131,25 @@ class PrefixRangePlan final : public ExistsPlan {
       for (std::size_t i = 0; i < index_->size(); ++i) {
         if (i + kAhead < index_->size()) {
           const std::size_t ahead = index_->row(i + kAhead);
-          __builtin_prefetch(&answers_[ahead]);
+          __builtin_prefetch(&(*answers)[ahead]);
           for (const auto* column : patternColumns) __builtin_prefetch(column->placeOf(ahead));
         }
         const std::size_t row = index_->row(i);
-        if (answers_[row] != kUnknown) continue;
+        if ((*answers)[row] != kUnknown) continue;
         if (leadIsOuterSubject_ && index_->keysAreTexts() &&
             joined_->setFoldedLead(index_->key(i))) {
           frame.rows[subquery_.depth - 1] = row;
-          answers_[row] = scanJoined(frame, i) ? 1 : 0;
+          (*answers)[row] = scanJoined(frame, i) ? 1 : 0;
         } else {
           answer(row, i);
         }
       }
     }
-    for (std::size_t row = 0; row < answers_.size(); ++row) {
-      if (answers_[row] == kUnknown) answer(row, kNoHint);
+    for (std::size_t row = 0; row < answers->size(); ++row) {
+      if ((*answers)[row] == kUnknown) answer(row, kNoHint);
     }
-    answered_ = true;
+    answers_ = answers;
+    if (sharedAs_) column_->shareAnswers(*sharedAs_, answers_);
   }
 
   void collectColumns(const Expr& expr, std::size_t depth,
@@ -158,7 +169,8 @@ class PrefixRangePlan final : public ExistsPlan {
 
   const Expr& like_;
   std::vector<const Expr*> others_;
-  const FoldedPrefixIndex* index_ = nullptr;  // the inner column's, built on first use
+  const ColumnValues* column_ = nullptr;      // the inner column
+  const FoldedPrefixIndex* index_ = nullptr;  // its index, built on first use
   LikePattern pattern_;
   std::string patternBuffer_;
   std::optional<JoinedLikePattern> joined_;  // for a pattern `<expression> + '<text>'`
@@ -166,14 +178,15 @@ class PrefixRangePlan final : public ExistsPlan {
   // the folded lead of an outer row is its key in the index (`p.code LIKE code.code + '_%'`).
   bool leadIsOuterSubject_ = false;
   bool answersByOuterRow_ = false;
-  bool answered_ = false;
+  std::optional<std::string> sharedAs_;  // the text the answers are kept under, when they may be
   std::size_t lookups_ = 0;
   // Outer rows often come in the order of their keys (a table stored by code). While the
   // searches land close to each other, each one starts where the last one did.
   static constexpr std::size_t kNearby = 64;
   std::size_t lastStart_ = kNoHint;
   bool lastNearLast_ = false;
-  std::vector<std::uint8_t> answers_;  // by row of the enclosing table
+  // By row of the enclosing table, 1 or 0, once all are known.
+  std::shared_ptr<const std::vector<std::uint8_t>> answers_;
 };
 
 }  // namespace

@@ -72,6 +72,13 @@ void appendJet4Text(Bytes bytes, std::string& out) {
     appendUtf16(bytes, out);
     return;
   }
+  // Compressed ASCII with no switch to two bytes, the usual short code, is copied as it is.
+  bool plain = true;
+  for (std::size_t i = 2; plain && i < bytes.size(); ++i) plain = bytes[i] != 0 && bytes[i] < 0x80;
+  if (plain) {
+    out.append(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
+    return;
+  }
   Utf16Sink sink(out);
   bool compressed = true;
   std::size_t i = 2;
@@ -92,7 +99,8 @@ void appendJet4Text(Bytes bytes, std::string& out) {
 }
 
 TextDecoder::TextDecoder(JetVersion version, std::uint16_t codePage) : version_(version) {
-  if (version_ == JetVersion::Jet3) codePage_ = std::make_unique<platform::CodePageDecoder>(codePage);
+  if (version_ == JetVersion::Jet3)
+    codePage_ = std::make_unique<platform::CodePageDecoder>(codePage);
 }
 
 TextDecoder::~TextDecoder() = default;

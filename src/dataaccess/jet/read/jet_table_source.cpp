@@ -1,6 +1,8 @@
 #include "dataaccess/jet/read/jet_table_source.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <utility>
 
 #include "dataaccess/ascii.h"
 #include "dataaccess/errors.h"
@@ -15,6 +17,7 @@ namespace {
 // Reserving for more rows than the pages can hold would only waste memory when the stored
 // row count is wrong.
 constexpr std::size_t kRowsPerPageBound = 256;
+constexpr std::size_t kTypicalTextBytes = 8;
 
 }  // namespace
 
@@ -74,8 +77,10 @@ sql::TableData JetTableSource::read(const sql::TableInfo& info,
   }
 
   ReadTable& read = tables_[dataaccess::asciiLowered(layout.name)];
-  if (!read.columns.empty() && digestPages(database_.pager(), read.pages) != read.digest) {
-    read = ReadTable{};  // changed since: every column is read anew
+  ReadTable before;
+  if (!read.columns.empty() &&
+      (read.stale || digestPages(database_.pager(), read.pages) != read.digest)) {
+    before = std::exchange(read, ReadTable{});  // changed since: every column is read anew
   }
   std::vector<std::size_t> missing;
   for (std::size_t index : columns) {
@@ -84,6 +89,12 @@ sql::TableData JetTableSource::read(const sql::TableInfo& info,
   std::sort(missing.begin(), missing.end());
   missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
   if (!missing.empty()) readRows(*table, missing, read);
+  // A column that reads as before (only the flags changed, say) is handed on as it was, with
+  // whatever statements have worked out from it.
+  for (auto& [index, column] : read.columns) {
+    const auto old = before.columns.find(index);
+    if (old != before.columns.end() && *old->second == *column) column = old->second;
+  }
 
   sql::TableData data;
   data.rowCount = read.locations.size();
@@ -102,11 +113,17 @@ void JetTableSource::readRows(const JetTable& table, const std::vector<std::size
   for (std::size_t index : columns) {
     wanted.push_back(&layout.columns[index]);
     values.push_back(std::make_shared<sql::ColumnValues>());
-    values.back()->reserve(expected);
+    // A short text is most often a code of a few characters.
+    const bool text = layout.columns[index].is(JetType::Text);
+    values.back()->reserve(expected, text ? expected * kTypicalTextBytes : 0);
   }
   std::vector<RowLocation> locations;
   locations.reserve(expected);
-  std::vector<std::uint32_t> elsewhere;  // pages of moved rows outside the row's own page
+  std::vector<std::uint32_t> pages = table.pages;  // then the pages reached from the rows
+  // The pages hashed as the rows come: a page whose first live row lies there, in its own
+  // bytes, is hashed from the buffer the row was read from.
+  std::unordered_set<std::uint32_t> hashed;
+  std::uint64_t digest = 0;
 
   RowCursor cursor(file, layout, table.pages);
   RowDecoder row(file.format(), layout);
@@ -117,8 +134,13 @@ void JetTableSource::readRows(const JetTable& table, const std::vector<std::size
     for (std::size_t i = 0; i < wanted.size(); ++i) {
       decoder.decodeInto(*wanted[i], page, row.field(*wanted[i]), *values[i]);
     }
-    if (cursor.rowPage() != cursor.location().page) elsewhere.push_back(cursor.rowPage());
-    locations.push_back(cursor.location());
+    const RowLocation location = cursor.location();
+    if (cursor.rowPage() != location.page) {
+      pages.push_back(cursor.rowPage());
+    } else if (locations.empty() || locations.back().page != location.page) {
+      if (hashed.insert(location.page).second) digest += pageHash(location.page, page);
+    }
+    locations.push_back(location);
   }
 
   // Columns read before were checked against the same pages under the same lock: the rows
@@ -128,21 +150,34 @@ void JetTableSource::readRows(const JetTable& table, const std::vector<std::size
                                       " changed while they were read");
   }
   // Long values of the columns read before came from pages of their own: they stay listed.
-  elsewhere.insert(elsewhere.end(), decoder.pagesRead().begin(), decoder.pagesRead().end());
-  if (into.pages.size() > table.pages.size()) {
-    elsewhere.insert(elsewhere.end(), into.pages.begin() + std::ssize(table.pages),
-                     into.pages.end());
+  pages.insert(pages.end(), decoder.pagesRead().begin(), decoder.pagesRead().end());
+  pages.insert(pages.end(), into.pages.begin(), into.pages.end());
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  if (pages == into.pages) {
+    digest = into.digest;
+  } else {
+    std::vector<std::uint32_t> rest;
+    for (const std::uint32_t page : pages) {
+      if (!hashed.contains(page)) rest.push_back(page);
+    }
+    digest += digestPages(file, rest);
   }
-  std::sort(elsewhere.begin(), elsewhere.end());
-  elsewhere.erase(std::unique(elsewhere.begin(), elsewhere.end()), elsewhere.end());
-  std::vector<std::uint32_t> pages = table.pages;
-  pages.insert(pages.end(), elsewhere.begin(), elsewhere.end());
-  const std::uint64_t digest = pages == into.pages ? into.digest : digestPages(file, pages);
 
   for (std::size_t i = 0; i < columns.size(); ++i) into.columns[columns[i]] = std::move(values[i]);
   into.locations = std::move(locations);
   into.pages = std::move(pages);
   into.digest = digest;
+}
+
+void JetTableSource::letGoOf(std::string_view table, std::size_t column) {
+  const auto found = tables_.find(dataaccess::asciiLowered(table));
+  if (found == tables_.end()) return;
+  ReadTable& read = found->second;
+  read.columns.erase(column);
+  for (const auto& [index, values] : read.columns) values->letGoOfIndex();
+  read.locations = {};
+  read.stale = true;
 }
 
 const std::vector<RowLocation>& JetTableSource::rowLocations(std::string_view table) const {

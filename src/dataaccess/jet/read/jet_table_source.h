@@ -39,15 +39,22 @@ class JetTableSource : public sql::TableSource {
   // delivered them; empty when the table has not been read.
   const std::vector<RowLocation>& rowLocations(std::string_view table) const;
 
+  // The session is about to change column `column` of `table` itself. What was read of that
+  // column and where the rows lie are let go, and so is what the other columns keep only to
+  // speed up searches; their values stay, to be handed on after the change when they still
+  // read the same.
+  void letGoOf(std::string_view table, std::size_t column);
+
  private:
   // What has been read of one table.
   struct ReadTable {
     std::map<std::size_t, std::shared_ptr<const sql::ColumnValues>> columns;  // by position
     std::vector<RowLocation> locations;
-    // The pages the values came from: the table's own, then any others reached from its rows
-    // (moved rows, long values), and their digest when they were read.
+    // The pages the values came from (the table's own and any others reached from its rows:
+    // moved rows, long values), ascending, and their digest when they were read.
     std::vector<std::uint32_t> pages;
     std::uint64_t digest = 0;
+    bool stale = false;  // known to differ from the file: read again before use
   };
 
   void readRows(const JetTable& table, const std::vector<std::size_t>& columns, ReadTable& into);
