@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -97,5 +98,41 @@ class ColumnValues {
   mutable std::map<std::string, std::shared_ptr<const std::vector<std::uint8_t>>, std::less<>>
       sharedAnswers_;
 };
+
+// Inline: every row of a statement goes through it.
+inline std::string_view ColumnValues::bytesOf(std::size_t row) const {
+  const std::uint32_t start = row == 0 ? 0 : ends_[row - 1];
+  return std::string_view(bytes_).substr(start, ends_[row] - start);
+}
+
+inline Datum ColumnValues::datum(std::size_t row) const {
+  switch (kinds_[row]) {
+    case Tag::Null:
+      return Datum::null();
+    case Tag::No:
+      return Datum::yesNo(false);
+    case Tag::Yes:
+      return Datum::yesNo(true);
+    case Tag::Integer:
+      return Datum::ofInteger(words_[row]);
+    case Tag::Floating:
+      return Datum::ofFloating(std::bit_cast<double>(words_[row]));
+    case Tag::Date:
+      return Datum::ofDate(std::bit_cast<double>(words_[row]));
+    case Tag::Single:
+      return Datum::ofSingle(static_cast<float>(std::bit_cast<double>(words_[row])));
+    case Tag::Currency:
+      return Datum::ofCurrency(words_[row]);
+    case Tag::Text:
+      return Datum::ofText(bytesOf(row));
+    case Tag::Binary:
+    case Tag::Guid: {
+      const std::string_view bytes = bytesOf(row);
+      return Datum::ofBytes(kinds_[row] == Tag::Guid ? Datum::Kind::Guid : Datum::Kind::Binary,
+                            reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+  }
+  return Datum::null();
+}
 
 }  // namespace leafward::sql
