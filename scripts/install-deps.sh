@@ -10,6 +10,8 @@ packages=(
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
   fonts-droid-fallback time strace
+  # The Debian package check (scripts/check-package.sh).
+  lintian
   # The Windows build from here: MinGW-w64 (posix threads), GoogleTest's sources to build for
   # it, and Wine to run the Windows tests.
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
