@@ -12,6 +12,8 @@
 #include <numeric>
 #include <sstream>
 
+#include "dataaccess/connection.h"
+#include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 
 namespace leafward::jet {
@@ -83,6 +85,15 @@ std::string compare(const Value& ours, const std::string& theirs) {
       return std::strtof(theirs.c_str(), nullptr) == ours.asSingle() ? "" : mismatch;
     case Value::Kind::Currency:
       return exportedTenThousandths(theirs) == ours.asCurrency().tenThousandths ? "" : mismatch;
+    case Value::Kind::Decimal: {
+      // mdb-export writes every digit of the scale (1234.5000); ours are exact without them.
+      std::string trimmed = theirs;
+      if (trimmed.find('.') != std::string::npos) {
+        while (trimmed.ends_with('0')) trimmed.pop_back();
+        if (trimmed.ends_with('.')) trimmed.pop_back();
+      }
+      return trimmed == ours.toText() ? "" : mismatch;
+    }
     case Value::Kind::Date: {
       const double days = ours.asDate().days;
       // mdb-export leaves dates before 1899-12-30 unconverted.
@@ -119,6 +130,34 @@ std::string retypedCopy(const testing::TempDir& dir) {
   return path;
 }
 
+// No sample stores a Decimal either: in a copy of fixedTextTestV2000.mdb (Jet 4) the first
+// column of `users`, the Long Integer i_user_id, is retyped as Numeric(28, 4), which reads its
+// 17 bytes from the start of the fixed columns on: values of up to 28 digits.
+const std::string kDecimal = "decimal-fixedTextTestV2000";
+
+std::string decimalCopy(const testing::TempDir& dir) {
+  const std::string path = dir.copyFixture("jet-samples/fixedTextTestV2000.mdb");
+  std::size_t entryAt = 0;
+  JetFormat format;
+  {
+    const testing::OpenDatabase open(path);
+    const TableDefinition& users = open.table("users").definition;
+    format = open.pager.format();
+    entryAt = users.page * format.pageSize + format.tdefHeaderEnd +
+              users.realIndexes.size() * format.tdefRealIndexEntry;
+  }
+  auto bytes = testing::readBytes(path);
+  std::uint8_t* entry = bytes.data() + entryAt;
+  EXPECT_EQ(entry[0], static_cast<std::uint8_t>(JetType::LongInteger));
+  EXPECT_EQ(readU16(Bytes(entry, format.columnEntry), format.columnFixedOffset), 0);
+  entry[0] = static_cast<std::uint8_t>(JetType::Numeric);
+  entry[format.columnPrecision] = 28;
+  entry[format.columnScale] = 4;
+  entry[format.columnLength] = 17;
+  testing::writeBytes(path, bytes);
+  return path;
+}
+
 // Where the bytes of the row whose entry is `at` are: elsewhere for a moved row.
 std::pair<std::uint32_t, std::uint16_t> storedAt(const Pager& pager, RowLocation at) {
   const std::vector<std::uint8_t> page = pager.readPage(at.page);
@@ -132,7 +171,9 @@ class JetExportCompareTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
   const testing::TempDir dir;
-  const std::string file = GetParam() == kRetyped ? retypedCopy(dir) : GetParam();
+  const std::string file = GetParam() == kRetyped   ? retypedCopy(dir)
+                           : GetParam() == kDecimal ? decimalCopy(dir)
+                                                    : GetParam();
   testing::OpenDatabase open(file);
   JetTableSource source(open.database);
   ASSERT_FALSE(open.database.tables().empty());
@@ -170,11 +211,24 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
 std::vector<std::string> comparedFiles() {
   auto files = testing::everyTestDatabase();
   files.push_back(kRetyped);
+  files.push_back(kDecimal);
   return files;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JetExportCompareTest, ::testing::ValuesIn(comparedFiles()),
                          [](const auto& info) { return testing::testName(info.param); });
+
+// A statement over Decimal values compares them as numbers and prints them with every digit.
+TEST(JetDecimalTest, AQueryPrintsDecimalsExactly) {
+  const testing::TempDir dir;
+  dataaccess::Connection connection;
+  connection.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                  dataaccess::ConnectionString::quoteValue(decimalCopy(dir)));
+  const auto rows = connection.execute(
+      "SELECT DISTINCT i_user_id FROM users WHERE i_user_id > 130000000000000000000000000000000.5");
+  EXPECT_EQ(rows->getString(dataaccess::kAdClipString, -1, "", ",", "NULL"),
+            "132922799826079596012148027032810.2912,132922800321255612699077546555002.0607,");
+}
 
 // How mdb-schema names a column's type.
 std::string typeName(const ColumnDefinition& column, const JetFormat& format) {

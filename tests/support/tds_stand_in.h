@@ -35,6 +35,9 @@ class TdsStandIn {
   void addDatabase(const std::string& name,
                    std::optional<ServerAccountSet> accounts = ServerAccountSet{});
 
+  // Answers `statement`, exactly as spelled, with `reply` in every database.
+  void answerAlso(std::string statement, Reply reply);
+
   // "127.0.0.1,PORT", as a server box takes it.
   std::string serverName() const { return "127.0.0.1," + std::to_string(port_); }
 
@@ -60,6 +63,7 @@ class TdsStandIn {
   mutable std::mutex mutex_;
   bool stopping_ = false;
   std::vector<Database> databases_;
+  std::vector<std::pair<std::string, Reply>> canned_;
   std::vector<Login> logins_;
   std::vector<int> clients_;
   std::vector<std::thread> sessions_;

@@ -43,6 +43,8 @@ void ColumnValues::append(const Value& value) {
       const auto& bytes = value.asGuid().bytes;
       return appendBytes(Tag::Guid, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     }
+    case Value::Kind::Decimal:
+      return appendBytes(Tag::Decimal, Datum::ofDecimal(value.asDecimal()).text);
   }
 }
 

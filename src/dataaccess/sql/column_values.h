@@ -75,7 +75,8 @@ class ColumnValues {
     Currency,
     Text,
     Binary,
-    Guid
+    Guid,
+    Decimal
   };
 
   // A row with neither bytes nor a number.
@@ -131,6 +132,8 @@ inline Datum ColumnValues::datum(std::size_t row) const {
       return Datum::ofBytes(kinds_[row] == Tag::Guid ? Datum::Kind::Guid : Datum::Kind::Binary,
                             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
+    case Tag::Decimal:
+      return Datum::ofDecimalBytes(bytesOf(row));
   }
   return Datum::null();
 }

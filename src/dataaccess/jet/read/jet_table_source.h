@@ -16,8 +16,9 @@ namespace leafward::jet {
 
 // The user tables of an .mdb file as the SQL engine sees them. Column types: Yes/No as
 // YesNo; Byte, Integer and Long Integer as Integer; Single, Double, Currency and Decimal as
-// Floating; Text and Memo as Text (UTF-8); Date/Time as Date; Binary and OLE Object as Binary;
-// Replication ID as Guid; types we do not know as Other, whose values read as NULL.
+// Floating (a Decimal's value keeps its exact digits); Text and Memo as Text (UTF-8); Date/Time as
+// Date; Binary and OLE Object as Binary; Replication ID as Guid; types we do not know as Other,
+// whose values read as NULL.
 //
 // A column once read is kept and handed to later reads of the table for as long as the pages
 // it came from hold the same bytes: every read takes a digest of those pages first, and reads

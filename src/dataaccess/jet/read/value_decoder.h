@@ -16,8 +16,8 @@ namespace leafward::jet {
 using dataaccess::Value;
 
 // Turns a column's stored bytes into a Value: Yes/No as yesNo, whole numbers as integer,
-// Single as single, Currency as currency, Double and Decimal as floating, Date/Time as date,
-// Text and Memo as UTF-8 text, Binary and OLE Object as binary, Replication ID as guid.
+// Single as single, Currency as currency, Double as floating, Decimal as decimal, Date/Time as
+// date, Text and Memo as UTF-8 text, Binary and OLE Object as binary, Replication ID as guid.
 // Unknown types come out as NULL. Memo and OLE values may live on large-value pages, which
 // are read from the file.
 class ValueDecoder {
@@ -50,7 +50,7 @@ class ValueDecoder {
 
 // The value of a Decimal column's 17 stored bytes (sign byte, then a 128-bit magnitude as
 // four 32-bit little-endian words, most significant first) with `decimals` digits after the
-// point.
-double decodeDecimal(Bytes bytes, unsigned decimals);
+// point (at most Decimal::kMaxScale), exactly.
+dataaccess::Decimal decodeDecimal(Bytes bytes, unsigned decimals);
 
 }  // namespace leafward::jet
