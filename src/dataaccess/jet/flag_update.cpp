@@ -42,7 +42,7 @@ FlagUpdate prepareFlagUpdate(const std::string& canonicalPath, const std::string
     throw DataAccessError("The update of " + plan.table.name + " was planned on another table");
   }
 
-  const std::vector<RowLocation>& locations = source.rowLocations(plan.table.name);
+  const RowLocations& locations = source.rowLocations(plan.table.name);
   if (plan.oldValues.size() != plan.rows.size()) {
     throw DataAccessError("The update of " + plan.table.name + " was planned incompletely");
   }
@@ -50,7 +50,6 @@ FlagUpdate prepareFlagUpdate(const std::string& canonicalPath, const std::string
   FlagUpdate update{
       FlagTarget{canonicalPath, displayName, table->definition,
                  table->definition.columns[assignment.column], source.database().codePage()},
-      assignment.column,
       {}};
   std::vector<FlagChange>& changes = update.changes;
   changes.reserve(plan.rows.size());

@@ -15,7 +15,6 @@ namespace leafward::jet {
 // nothing is looked up again when it is carried out.
 struct FlagUpdate {
   FlagTarget target;
-  std::size_t column = 0;  // the position of target.column in the table
   std::vector<FlagChange> changes;
 };
 

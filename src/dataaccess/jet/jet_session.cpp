@@ -109,9 +109,7 @@ class JetSession : public dataaccess::Session {
       return prepareFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_);
     }();
     lock.release();
-    // What was read of the column is about to be out of date; letting it go first keeps the
-    // writer's pages and the session's rows from taking up memory at the same time.
-    if (!update.changes.empty()) source_->letGoOf(update.target.table.name, update.column);
+    if (!update.changes.empty()) source_->letGoOfSearchAids(update.target.table.name);
     result.recordsAffected = carryOutFlagUpdate(update);
     return result;
   }

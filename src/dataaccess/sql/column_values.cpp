@@ -52,6 +52,27 @@ void ColumnValues::appendText(std::string_view text) {
   appendBytes(Tag::Text, text);
 }
 
+void ColumnValues::appendFrom(const ColumnValues& from, std::size_t row) {
+  const Tag tag = from.kinds_[row];
+  switch (tag) {
+    case Tag::Null:
+    case Tag::No:
+    case Tag::Yes:
+      return appendPlain(tag);
+    case Tag::Integer:
+    case Tag::Floating:
+    case Tag::Date:
+    case Tag::Single:
+    case Tag::Currency:
+      return appendWord(tag, from.words_[row]);
+    case Tag::Text:
+    case Tag::Binary:
+    case Tag::Guid:
+    case Tag::Decimal:
+      return appendBytes(tag, from.bytesOf(row));
+  }
+}
+
 void ColumnValues::appendPlain(Tag tag) {
   kinds_.push_back(tag);
   if (!ends_.empty()) ends_.push_back(ends_.back());

@@ -66,7 +66,11 @@ void appendJet4Text(Bytes bytes, std::string& out) {
       ascii = bytes[i] < 0x80 && bytes[i + 1] == 0;
     }
     if (ascii) {
-      for (std::size_t i = 0; i < bytes.size(); i += 2) out += static_cast<char>(bytes[i]);
+      const std::size_t start = out.size();
+      out.resize(start + bytes.size() / 2);
+      for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
+        out[start + i] = static_cast<char>(bytes[2 * i]);
+      }
       return;
     }
     appendUtf16(bytes, out);

@@ -1,4 +1,4 @@
-#include "dataaccess/jet/read/page_digest.h"
+#include "dataaccess/jet/read/page_hash.h"
 
 #include <algorithm>
 #include <cstring>
@@ -36,10 +36,11 @@ std::uint64_t pageHash(std::uint32_t number, Bytes page) {
   return hash ^ (hash >> 29);
 }
 
-std::uint64_t digestPages(const Pager& pager, const std::vector<std::uint32_t>& pages) {
+std::vector<std::uint64_t> hashPages(const Pager& pager, const std::vector<std::uint32_t>& pages) {
   const std::size_t size = pager.pageSize();
   std::vector<std::uint8_t> buffer(kPagesPerRead * size);
-  std::uint64_t digest = 0;
+  std::vector<std::uint64_t> hashes;
+  hashes.reserve(pages.size());
   for (std::size_t i = 0; i < pages.size();) {
     std::size_t run = 1;
     while (run < kPagesPerRead && i + run < pages.size() && pages[i + run] == pages[i] + run) {
@@ -48,11 +49,11 @@ std::uint64_t digestPages(const Pager& pager, const std::vector<std::uint32_t>& 
     const std::span<std::uint8_t> bytes(buffer.data(), run * size);
     pager.readPages(pages[i], bytes);
     for (std::size_t k = 0; k < run; ++k) {
-      digest += pageHash(pages[i + k], Bytes(bytes).subspan(k * size, size));
+      hashes.push_back(pageHash(pages[i + k], Bytes(bytes).subspan(k * size, size)));
     }
     i += run;
   }
-  return digest;
+  return hashes;
 }
 
 }  // namespace leafward::jet
