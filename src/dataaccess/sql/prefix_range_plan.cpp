@@ -44,6 +44,7 @@ class PrefixRangePlan final : public ExistsPlan {
       // column's values and the text alone, so other statements over them can share it.
       if (leadIsOuterSubject_ && others_.empty() && answersByOuterRow_) {
         sharedAs_ = pattern.operands[1]->literal.asText();
+        longerKeysOnly_ = *sharedAs_ == "_%";
       }
     }
   }
@@ -120,6 +121,7 @@ class PrefixRangePlan final : public ExistsPlan {
       frame.rows[subquery_.depth - 1] = row;
       (*answers)[row] = lookup(frame, hint) ? 1 : 0;
     };
+    if (longerKeysOnly_ && index_->keysAreTexts()) answerLongerKeys(*answers);
     if (outerTable == like_.operands[0]->table) {
       // The rows come out of order here: fetch the values the pattern reads a little ahead,
       // unless the pattern's lead is the row's own key, at hand in the index.
@@ -152,6 +154,25 @@ class PrefixRangePlan final : public ExistsPlan {
     if (sharedAs_) column_->shareAnswers(*sharedAs_, answers_);
   }
 
+  // `p.code LIKE code.code + '_%'` and nothing else: whether a longer key begins with the
+  // row's own. The keys that begin with a key follow it in the index without a gap, the
+  // shortest first, so the first key after those equal to it settles it. Keys that hold a
+  // wildcard are left to the general search.
+  void answerLongerKeys(std::vector<std::uint8_t>& answers) {
+    const FoldedPrefixIndex& index = *index_;
+    for (std::size_t i = 0; i < index.size();) {
+      const std::string_view key = index.key(i);
+      std::size_t next = i + 1;
+      while (next < index.size() && index.key(next) == key) ++next;
+      if (joined_->setFoldedLead(key)) {
+        const bool longer = next < index.size() && index.key(next).size() > key.size() &&
+                            index.key(next).starts_with(key);
+        for (std::size_t k = i; k < next; ++k) answers[index.row(k)] = longer ? 1 : 0;
+      }
+      i = next;
+    }
+  }
+
   void collectColumns(const Expr& expr, std::size_t depth,
                       std::vector<const ColumnValues*>& out) const {
     if (expr.kind == ExprKind::Column && expr.depth == depth) {
@@ -179,6 +200,7 @@ class PrefixRangePlan final : public ExistsPlan {
   bool leadIsOuterSubject_ = false;
   bool answersByOuterRow_ = false;
   std::optional<std::string> sharedAs_;  // the text the answers are kept under, when they may be
+  bool longerKeysOnly_ = false;          // that text is '_%'
   std::size_t lookups_ = 0;
   // Outer rows often come in the order of their keys (a table stored by code). While the
   // searches land close to each other, each one starts where the last one did.
