@@ -35,7 +35,7 @@ struct Guid {
 // that each prints as stored.
 class Value {
  public:
-  enum class Kind {
+  enum class Kind : std::uint8_t {
     Null,
     YesNo,
     Integer,

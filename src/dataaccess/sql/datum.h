@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dataaccess/decimal.h"
+#include "dataaccess/value.h"
 
 namespace leafward::sql {
 
@@ -19,19 +20,7 @@ namespace leafward::sql {
 // exact digits in `text` (see decimalOf). Binary and Guid are bytes that only IS NULL,
 // DISTINCT and equality understand.
 struct Datum {
-  enum class Kind : std::uint8_t {
-    Null,
-    YesNo,
-    Integer,
-    Floating,
-    Text,
-    Date,
-    Single,
-    Currency,
-    Binary,
-    Guid,
-    Decimal
-  };
+  using Kind = dataaccess::Value::Kind;  // the kinds of value there are
 
   Kind kind = Kind::Null;
   std::int64_t integer = 0;  // Integer; YesNo as -1 (true) or 0; Currency in ten-thousandths
