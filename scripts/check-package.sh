@@ -11,7 +11,7 @@ command -v lintian >/dev/null || { echo "needs lintian (scripts/install-deps.sh)
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" || { cat "$out/cpack.log" >&2; exit 1; }
+cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; exit 1; }
 deb=$(find "$out" -maxdepth 1 -name '*.deb' | head -n 1)
 [ -n "$deb" ] || { echo "cpack made no .deb" >&2; exit 1; }
 lintian --display-info "$deb" 2>/dev/null | tee "$out/lintian.log" || true
