@@ -60,7 +60,7 @@ TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
       Connection fresh;
       fresh.open(accessConnection(path));
       for (const std::string& statement : {testing::kFirstListAccess, testing::kSecondListAccess,
-                                           std::string("SELECT ccode, bend FROM code")}) {
+                                           std::string("SELECT * FROM code")}) {
         EXPECT_EQ(list(kept, statement), list(fresh, statement)) << statement;
       }
     };

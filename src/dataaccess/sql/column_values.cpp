@@ -52,24 +52,32 @@ void ColumnValues::appendText(std::string_view text) {
   appendBytes(Tag::Text, text);
 }
 
-void ColumnValues::appendFrom(const ColumnValues& from, std::size_t row) {
-  const Tag tag = from.kinds_[row];
-  switch (tag) {
-    case Tag::Null:
-    case Tag::No:
-    case Tag::Yes:
-      return appendPlain(tag);
-    case Tag::Integer:
-    case Tag::Floating:
-    case Tag::Date:
-    case Tag::Single:
-    case Tag::Currency:
-      return appendWord(tag, from.words_[row]);
-    case Tag::Text:
-    case Tag::Binary:
-    case Tag::Guid:
-    case Tag::Decimal:
-      return appendBytes(tag, from.bytesOf(row));
+void ColumnValues::appendRange(const ColumnValues& from, std::size_t first, std::size_t end) {
+  if (first >= end) return;
+  const std::size_t before = kinds_.size();
+  kinds_.insert(kinds_.end(), from.kinds_.begin() + static_cast<std::ptrdiff_t>(first),
+                from.kinds_.begin() + static_cast<std::ptrdiff_t>(end));
+  // A column keeps ends and numbers for every row once it has any (see ends_ and words_).
+  if (!from.ends_.empty()) {
+    const std::uint32_t fromStart = first == 0 ? 0 : from.ends_[first - 1];
+    const std::uint32_t fromEnd = from.ends_[end - 1];
+    if (ends_.size() < before) ends_.resize(before, 0);
+    const std::uint32_t base = ends_.empty() ? 0 : ends_.back();
+    if (bytes_.size() + (fromEnd - fromStart) > std::numeric_limits<std::uint32_t>::max()) {
+      throw dataaccess::DataAccessError("A column holds more text than can be read at once");
+    }
+    bytes_.append(from.bytes_, fromStart, fromEnd - fromStart);
+    for (std::size_t row = first; row < end; ++row)
+      ends_.push_back(base + (from.ends_[row] - fromStart));
+  } else if (!ends_.empty()) {
+    ends_.insert(ends_.end(), end - first, ends_.back());
+  }
+  if (!from.words_.empty()) {
+    if (words_.size() < before) words_.resize(before, 0);
+    words_.insert(words_.end(), from.words_.begin() + static_cast<std::ptrdiff_t>(first),
+                  from.words_.begin() + static_cast<std::ptrdiff_t>(end));
+  } else if (!words_.empty()) {
+    words_.insert(words_.end(), end - first, 0);
   }
 }
 

@@ -32,8 +32,8 @@ class ColumnValues {
   void appendYesNo(bool value) { appendPlain(value ? Tag::Yes : Tag::No); }
   void appendInteger(std::int64_t value) { appendWord(Tag::Integer, value); }
   void appendText(std::string_view text);
-  // Row `row` of `from`, as it is there.
-  void appendFrom(const ColumnValues& from, std::size_t row);
+  // Rows [first, end) of `from`, as they are there.
+  void appendRange(const ColumnValues& from, std::size_t first, std::size_t end);
   // A text written by `write(std::string& out)`, which appends its bytes to `out`.
   template <class Write>
   void appendTextWith(Write&& write) {

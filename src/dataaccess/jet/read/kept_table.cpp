@@ -177,10 +177,12 @@ void KeptTable::refresh() {
       single[0] = page;
       readPages(single, rows);
     } else if (hadRows) {
-      for (std::size_t row = locations_.startOf(stretch); row < locations_.endOf(stretch); ++row) {
-        for (std::size_t i = 0; i < positions.size(); ++i) {
-          rows.columns[i]->appendFrom(*columns_.at(positions[i]), row);
-        }
+      const std::size_t first = locations_.startOf(stretch);
+      const std::size_t end = locations_.endOf(stretch);
+      for (std::size_t i = 0; i < positions.size(); ++i) {
+        rows.columns[i]->appendRange(*columns_.at(positions[i]), first, end);
+      }
+      for (std::size_t row = first; row < end; ++row) {
         while (moved < movedRows_.size() && movedRows_[moved].first < row) ++moved;
         if (moved < movedRows_.size() && movedRows_[moved].first == row) {
           rows.moved.emplace_back(static_cast<std::uint32_t>(rows.locations.size()),
