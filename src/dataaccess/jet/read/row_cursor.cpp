@@ -1,24 +1,44 @@
 #include "dataaccess/jet/read/row_cursor.h"
 
 namespace leafward::jet {
+namespace {
+
+// A table's pages mostly follow each other in the file: they are read this many at a time.
+constexpr std::size_t kPagesPerRead = 32;
+
+}  // namespace
 
 RowCursor::RowCursor(const Pager& pager, const TableDefinition& table,
                      const std::vector<std::uint32_t>& pages)
-    : pager_(pager),
-      table_(table),
-      pages_(pages),
-      page_(pager.pageSize()),
-      movedPage_(pager.pageSize()) {}
+    : pager_(pager), table_(table), pages_(pages), movedPage_(pager.pageSize()) {}
 
 void RowCursor::badRow(const std::string& what) const {
   pager_.damaged("row " + std::to_string(location_.slot) + " on page " +
                  std::to_string(location_.page) + " of table " + table_.name + " " + what);
 }
 
+Bytes RowCursor::readAhead(std::size_t index) {
+  const std::size_t size = pager_.pageSize();
+  if (index < runStart_ || index >= runStart_ + runLength_) {
+    std::size_t length = 1;
+    while (length < kPagesPerRead && index + length < pages_.size() &&
+           pages_[index + length] == pages_[index] + length &&
+           pages_[index + length] < pager_.pageCount()) {
+      ++length;
+    }
+    run_.resize(length * size);
+    runLength_ = 0;
+    pager_.readPages(pages_[index], run_);
+    runStart_ = index;
+    runLength_ = length;
+  }
+  return Bytes(run_).subspan((index - runStart_) * size, size);
+}
+
 bool RowCursor::loadNextPage() {
   while (pageIndex_ < pages_.size()) {
-    const std::uint32_t number = pages_[pageIndex_++];
-    pager_.readPage(number, page_);
+    const std::uint32_t number = pages_[pageIndex_];
+    page_ = readAhead(pageIndex_++);
     // A page map may still name a page the table has given up; such a page now belongs to
     // something else and is not this table's.
     if (!RowTable::belongsTo(page_, table_.page)) continue;
@@ -52,6 +72,7 @@ bool RowCursor::next() {
       followPointer(*extent);
     } else {
       rowPage_ = page_;
+      rowPageNumber_ = pageNumber_;
       extent_ = *extent;
     }
     return true;
@@ -89,6 +110,7 @@ void RowCursor::followPointer(RowExtent pointer) {
       badRow("points to a place on " + target() + " that holds no moved row");
   }
   rowPage_ = moved.page;
+  rowPageNumber_ = moved.location.page;
   extent_ = moved.extent;
 }
 

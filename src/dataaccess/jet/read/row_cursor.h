@@ -29,6 +29,8 @@ class RowCursor {
 
   RowLocation location() const { return location_; }
   Bytes page() const { return rowPage_; }
+  // The number of the page whose bytes page() gives.
+  std::uint32_t rowPage() const { return rowPageNumber_; }
   RowExtent extent() const { return extent_; }
 
   // Throws DataAccessError naming the current row: "row N on page P of table T <what>".
@@ -36,13 +38,18 @@ class RowCursor {
 
  private:
   bool loadNextPage();
+  // The page at pages_[index], read together with the consecutive pages after it.
+  Bytes readAhead(std::size_t index);
   void followPointer(RowExtent pointer);
 
   const Pager& pager_;
   const TableDefinition& table_;
   const std::vector<std::uint32_t>& pages_;
   std::size_t pageIndex_ = 0;
-  std::vector<std::uint8_t> page_;
+  std::vector<std::uint8_t> run_;  // pages_[runStart_ ..] as read together
+  std::size_t runStart_ = 0;
+  std::size_t runLength_ = 0;
+  Bytes page_;  // the current page, in run_
   std::uint32_t pageNumber_ = 0;
   std::size_t slotCount_ = 0;
   std::size_t slot_ = 0;
@@ -50,6 +57,7 @@ class RowCursor {
   std::uint64_t movedPageNumber_ = UINT64_MAX;
   RowLocation location_;
   Bytes rowPage_;
+  std::uint32_t rowPageNumber_ = 0;
   RowExtent extent_;
 };
 
