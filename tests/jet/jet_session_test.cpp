@@ -46,7 +46,8 @@ TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
 }
 
 // The codes an update will change are known before it runs, and flags set back by key touch
-// exactly the rows each key names (a code twice in the table, a NULL code), or nothing.
+// exactly the rows each key names (a code twice in the table, a NULL code), or nothing; a plan
+// is carried out only while its connection is open.
 TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
   testing::TempDir dir;
   const std::string path = dir.copyFixture("account-sets/odd-codes.mdb");
@@ -94,6 +95,12 @@ TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
     }
     EXPECT_EQ(testing::readBytes(path), unchanged);
   }
+
+  // A plan outlives its connection only to be refused.
+  auto orphan = connection.planUpdate("update code set bend = 0 where ccode = '2001'", "ccode");
+  connection.close();
+  EXPECT_THROW(orphan->carryOut(), DataAccessError);
+  EXPECT_EQ(testing::readBytes(path), unchanged);
 }
 
 // A session keeps the rows it read while their pages stay the same: a change between two of
