@@ -107,12 +107,22 @@ std::vector<std::uint8_t> Pager::readPage(std::uint32_t number) const {
 }
 
 void Pager::writePage(std::uint32_t number, std::span<const std::uint8_t> image) {
-  if (number >= pageCount() || image.size() != pageSize()) {
+  if (image.size() != pageSize()) {
     throw DataAccessError("internal error: page " + std::to_string(number) + " of " + displayName_ +
                           " cannot be written");
   }
+  writePages(number, image);
+}
+
+void Pager::writePages(std::uint32_t first, std::span<const std::uint8_t> images) {
+  const std::size_t size = pageSize();
+  if (images.empty() || images.size() % size != 0 ||
+      first + images.size() / size > std::uint64_t{pageCount()}) {
+    throw DataAccessError("internal error: page " + std::to_string(first) + " of " + displayName_ +
+                          " cannot be written");
+  }
   try {
-    file_.writeAt(std::uint64_t{number} * pageSize(), image);
+    file_.writeAt(std::uint64_t{first} * size, images);
   } catch (const platform::SystemError& error) {
     failed("cannot be written", error);
   }

@@ -1,13 +1,15 @@
 #include "dataaccess/jet/write/flag_writer.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
-#include <unordered_map>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/format/pager.h"
 #include "dataaccess/jet/format/row.h"
 #include "dataaccess/jet/format/text.h"
+#include "dataaccess/jet/write/journal_format.h"
 #include "dataaccess/jet/write/journal_recovery.h"
 #include "dataaccess/jet/write/write_hooks.h"
 #include "platform/access_lock_file.h"
@@ -126,38 +128,83 @@ void refuseIfDefinitionChanged(const Pager& pager, const FlagTarget& target) {
   }
 }
 
-// Pages read while the statement is checked, each read once.
-class PageCache {
+// A run of consecutive pages is read, or written, this many at most at a time.
+constexpr std::size_t kPagesPerRun = 32;
+
+// The pages a statement's check reads: the pages its rows' entries lie on, which the check
+// visits in order, read a run of consecutive ones at a time; and the odd page a moved row's
+// pointer leads to, read alone. A page handed out stays valid until the next entry page that
+// is not at hand.
+class CheckPages {
  public:
-  explicit PageCache(const Pager& pager) : pager_(pager) {}
-  const std::vector<std::uint8_t>& get(std::uint32_t page) {
-    auto found = pages_.find(page);
-    if (found == pages_.end()) found = pages_.emplace(page, pager_.readPage(page)).first;
-    return found->second;
+  // `entryPages`: ascending, each once, each within the file.
+  CheckPages(const Pager& pager, std::vector<std::uint32_t> entryPages)
+      : pager_(pager), entryPages_(std::move(entryPages)), other_(pager.pageSize()) {}
+
+  Bytes entryPage(std::uint32_t page) {
+    if (const auto held = atHand(page)) return *held;
+    const auto listed = std::lower_bound(entryPages_.begin(), entryPages_.end(), page);
+    if (listed == entryPages_.end() || *listed != page) return otherPage(page);
+    std::size_t count = 1;
+    while (count < kPagesPerRun && listed + count != entryPages_.end() &&
+           listed[count] == page + count) {
+      ++count;
+    }
+    run_.resize(count * pager_.pageSize());
+    runCount_ = 0;
+    pager_.readPages(page, run_);
+    runFirst_ = page;
+    runCount_ = count;
+    return *atHand(page);
   }
-  std::vector<std::uint8_t> take(std::uint32_t page) { return std::move(pages_.at(page)); }
+
+  // A page of the run at hand, or read alone.
+  Bytes otherPage(std::uint32_t page) {
+    if (const auto held = atHand(page)) return *held;
+    if (otherNumber_ != page) {
+      otherNumber_ = UINT64_MAX;
+      pager_.readPage(page, other_);
+      otherNumber_ = page;
+    }
+    return other_;
+  }
 
  private:
+  std::optional<Bytes> atHand(std::uint32_t page) const {
+    if (page >= runFirst_ && page - runFirst_ < runCount_) {
+      return Bytes(run_).subspan((page - runFirst_) * pager_.pageSize(), pager_.pageSize());
+    }
+    return std::nullopt;
+  }
+
   const Pager& pager_;
-  std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> pages_;
+  std::vector<std::uint32_t> entryPages_;
+  std::vector<std::uint8_t> run_;
+  std::uint32_t runFirst_ = 0;
+  std::size_t runCount_ = 0;
+  std::vector<std::uint8_t> other_;
+  std::uint64_t otherNumber_ = UINT64_MAX;
 };
 
 struct LocatedFlag {
   RowLocation row;  // where the row's data lives
   FlagBit bit;
+  bool stored = false;  // the value the row holds now
 };
 
 class FlagLocator {
  public:
-  FlagLocator(const Pager& pager, const FlagTarget& target)
-      : pager_(pager), target_(target), pages_(pager), row_(pager.format(), target.table) {}
-
-  PageCache& pages() { return pages_; }
+  FlagLocator(const Pager& pager, const FlagTarget& target, std::vector<std::uint32_t> entryPages)
+      : pager_(pager),
+        target_(target),
+        pages_(pager, std::move(entryPages)),
+        row_(pager.format(), target.table) {}
 
   // Finds where the row's Yes/No bit lives, following a moved row's pointer.
   LocatedFlag locate(RowLocation at) {
     if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
-    const FoundRow entry = findEntry(pages_.get(at.page), at, pager_.format(), target_.table.page);
+    const Bytes page = pages_.entryPage(at.page);
+    const FoundRow entry = findEntry(page, at, pager_.format(), target_.table.page);
     if (entry.fault != RowFault::None) refuse(at, whyNotFound(entry.fault));
     if (entry.kind == SlotKind::Deleted) {
       throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
@@ -165,16 +212,16 @@ class FlagLocator {
                             ErrorKind::ChangedSinceRead);
     }
     // A moved row may also be named by where its data lives now.
-    if (entry.kind != SlotKind::Pointer) return {at, flagBit(at, entry.extent)};
+    if (entry.kind != SlotKind::Pointer) return flagOf(at, page, entry.extent);
 
     const FoundRow moved =
         followMovedRow(entry, pager_.format(), target_.table.page, pager_.pageCount(),
-                       [&](std::uint32_t number) -> Bytes { return pages_.get(number); });
+                       [&](std::uint32_t number) { return pages_.otherPage(number); });
     if (moved.fault != RowFault::None) {
       refuse(at, "its pointer to " + rowName(moved.location) +
                      " leads nowhere: " + whyNotFound(moved.fault));
     }
-    return {moved.location, flagBit(moved.location, moved.extent)};
+    return flagOf(moved.location, moved.page, moved.extent);
   }
 
  private:
@@ -206,19 +253,141 @@ class FlagLocator {
     return {};
   }
 
-  FlagBit flagBit(RowLocation at, RowExtent extent) {
-    if (!row_.parse(pages_.get(at.page), extent)) refuse(at, "it " + row_.problem());
+  LocatedFlag flagOf(RowLocation at, Bytes page, RowExtent extent) {
+    if (!row_.parse(page, extent)) refuse(at, "it " + row_.problem());
     if (target_.column.number >= row_.columnCount()) {
       refuse(at, "the row was stored before the column existed");
     }
-    return row_.maskBit(target_.column.number);
+    const FlagBit bit = row_.maskBit(target_.column.number);
+    return {at, bit, (page[bit.byteOffset] & bit.mask) != 0};
   }
 
   const Pager& pager_;
   const FlagTarget& target_;
-  PageCache pages_;
+  CheckPages pages_;
   RowDecoder row_;
 };
+
+// The flag bits a statement flips on one page, by offset, with the values they hold before.
+struct PageFlips {
+  std::uint32_t page = 0;
+  std::vector<ByteChange> changes;
+  std::vector<std::uint8_t> before;  // per change: its bits as they are before the statement
+};
+
+// Checks every row of the statement before anything is written; gives the bits to flip, by
+// page, and records in `result` the rows that change.
+std::vector<PageFlips> checkRows(const Pager& pager, const FlagTarget& target,
+                                 const std::vector<FlagChange>& changes, FlagWriteResult& result) {
+  // The rows are visited in the order of their entries in the file, so that the pages they lie
+  // on are read a run at a time.
+  std::vector<std::size_t> order(changes.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const auto entryOf = [&](std::size_t i) {
+    return std::pair{changes[i].row.page, changes[i].row.slot};
+  };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return entryOf(a) < entryOf(b); });
+  std::vector<std::uint32_t> entryPages;
+  for (const std::size_t i : order) {
+    const std::uint32_t page = changes[i].row.page;
+    if (page != 0 && page < pager.pageCount() &&
+        (entryPages.empty() || entryPages.back() != page)) {
+      entryPages.push_back(page);
+    }
+  }
+
+  FlagLocator locator(pager, target, std::move(entryPages));
+  std::map<std::uint32_t, std::map<std::uint16_t, std::pair<std::uint8_t, std::uint8_t>>> flips;
+  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
+  for (const std::size_t i : order) {
+    const FlagChange& change = changes[i];
+    const LocatedFlag flag = locator.locate(change.row);
+    if (!seen.insert({flag.row.page, flag.row.slot}).second) {
+      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
+                            " is listed twice in one statement");
+    }
+    if (flag.stored != change.expected) {
+      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
+                                " has changed since it was read",
+                            ErrorKind::ChangedSinceRead);
+    }
+    if (change.value != flag.stored) {
+      auto& [mask, before] = flips[flag.row.page][static_cast<std::uint16_t>(flag.bit.byteOffset)];
+      mask |= flag.bit.mask;
+      before |= flag.stored ? flag.bit.mask : 0;
+      ++result.rowsChanged;
+      result.changedRows.push_back(i);
+    }
+  }
+  std::sort(result.changedRows.begin(), result.changedRows.end());
+
+  std::vector<PageFlips> pages;
+  pages.reserve(flips.size());
+  for (const auto& [page, bytes] : flips) {
+    PageFlips& flipped = pages.emplace_back();
+    flipped.page = page;
+    for (const auto& [offset, bits] : bytes) {
+      flipped.changes.push_back({offset, bits.first});
+      flipped.before.push_back(bits.second);
+    }
+  }
+  return pages;
+}
+
+// Reads the flipped pages in runs of consecutive ones, each run in one go: `eachPage` gets the
+// flips and the image of each page of a run (which it may change), then `eachRun` the run's
+// first page and its images.
+template <class EachPage, class EachRun>
+void forEachRun(const Pager& pager, const std::vector<PageFlips>& pages, EachPage&& eachPage,
+                EachRun&& eachRun) {
+  const std::size_t size = pager.pageSize();
+  std::vector<std::uint8_t> images;
+  for (std::size_t first = 0; first < pages.size();) {
+    std::size_t count = 1;
+    while (count < kPagesPerRun && first + count < pages.size() &&
+           pages[first + count].page == pages[first].page + count) {
+      ++count;
+    }
+    images.resize(count * size);
+    pager.readPages(pages[first].page, images);
+    for (std::size_t i = 0; i < count; ++i) {
+      eachPage(pages[first + i], std::span(images).subspan(i * size, size));
+    }
+    eachRun(pages[first].page, std::span<const std::uint8_t>(images));
+    first += count;
+  }
+}
+
+// The bits about to be flipped must still hold what the check found: the file is locked, so
+// only a program that ignores the lock can have changed them. Checked as each page is written
+// (the journal then holds whatever the page held when it was journaled).
+void expectUnchanged(const FlagTarget& target, const PageFlips& flips, Bytes image) {
+  for (std::size_t i = 0; i < flips.changes.size(); ++i) {
+    const ByteChange& change = flips.changes[i];
+    if ((image[change.offset] & change.mask) != flips.before[i]) {
+      throw DataAccessError("page " + std::to_string(flips.page) + " of " + target.displayName +
+                                " was changed by another program while the change was made",
+                            ErrorKind::ChangedSinceRead);
+    }
+  }
+}
+
+// Writes the original images of the flipped pages to a journal, and commits it.
+void journalPages(const Pager& pager, const std::string& journal, const platform::File& database,
+                  const std::vector<PageFlips>& pages, DurabilityStats& stats) {
+  std::uint64_t recordBytes = 0;
+  for (const PageFlips& flips : pages) {
+    recordBytes += journal::recordSize(pager.pageSize(), flips.changes.size());
+  }
+  JournalWriter writer(journal, database, static_cast<std::uint32_t>(pager.pageSize()),
+                       pager.fileSize(), static_cast<std::uint32_t>(pages.size()), recordBytes);
+  forEachRun(
+      pager, pages,
+      [&](const PageFlips& flips, Bytes image) { writer.add(flips.page, image, flips.changes); },
+      [](std::uint32_t, Bytes) {});
+  writer.commit(stats);
+}
 
 FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>& changes) {
   FlagWriteResult result;
@@ -245,50 +414,23 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
   }
   refuseIfDefinitionChanged(pager, target);
 
-  // Check every row before writing anything.
-  FlagLocator locator(pager, target);
-  std::map<std::uint32_t, std::map<std::uint16_t, std::uint8_t>> flips;
-  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    const FlagChange& change = changes[i];
-    const LocatedFlag flag = locator.locate(change.row);
-    if (!seen.insert({flag.row.page, flag.row.slot}).second) {
-      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
-                            " is listed twice in one statement");
-    }
-    const bool stored =
-        (locator.pages().get(flag.row.page)[flag.bit.byteOffset] & flag.bit.mask) != 0;
-    if (stored != change.expected) {
-      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
-                                " has changed since it was read",
-                            ErrorKind::ChangedSinceRead);
-    }
-    if (change.value != stored) {
-      flips[flag.row.page][static_cast<std::uint16_t>(flag.bit.byteOffset)] |= flag.bit.mask;
-      ++result.rowsChanged;
-      result.changedRows.push_back(i);
-    }
-  }
-  if (flips.empty()) return result;
+  const std::vector<PageFlips> pages = checkRows(pager, target, changes, result);
+  if (pages.empty()) return result;
 
-  std::vector<PageChange> pageChanges;
-  pageChanges.reserve(flips.size());
-  for (const auto& [page, bytes] : flips) {
-    PageChange pageChange;
-    pageChange.page = page;
-    pageChange.original = locator.pages().take(page);
-    for (const auto& [offset, mask] : bytes) pageChange.changes.push_back({offset, mask});
-    pageChanges.push_back(std::move(pageChange));
-  }
-
-  writeJournal(journal, pager.file(), static_cast<std::uint32_t>(pager.pageSize()),
-               pager.fileSize(), pageChanges, result.durability);
+  journalPages(pager, journal, pager.file(), pages, result.durability);
   try {
-    for (const auto& pageChange : pageChanges) {
-      pager.writePage(pageChange.page, pageChange.changedImage());
-      ++result.pagesWritten;
-      reachedWriteStep(WriteStep::PageWritten, result.pagesWritten);
-    }
+    std::size_t writes = 0;
+    forEachRun(
+        pager, pages,
+        [&](const PageFlips& flips, std::span<std::uint8_t> image) {
+          expectUnchanged(target, flips, image);
+          for (const ByteChange& change : flips.changes) image[change.offset] ^= change.mask;
+        },
+        [&](std::uint32_t first, Bytes images) {
+          pager.writePages(first, images);
+          result.pagesWritten += images.size() / pager.pageSize();
+          reachedWriteStep(WriteStep::PageWritten, ++writes);
+        });
     pager.sync();
     reachedWriteStep(WriteStep::FileSynced, 0);
   } catch (const DataAccessError& error) {
