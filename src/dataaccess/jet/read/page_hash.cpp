@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dataaccess/jet/format/page_stretches.h"
+
 namespace leafward::jet {
 namespace {
 
 constexpr std::uint64_t kPrime1 = 0x9e3779b185ebca87ull;
 constexpr std::uint64_t kPrime2 = 0xc2b2ae3d27d4eb4full;
-// Consecutive pages are read together, this many at most.
+// Pages close to each other are read together, this many at most.
 constexpr std::size_t kPagesPerRead = 64;
 
 std::uint64_t rotate(std::uint64_t x, int bits) {
@@ -37,21 +39,14 @@ std::uint64_t pageHash(std::uint32_t number, Bytes page) {
 }
 
 std::vector<std::uint64_t> hashPages(const Pager& pager, const std::vector<std::uint32_t>& pages) {
-  const std::size_t size = pager.pageSize();
-  std::vector<std::uint8_t> buffer(kPagesPerRead * size);
+  PageStretches stretches(pager, pages, kPagesPerRead);
   std::vector<std::uint64_t> hashes;
   hashes.reserve(pages.size());
   for (std::size_t i = 0; i < pages.size();) {
-    std::size_t run = 1;
-    while (run < kPagesPerRead && i + run < pages.size() && pages[i + run] == pages[i] + run) {
-      ++run;
+    const std::size_t count = stretches.readFrom(i);
+    for (std::size_t k = 0; k < count; ++k, ++i) {
+      hashes.push_back(pageHash(pages[i], stretches.page(pages[i])));
     }
-    const std::span<std::uint8_t> bytes(buffer.data(), run * size);
-    pager.readPages(pages[i], bytes);
-    for (std::size_t k = 0; k < run; ++k) {
-      hashes.push_back(pageHash(pages[i + k], Bytes(bytes).subspan(k * size, size)));
-    }
-    i += run;
   }
   return hashes;
 }

@@ -3,42 +3,30 @@
 namespace leafward::jet {
 namespace {
 
-// A table's pages mostly follow each other in the file: they are read this many at a time.
+// The pages of a stretch of the table are read together, this many at most.
 constexpr std::size_t kPagesPerRead = 32;
 
 }  // namespace
 
 RowCursor::RowCursor(const Pager& pager, const TableDefinition& table,
                      const std::vector<std::uint32_t>& pages)
-    : pager_(pager), table_(table), pages_(pages), movedPage_(pager.pageSize()) {}
+    : pager_(pager),
+      table_(table),
+      pages_(pages),
+      stretches_(pager, pages, kPagesPerRead),
+      movedPage_(pager.pageSize()) {}
 
 void RowCursor::badRow(const std::string& what) const {
   pager_.damaged("row " + std::to_string(location_.slot) + " on page " +
                  std::to_string(location_.page) + " of table " + table_.name + " " + what);
 }
 
-Bytes RowCursor::readAhead(std::size_t index) {
-  const std::size_t size = pager_.pageSize();
-  if (index < runStart_ || index >= runStart_ + runLength_) {
-    std::size_t length = 1;
-    while (length < kPagesPerRead && index + length < pages_.size() &&
-           pages_[index + length] == pages_[index] + length &&
-           pages_[index + length] < pager_.pageCount()) {
-      ++length;
-    }
-    run_.resize(length * size);
-    runLength_ = 0;
-    pager_.readPages(pages_[index], run_);
-    runStart_ = index;
-    runLength_ = length;
-  }
-  return Bytes(run_).subspan((index - runStart_) * size, size);
-}
-
 bool RowCursor::loadNextPage() {
   while (pageIndex_ < pages_.size()) {
     const std::uint32_t number = pages_[pageIndex_];
-    page_ = readAhead(pageIndex_++);
+    if (!stretches_.holds(number)) stretches_.readFrom(pageIndex_);
+    ++pageIndex_;
+    page_ = stretches_.page(number);
     // A page map may still name a page the table has given up; such a page now belongs to
     // something else and is not this table's.
     if (!RowTable::belongsTo(page_, table_.page)) continue;
@@ -85,7 +73,9 @@ void RowCursor::followPointer(RowExtent pointer) {
   entry.extent = pointer;
   const FoundRow moved = followMovedRow(entry, pager_.format(), table_.page, pager_.pageCount(),
                                         [&](std::uint32_t number) -> Bytes {
-                                          if (number == pageNumber_) return page_;
+                                          if (stretches_.holds(number)) {
+                                            return stretches_.page(number);
+                                          }
                                           if (number != movedPageNumber_) {
                                             movedPageNumber_ = UINT64_MAX;
                                             pager_.readPage(number, movedPage_);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dataaccess/jet/format/data_page.h"
+#include "dataaccess/jet/format/page_stretches.h"
 #include "dataaccess/jet/format/pager.h"
 #include "dataaccess/jet/format/table_definition.h"
 
@@ -38,18 +39,14 @@ class RowCursor {
 
  private:
   bool loadNextPage();
-  // The page at pages_[index], read together with the consecutive pages after it.
-  Bytes readAhead(std::size_t index);
   void followPointer(RowExtent pointer);
 
   const Pager& pager_;
   const TableDefinition& table_;
   const std::vector<std::uint32_t>& pages_;
   std::size_t pageIndex_ = 0;
-  std::vector<std::uint8_t> run_;  // pages_[runStart_ ..] as read together
-  std::size_t runStart_ = 0;
-  std::size_t runLength_ = 0;
-  Bytes page_;  // the current page, in run_
+  PageStretches stretches_;
+  Bytes page_;  // the current page, in stretches_
   std::uint32_t pageNumber_ = 0;
   std::size_t slotCount_ = 0;
   std::size_t slot_ = 0;

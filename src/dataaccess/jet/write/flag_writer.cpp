@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <set>
 
 #include "dataaccess/errors.h"
+#include "dataaccess/jet/format/page_stretches.h"
 #include "dataaccess/jet/format/pager.h"
 #include "dataaccess/jet/format/row.h"
 #include "dataaccess/jet/format/text.h"
@@ -128,39 +128,32 @@ void refuseIfDefinitionChanged(const Pager& pager, const FlagTarget& target) {
   }
 }
 
-// A run of consecutive pages is read, or written, this many at most at a time.
+// Pages are read, and runs of consecutive ones written, this many at most at a time.
 constexpr std::size_t kPagesPerRun = 32;
 
 // The pages a statement's check reads: the pages its rows' entries lie on, which the check
-// visits in order, read a run of consecutive ones at a time; and the odd page a moved row's
-// pointer leads to, read alone. A page handed out stays valid until the next entry page that
-// is not at hand.
+// visits in order, read a stretch at a time; and the odd page a moved row's pointer leads to,
+// read alone. A page handed out stays valid until the next entry page that is not at hand.
 class CheckPages {
  public:
   // `entryPages`: ascending, each once, each within the file.
   CheckPages(const Pager& pager, std::vector<std::uint32_t> entryPages)
-      : pager_(pager), entryPages_(std::move(entryPages)), other_(pager.pageSize()) {}
+      : pager_(pager),
+        entryPages_(std::move(entryPages)),
+        stretches_(pager, entryPages_, kPagesPerRun),
+        other_(pager.pageSize()) {}
 
   Bytes entryPage(std::uint32_t page) {
-    if (const auto held = atHand(page)) return *held;
+    if (stretches_.holds(page)) return stretches_.page(page);
     const auto listed = std::lower_bound(entryPages_.begin(), entryPages_.end(), page);
     if (listed == entryPages_.end() || *listed != page) return otherPage(page);
-    std::size_t count = 1;
-    while (count < kPagesPerRun && listed + count != entryPages_.end() &&
-           listed[count] == page + count) {
-      ++count;
-    }
-    run_.resize(count * pager_.pageSize());
-    runCount_ = 0;
-    pager_.readPages(page, run_);
-    runFirst_ = page;
-    runCount_ = count;
-    return *atHand(page);
+    stretches_.readFrom(static_cast<std::size_t>(listed - entryPages_.begin()));
+    return stretches_.page(page);
   }
 
-  // A page of the run at hand, or read alone.
+  // A page of the stretch at hand, or read alone.
   Bytes otherPage(std::uint32_t page) {
-    if (const auto held = atHand(page)) return *held;
+    if (stretches_.holds(page)) return stretches_.page(page);
     if (otherNumber_ != page) {
       otherNumber_ = UINT64_MAX;
       pager_.readPage(page, other_);
@@ -170,18 +163,9 @@ class CheckPages {
   }
 
  private:
-  std::optional<Bytes> atHand(std::uint32_t page) const {
-    if (page >= runFirst_ && page - runFirst_ < runCount_) {
-      return Bytes(run_).subspan((page - runFirst_) * pager_.pageSize(), pager_.pageSize());
-    }
-    return std::nullopt;
-  }
-
   const Pager& pager_;
   std::vector<std::uint32_t> entryPages_;
-  std::vector<std::uint8_t> run_;
-  std::uint32_t runFirst_ = 0;
-  std::size_t runCount_ = 0;
+  PageStretches stretches_;
   std::vector<std::uint8_t> other_;
   std::uint64_t otherNumber_ = UINT64_MAX;
 };
@@ -335,27 +319,29 @@ std::vector<PageFlips> checkRows(const Pager& pager, const FlagTarget& target,
   return pages;
 }
 
-// Reads the flipped pages in runs of consecutive ones, each run in one go: `eachPage` gets the
-// flips and the image of each page of a run (which it may change), then `eachRun` the run's
-// first page and its images.
+// Reads the flipped pages a stretch at a time: `eachPage` gets the flips and the image of each
+// flipped page of a stretch (which it may change), then `eachRun` each run of consecutive
+// flipped pages in it: its first page and their images.
 template <class EachPage, class EachRun>
 void forEachRun(const Pager& pager, const std::vector<PageFlips>& pages, EachPage&& eachPage,
                 EachRun&& eachRun) {
-  const std::size_t size = pager.pageSize();
-  std::vector<std::uint8_t> images;
+  std::vector<std::uint32_t> numbers;
+  numbers.reserve(pages.size());
+  for (const PageFlips& flips : pages) numbers.push_back(flips.page);
+  PageStretches stretches(pager, numbers, kPagesPerRun);
   for (std::size_t first = 0; first < pages.size();) {
-    std::size_t count = 1;
-    while (count < kPagesPerRun && first + count < pages.size() &&
-           pages[first + count].page == pages[first].page + count) {
-      ++count;
+    const std::size_t end = first + stretches.readFrom(first);
+    for (std::size_t i = first; i < end; ++i) eachPage(pages[i], stretches.page(pages[i].page));
+    for (std::size_t run = first; run < end;) {
+      std::size_t count = 1;
+      while (run + count < end && pages[run + count].page == pages[run].page + count) ++count;
+      const std::uint32_t start = pages[run].page;
+      eachRun(start, Bytes(stretches.images())
+                         .subspan((start - stretches.first()) * pager.pageSize(),
+                                  count * pager.pageSize()));
+      run += count;
     }
-    images.resize(count * size);
-    pager.readPages(pages[first].page, images);
-    for (std::size_t i = 0; i < count; ++i) {
-      eachPage(pages[first + i], std::span(images).subspan(i * size, size));
-    }
-    eachRun(pages[first].page, std::span<const std::uint8_t>(images));
-    first += count;
+    first = end;
   }
 }
 
