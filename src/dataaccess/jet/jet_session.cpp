@@ -52,7 +52,9 @@ constexpr int kMostRecoveries = 8;
 // writer may get in and be killed between a recovery and the lock.
 class ReadLock {
  public:
-  ReadLock(Pager& pager, std::vector<std::string>& notices) : pager_(pager), notices_(notices) {
+  // `source`, when there is one yet, is told while the lock is held.
+  ReadLock(Pager& pager, std::vector<std::string>& notices, JetTableSource* source)
+      : pager_(pager), notices_(notices), source_(source) {
     const std::string journal = journalPathFor(pager_.path());
     lock();
     for (int round = 0; journalBeside(journal); ++round) {
@@ -70,12 +72,16 @@ class ReadLock {
       }
     }
     pager_.refreshSize();
+    if (source_) source_->lockTaken();
   }
   ~ReadLock() { release(); }
   ReadLock(const ReadLock&) = delete;
   ReadLock& operator=(const ReadLock&) = delete;
 
-  void release() { pager_.file().unlock(); }
+  void release() {
+    if (source_) source_->lockReleased();
+    pager_.file().unlock();
+  }
 
  private:
   void lock() {
@@ -118,6 +124,7 @@ class ReadLock {
 
   Pager& pager_;
   std::vector<std::string>& notices_;
+  JetTableSource* source_;
 };
 
 // Writes `statement` having let go of what `source` keeps only to speed up searches, so that
@@ -138,7 +145,7 @@ class JetSession : public dataaccess::Session {
  public:
   JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
       : canonicalPath_(canonicalOf(path)), pager_(canonicalPath_, Pager::Access::Read, path) {
-    const ReadLock lock(pager_, notices_);
+    const ReadLock lock(pager_, notices_, nullptr);
     database_.emplace(pager_, codePage);
     source_ = std::make_shared<JetTableSource>(*database_);
     engine_.emplace(*source_);
@@ -146,7 +153,7 @@ class JetSession : public dataaccess::Session {
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
-    ReadLock lock(pager_, notices_);
+    ReadLock lock(pager_, notices_, source_.get());
     if (sql::Engine::classify(text) == sql::StatementKind::Select) {
       result.rows = engine_->query(text);
       return result;
@@ -173,7 +180,7 @@ class JetSession : public dataaccess::Session {
                                                         std::string_view keyColumn) override;
 
   std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override {
-    ReadLock lock(pager_, notices_);
+    ReadLock lock(pager_, notices_, source_.get());
     const FlagStatement statement = keyedFlagStatement(update, *source_);
     lock.release();
     const FlagWriteResult written = write(statement);
@@ -232,7 +239,7 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
 
 std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_view text,
                                                                   std::string_view keyColumn) {
-  const ReadLock lock(pager_, notices_);
+  const ReadLock lock(pager_, notices_, source_.get());
   if (sql::Engine::classify(text) != sql::StatementKind::Update) {
     throw DataAccessError("Only an UPDATE can be planned");
   }

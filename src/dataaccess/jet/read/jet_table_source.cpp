@@ -64,7 +64,7 @@ sql::TableData JetTableSource::read(const sql::TableInfo& info,
                         .try_emplace(dataaccess::asciiLowered(layout.name), database_.pager(),
                                      database_.text(), *table)
                         .first->second;
-  kept.read(columns);
+  kept.read(columns, lockHeld_);
   sql::TableData data;
   data.rowCount = kept.locations().size();
   for (std::size_t index : columns) data.columns.push_back(kept.column(index));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,9 +44,17 @@ class JetTableSource : public sql::TableSource {
   // its writer runs, so that the two do not take up memory at the same time.
   void letGoOfSearchAids(std::string_view table);
 
+  // The session holds its read lock from lockTaken() to lockReleased(): meanwhile no writer
+  // can change the file, so a table brought up to date with the file once is not hashed again
+  // for the reads after. Without a lock taken, every read brings it up to date.
+  void lockTaken() { lockHeld_ = ++locksTaken_; }
+  void lockReleased() { lockHeld_ = 0; }
+
  private:
   JetDatabase& database_;
   std::map<std::string, KeptTable> tables_;  // by lower-cased table name
+  std::uint64_t locksTaken_ = 0;
+  std::uint64_t lockHeld_ = 0;  // the number of the lock held, 0 for none
 };
 
 sql::ColumnType columnTypeOf(const ColumnDefinition& column);

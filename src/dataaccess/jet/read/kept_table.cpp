@@ -39,8 +39,9 @@ void KeptTable::letGoOfIndexes() {
   for (const auto& [position, values] : columns_) values->letGoOfIndex();
 }
 
-void KeptTable::read(const std::vector<std::size_t>& columns) {
-  if (!columns_.empty()) refresh();
+void KeptTable::read(const std::vector<std::size_t>& columns, std::uint64_t lock) {
+  if (!columns_.empty() && (lock == 0 || lock != upToDateUnder_)) refresh();
+  upToDateUnder_ = 0;
   std::vector<std::size_t> missing;
   for (std::size_t position : columns) {
     if (!columns_.contains(position)) missing.push_back(position);
@@ -48,6 +49,7 @@ void KeptTable::read(const std::vector<std::size_t>& columns) {
   std::sort(missing.begin(), missing.end());
   missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
   if (!missing.empty()) readWhole(missing);
+  upToDateUnder_ = lock;
 }
 
 KeptTable::Rows KeptTable::rowsOf(const std::vector<std::size_t>& positions) const {

@@ -24,7 +24,9 @@ class KeptTable {
 
   // Brings what is kept up to date with the file, then reads the columns (positions in the
   // definition, each valid) that are not kept yet. Throws DataAccessError for a malformed row.
-  void read(const std::vector<std::size_t>& columns);
+  // `lock`: the number of the read lock the reader holds (0 for none); what was brought up to
+  // date under the same lock already is not again.
+  void read(const std::vector<std::size_t>& columns, std::uint64_t lock = 0);
 
   std::shared_ptr<const sql::ColumnValues> column(std::size_t position) const {
     return columns_.at(position);
@@ -56,6 +58,7 @@ class KeptTable {
   bool longValues_ = false;
   std::vector<std::uint32_t> pages_;   // every page the rows came from, ascending
   std::vector<std::uint64_t> hashes_;  // of each of pages_
+  std::uint64_t upToDateUnder_ = 0;    // the lock under which it was last brought up to date
 };
 
 }  // namespace leafward::jet
