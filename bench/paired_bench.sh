@@ -28,14 +28,23 @@ command -v mdb-export >/dev/null || { echo "needs mdb-export (Debian package 'md
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# An update writes its record of the repair; each round's goes to a folder of its own, so that
+# no round reads the records of the rounds before it (and none lands in the user's own).
+export LEAFWARD_RECORD_DIR=$work/records
 
 # Runs a command under /usr/bin/time -v, output thrown away; prints "<seconds> <peak KB>".
 # The wall time is taken around it in nanoseconds: time -v shows only hundredths.
 timed() {
-  local start end
+  local start end status=0
   start=$(date +%s%N)
-  /usr/bin/time -v -o "$work/time" "$@" >/dev/null 2>"$work/err" || true
+  /usr/bin/time -v -o "$work/time" "$@" >/dev/null 2>"$work/err" || status=$?
   end=$(date +%s%N)
+  # check exits 1 when it finds something wrong; anything else means the run itself failed.
+  if ((status > 1)) || { [ "$2" = update ] && ((status != 0)); }; then
+    echo "$* failed (exit $status):" >&2
+    cat "$work/err" >&2
+    exit 1
+  fi
   awk -v ns=$((end - start)) '/Maximum resident set size/ { kb = $NF }
        END { printf "%.4f %d\n", ns / 1e9, kb }' "$work/time"
 }
@@ -50,6 +59,7 @@ for file in "${files[@]}"; do
     # A private copy, made afresh for every update: the shared files are never opened in place.
     cp "$file" "$work/set.mdb"
     chmod u+w "$work/set.mdb"
+    rm -rf "$LEAFWARD_RECORD_DIR"
     read -r export_s export_kb < <(timed mdb-export "$work/set.mdb" code)
     read -r ours_s ours_kb < <(timed "$cli" "$command" "$work/set.mdb")
     echo "$export_s $ours_s $export_kb $ours_kb" >>"$work/rows"
