@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -36,11 +37,15 @@ double cpuSeconds() {
 
 class BenchTables : public TableSource {
  public:
-  BenchTables(std::vector<std::string> codes, std::vector<bool> leaf) {
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-      codes_.push_back(Value::text(std::move(codes[i])));
-      flags_.push_back(Value::yesNo(leaf[i]));
+  BenchTables(const std::vector<std::string>& codeTexts, const std::vector<bool>& leaf) {
+    auto codes = std::make_shared<ColumnValues>();
+    auto flags = std::make_shared<ColumnValues>();
+    for (std::size_t i = 0; i < codeTexts.size(); ++i) {
+      codes->appendText(codeTexts[i]);
+      flags->appendYesNo(leaf[i]);
     }
+    codes_ = std::move(codes);
+    flags_ = std::move(flags);
   }
   std::optional<TableInfo> describe(std::string_view name) override {
     if (name != "code") return std::nullopt;
@@ -50,7 +55,7 @@ class BenchTables : public TableSource {
     const auto start = Clock::now();
     const double cpuStart = cpuSeconds();
     TableData data;
-    data.rowCount = codes_.size();
+    data.rowCount = codes_->size();
     for (std::size_t column : columns) data.columns.push_back(column == 0 ? codes_ : flags_);
     readSeconds += secondsSince(start);
     readCpuSeconds += cpuSeconds() - cpuStart;
@@ -60,8 +65,8 @@ class BenchTables : public TableSource {
   double readCpuSeconds = 0;
 
  private:
-  std::vector<Value> codes_;
-  std::vector<Value> flags_;
+  std::shared_ptr<const ColumnValues> codes_;
+  std::shared_ptr<const ColumnValues> flags_;
 };
 
 std::string twoDigits(int n) {
@@ -131,7 +136,7 @@ int main(int argc, char** argv) {
     codes.swap(c2);
     leaf.swap(l2);
   }
-  BenchTables tables(std::move(codes), std::move(leaf));
+  BenchTables tables(codes, leaf);
   std::printf("%zu codes, %s order, %ld MB after building the table\n", rows,
               shuffled ? "shuffled" : "tree", peakMegabytes());
 

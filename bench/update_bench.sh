@@ -16,6 +16,8 @@ cli=$build/src/cli/leafward-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 set_file=$work/set.mdb
+# The records of the repairs go beside the copy, never into the user's own folder.
+export LEAFWARD_RECORD_DIR=$work/records
 
 # A private, writable copy: the shared files are never opened in place.
 fresh_copy() {
@@ -47,12 +49,13 @@ if command -v strace >/dev/null; then
   fresh_copy
   strace -f -y -o "$work/trace" -e trace=fsync,fdatasync,pwrite64,write "$cli" update "$set_file" \
     >/dev/null 2>&1 || true
-  awk '/ (fsync|fdatasync)\(/ { syncs++ }
+  awk -v folder="$work>" '/ (fsync|fdatasync)\(.*(leafward-journal|set\.mdb)>/ { syncs++ }
+       / (fsync|fdatasync)\(/ && index($0, folder) { syncs++ }
        /pwrite64\(.*leafward-journal>/ { n = $NF + 0; journal += n; records++ }
        /pwrite64\(.*set\.mdb>/ { n = $NF + 0; pages += n; writes++ }
-       END { printf "fsyncs:          %d\n", syncs;
+       END { printf "fsyncs:          %d of the journals, the file and their folder (the record has its own)\n", syncs;
              printf "journal written: %d bytes in %d writes (two statements, one journal each)\n", journal, records;
-             printf "file written:    %d bytes in %d page writes\n", pages, writes }' "$work/trace"
+             printf "file written:    %d bytes in %d writes (of a page or a run of pages)\n", pages, writes }' "$work/trace"
 else
   echo "(strace is not installed: no fsync count; scripts/install-deps.sh installs it)"
 fi

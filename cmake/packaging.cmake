@@ -1,7 +1,10 @@
 # Installing and packaging: `cmake --install`, then CPack makes a ZIP and a 64-bit installer on
 # Windows (both programs) and a .deb on Debian (with a desktop entry and the icon for the
-# window).
+# window, manual pages, the copyright and the changelog, as Debian's policy asks;
+# scripts/check-package.sh holds it against lintian).
 include(GNUInstallDirs)
+set(LEAFWARD_PACKAGE_MAINTAINER "Leafward maintainers <maintainers@users.noreply.c-seed-93274534.example>"
+    CACHE STRING "Who the Debian package names as its maintainer (name <address>)")
 if(WIN32)
   set(LEAFWARD_PROGRAM_DIR .)
   set(LEAFWARD_DOC_DIR .)
@@ -12,6 +15,29 @@ endif()
 
 install(TARGETS leafward-cli RUNTIME DESTINATION ${LEAFWARD_PROGRAM_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${LEAFWARD_DOC_DIR})
+
+# Debian's documents: the version and maintainer filled in, the changelog and the manual pages
+# compressed as Debian wants them (gzip -9, without a name or time stamp inside).
+function(leafward_debian_document source destination)
+  get_filename_component(name ${source} NAME)
+  set(filled ${CMAKE_BINARY_DIR}/packaging/${name})
+  configure_file(${source} ${filled} @ONLY)
+  if(ARGN)
+    execute_process(COMMAND gzip -9n -c ${filled} OUTPUT_FILE ${filled}.gz
+                    COMMAND_ERROR_IS_FATAL ANY)
+    set(filled ${filled}.gz)
+  endif()
+  install(FILES ${filled} DESTINATION ${destination})
+endfunction()
+if(NOT WIN32)
+  set(linux_packaging ${PROJECT_SOURCE_DIR}/packaging/linux)
+  leafward_debian_document(${linux_packaging}/copyright ${LEAFWARD_DOC_DIR})
+  leafward_debian_document(${linux_packaging}/changelog ${LEAFWARD_DOC_DIR} COMPRESSED)
+  leafward_debian_document(${linux_packaging}/leafward-cli.1 ${CMAKE_INSTALL_MANDIR}/man1 COMPRESSED)
+  if(TARGET leafward)
+    leafward_debian_document(${linux_packaging}/leafward.1 ${CMAKE_INSTALL_MANDIR}/man1 COMPRESSED)
+  endif()
+endif()
 if(TARGET leafward)
   install(TARGETS leafward RUNTIME DESTINATION ${LEAFWARD_PROGRAM_DIR})
   if(NOT WIN32)
@@ -24,9 +50,20 @@ endif()
 
 set(CPACK_PACKAGE_NAME leafward)
 set(CPACK_PACKAGE_VENDOR "Leafward")
-set(CPACK_PACKAGE_CONTACT "Leafward developers <leafward@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Finds and repairs wrong leaf flags in accounting account sets (Access .mdb, SQL Server)")
+set(CPACK_PACKAGE_CONTACT "${LEAFWARD_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "check and repair leaf flags of accounting account codes")
+# Lines of at most 80 characters, none beginning with a dot.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Leafward audits the account codes of an accounting account set, kept in a
+Microsoft Access file (.mdb) or in a Microsoft SQL Server database: a code with
+a longer code under it is not a leaf, and its leaf flag must say so. It lists
+the codes whose flag is wrong, checks the stored coding scheme against the code
+lengths in use, and repairs the flags in place, each repair all or nothing
+through a rollback journal beside the file.
+
+The package holds the window (leafward, Qt 6) and the command-line program
+leafward-cli, which does the same from a shell and also runs SELECT statements
+on Access files. SQL Server is reached through ODBC, with FreeTDS on Linux.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)

@@ -36,11 +36,14 @@ run() {
   local side="$1"
   shift
   local status=0
+  # Each side's records of the repairs stay in this run's folder, never in the user's own.
   if [ "$side" = linux ]; then
-    (cd "$work/linux" && "$linux_cli" "$@") >"$work/linux.out" 2>"$work/linux.err" || status=$?
+    (cd "$work/linux" && LEAFWARD_RECORD_DIR="$work/linux-records" "$linux_cli" "$@") \
+      >"$work/linux.out" 2>"$work/linux.err" || status=$?
   else
-    (cd "$work/windows" && "$wine" "$windows_cli" "$@") >"$work/windows.out" \
-      2>"$work/windows.err" </dev/null || status=$?
+    (cd "$work/windows" && LEAFWARD_RECORD_DIR="Z:$work/windows-records" \
+      "$wine" "$windows_cli" "$@") >"$work/windows.out" 2>"$work/windows.err" </dev/null ||
+      status=$?
   fi
   echo "$status" >"$work/$side.status"
 }

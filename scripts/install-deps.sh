@@ -10,6 +10,8 @@ packages=(
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
   fonts-droid-fallback time strace
+  # The Debian package check (scripts/check-package.sh).
+  lintian
   # The Windows build from here: MinGW-w64 (posix threads), GoogleTest's sources to build for
   # it, Wine to run the Windows tests, rsvg-convert to draw the window's pictures, makensis
   # for the installer, and a CJK font that also draws Latin letters for the window's tests.

@@ -120,6 +120,8 @@ std::optional<double> Value::fractionalNumber() const {
       return asSingle();
     case Kind::Currency:
       return static_cast<double>(asCurrency().tenThousandths) / 10000.0;
+    case Kind::Decimal:
+      return asDecimal().approximate();
     default:
       return std::nullopt;
   }
@@ -147,6 +149,8 @@ std::string Value::toText() const {
       return binaryText(asBinary());
     case Kind::Guid:
       return guidText(asGuid());
+    case Kind::Decimal:
+      return asDecimal().toText();
   }
   return {};
 }

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "dataaccess/decimal.h"
+
 namespace leafward::dataaccess {
 
 // A date and time as Jet stores it: days since 1899-12-30, the fraction being the time of day.
@@ -29,10 +31,23 @@ struct Guid {
 
 // One field value. A Yes/No value is its own kind so that it can print as -1 or 0, the way
 // Jet hands it out, while still converting to a number in arithmetic and comparisons. A Single
-// keeps its 32 bits and a Currency its exact ten-thousandths, so that each prints as stored.
+// keeps its 32 bits, a Currency its exact ten-thousandths and a Decimal its exact digits, so
+// that each prints as stored.
 class Value {
  public:
-  enum class Kind { Null, YesNo, Integer, Floating, Text, Date, Single, Currency, Binary, Guid };
+  enum class Kind : std::uint8_t {
+    Null,
+    YesNo,
+    Integer,
+    Floating,
+    Text,
+    Date,
+    Single,
+    Currency,
+    Binary,
+    Guid,
+    Decimal
+  };
 
   Value() = default;
   static Value yesNo(bool value) { return Value(Storage(std::in_place_index<1>, value)); }
@@ -48,6 +63,7 @@ class Value {
     return Value(Storage(std::in_place_index<8>, std::move(bytes)));
   }
   static Value guid(Guid value) { return Value(Storage(std::in_place_index<9>, value)); }
+  static Value decimal(Decimal value) { return Value(Storage(std::in_place_index<10>, value)); }
 
   Kind kind() const { return static_cast<Kind>(storage_.index()); }
   bool isNull() const { return storage_.index() == 0; }
@@ -62,15 +78,16 @@ class Value {
   Currency asCurrency() const { return std::get<7>(storage_); }
   const std::vector<std::uint8_t>& asBinary() const { return std::get<8>(storage_); }
   const Guid& asGuid() const { return std::get<9>(storage_); }
+  const Decimal& asDecimal() const { return std::get<10>(storage_); }
 
-  // A Floating, Single or Currency value as a double; nothing for the other kinds.
+  // A Floating, Single, Currency or Decimal value as a double; nothing for the other kinds.
   std::optional<double> fractionalNumber() const;
 
   // The value as text: NULL is empty, Yes/No is -1 or 0, dates as YYYY-MM-DD HH:MM:SS (the
   // date part alone when there is no time of day). Floating and Single print the shortest
   // text that reads back as the same value, positionally from 1e-5 up to the 64-bit integer
-  // range and with an exponent (1e+300) beyond; Currency prints its exact decimal without
-  // trailing zeros; binary data as uppercase hexadecimal; a GUID braced,
+  // range and with an exponent (1e+300) beyond; Currency and Decimal print their exact digits
+  // without trailing zeros; binary data as uppercase hexadecimal; a GUID braced,
   // {8E39276A-BCA8-4AC4-891E-49911D8438DD}.
   std::string toText() const;
 
@@ -78,7 +95,7 @@ class Value {
 
  private:
   using Storage = std::variant<std::monostate, bool, std::int64_t, double, std::string, DateTime,
-                               float, Currency, std::vector<std::uint8_t>, Guid>;
+                               float, Currency, std::vector<std::uint8_t>, Guid, Decimal>;
   explicit Value(Storage storage) : storage_(std::move(storage)) {}
   Storage storage_;
 };

@@ -34,6 +34,30 @@ TEST(ValueTest, TextForms) {
 }
 
 // Any stored bit pattern prints as text that reads back as the same number.
+// Decimals as drivers write them read back exactly, in the shortest exact text; what is not
+// such a number, or does not fit 128 bits and 38 decimals, is refused.
+TEST(ValueTest, DecimalsReadAndPrintExactly) {
+  const auto text = [](std::string_view written) {
+    const auto value = Decimal::parse(written);
+    return value ? Value::decimal(*value).toText() : "refused";
+  };
+  EXPECT_EQ(text("-1234.5600"), "-1234.56");
+  EXPECT_EQ(text(" .5 "), "0.5");
+  EXPECT_EQ(text("+12."), "12");
+  EXPECT_EQ(text("-0.000"), "0");
+  EXPECT_EQ(text("100"), "100");
+  EXPECT_EQ(text("0.00000000000000000000000000000000000001"),
+            "0.00000000000000000000000000000000000001");
+  EXPECT_EQ(text("340282366920938463463374607431768211455"),
+            "340282366920938463463374607431768211455");  // 2^128 - 1
+  for (const char* bad : {"340282366920938463463374607431768211456", "1e5", "", "-", ".", "1.2.3",
+                          "0.000000000000000000000000000000000000001", "12 3", "0x10"}) {
+    EXPECT_EQ(text(bad), "refused") << bad;
+  }
+  EXPECT_EQ(Decimal::parse("-2.5")->scale, 1);
+  EXPECT_DOUBLE_EQ(Value::decimal(*Decimal::parse("-2.5")).fractionalNumber().value(), -2.5);
+}
+
 TEST(ValueTest, EveryNumberReadsBackFromItsText) {
   std::uint64_t state = 0x9E3779B97F4A7C15ull;
   for (int i = 0; i < 20000; ++i) {

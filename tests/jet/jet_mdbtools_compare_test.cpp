@@ -12,9 +12,11 @@
 #include <numeric>
 #include <sstream>
 
+#include "dataaccess/connection.h"
 #include "dataaccess/jet/format/usage_map.h"
 #include "dataaccess/jet/read/row_cursor.h"
 #include "dataaccess/jet/read/value_decoder.h"
+#include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 
 namespace leafward::jet {
@@ -86,6 +88,15 @@ std::string compare(const Value& ours, const std::string& theirs) {
       return std::strtof(theirs.c_str(), nullptr) == ours.asSingle() ? "" : mismatch;
     case Value::Kind::Currency:
       return exportedTenThousandths(theirs) == ours.asCurrency().tenThousandths ? "" : mismatch;
+    case Value::Kind::Decimal: {
+      // mdb-export writes every digit of the scale (1234.5000); ours are exact without them.
+      std::string trimmed = theirs;
+      if (trimmed.find('.') != std::string::npos) {
+        while (trimmed.ends_with('0')) trimmed.pop_back();
+        if (trimmed.ends_with('.')) trimmed.pop_back();
+      }
+      return trimmed == ours.toText() ? "" : mismatch;
+    }
     case Value::Kind::Date: {
       const double days = ours.asDate().days;
       // mdb-export leaves dates before 1899-12-30 unconverted.
@@ -135,6 +146,34 @@ std::string retypedCopy(const testing::TempDir& dir) {
   return path;
 }
 
+// No sample stores a Decimal either: in a copy of fixedTextTestV2000.mdb (Jet 4) the first
+// column of `users`, the Long Integer i_user_id, is retyped as Numeric(28, 4), which reads its
+// 17 bytes from the start of the fixed columns on: values of up to 28 digits.
+const std::string kDecimal = "decimal-fixedTextTestV2000";
+
+std::string decimalCopy(const testing::TempDir& dir) {
+  const std::string path = dir.copyFixture("jet-samples/fixedTextTestV2000.mdb");
+  std::size_t entryAt = 0;
+  JetFormat format;
+  {
+    const testing::OpenDatabase open(path);
+    const TableDefinition& users = open.table("users").definition;
+    format = open.pager.format();
+    entryAt = users.page * format.pageSize + format.tdefHeaderEnd +
+              users.realIndexes.size() * format.tdefRealIndexEntry;
+  }
+  auto bytes = testing::readBytes(path);
+  std::uint8_t* entry = bytes.data() + entryAt;
+  EXPECT_EQ(entry[0], static_cast<std::uint8_t>(JetType::LongInteger));
+  EXPECT_EQ(readU16(Bytes(entry, format.columnEntry), format.columnFixedOffset), 0);
+  entry[0] = static_cast<std::uint8_t>(JetType::Numeric);
+  entry[format.columnPrecision] = 28;
+  entry[format.columnScale] = 4;
+  entry[format.columnLength] = 17;
+  testing::writeBytes(path, bytes);
+  return path;
+}
+
 // Where the bytes of the row whose entry is `at` are: elsewhere for a moved row.
 std::pair<std::uint32_t, std::uint16_t> storedAt(const Pager& pager, RowLocation at) {
   const std::vector<std::uint8_t> page = pager.readPage(at.page);
@@ -175,8 +214,7 @@ std::vector<JetTable> everyTable(testing::OpenDatabase& open) {
 
 // Every column of every row of a system table, which the reader does not offer, read through
 // the pieces it reads user tables with, and where each row's entry is.
-Rows readSystemTable(testing::OpenDatabase& open, const JetTable& table,
-                     std::vector<RowLocation>& locations) {
+Rows readSystemTable(testing::OpenDatabase& open, const JetTable& table, RowLocations& locations) {
   RowCursor cursor(open.pager, table.definition, table.pages);
   RowDecoder row(open.pager.format(), table.definition);
   ValueDecoder decoder(open.pager, open.database.text());
@@ -196,14 +234,16 @@ class JetExportCompareTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
   const testing::TempDir dir;
-  const std::string file = GetParam() == kRetyped ? retypedCopy(dir) : GetParam();
+  const std::string file = GetParam() == kRetyped   ? retypedCopy(dir)
+                           : GetParam() == kDecimal ? decimalCopy(dir)
+                                                    : GetParam();
   testing::OpenDatabase open(file);
   JetTableSource source(open.database);
   ASSERT_FALSE(open.database.tables().empty());
   for (const auto& table : everyTable(open)) {
     const std::string& name = table.definition.name;
     SCOPED_TRACE("table " + name);
-    std::vector<RowLocation> locations;
+    RowLocations locations;
     const bool user = open.database.findTable(name) != nullptr;
     const Rows ours =
         user ? testing::readAll(source, name) : readSystemTable(open, table, locations);
@@ -237,11 +277,24 @@ TEST_P(JetExportCompareTest, EveryTableReadsAsMdbExportReadsIt) {
 std::vector<std::string> comparedFiles() {
   auto files = testing::everyTestDatabase();
   files.push_back(kRetyped);
+  files.push_back(kDecimal);
   return files;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JetExportCompareTest, ::testing::ValuesIn(comparedFiles()),
                          [](const auto& info) { return testing::testName(info.param); });
+
+// A statement over Decimal values compares them as numbers and prints them with every digit.
+TEST(JetDecimalTest, AQueryPrintsDecimalsExactly) {
+  const testing::TempDir dir;
+  dataaccess::Connection connection;
+  connection.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                  dataaccess::ConnectionString::quoteValue(decimalCopy(dir)));
+  const auto rows = connection.execute(
+      "SELECT DISTINCT i_user_id FROM users WHERE i_user_id > 130000000000000000000000000000000.5");
+  EXPECT_EQ(rows->getString(dataaccess::kAdClipString, -1, "", ",", "NULL"),
+            "132922799826079596012148027032810.2912,132922800321255612699077546555002.0607,");
+}
 
 // How mdb-schema names a column's type.
 std::string typeName(const ColumnDefinition& column, const JetFormat& format) {

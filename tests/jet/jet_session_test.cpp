@@ -10,6 +10,7 @@
 #include "dataaccess/jet/read/linked_table.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
+#include "support/statement_texts.h"
 
 namespace leafward::jet {
 namespace {
@@ -45,7 +46,8 @@ TEST(JetSessionTest, StatementsOtherThanSettingOneYesNoColumnChangeNothing) {
 }
 
 // The codes an update will change are known before it runs, and flags set back by key touch
-// exactly the rows each key names (a code twice in the table, a NULL code), or nothing.
+// exactly the rows each key names (a code twice in the table, a NULL code), or nothing; a plan
+// is carried out only while its connection is open.
 TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
   testing::TempDir dir;
   const std::string path = dir.copyFixture("account-sets/odd-codes.mdb");
@@ -92,6 +94,98 @@ TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
       EXPECT_EQ(error.kind(), ErrorKind::ChangedSinceRead);
     }
     EXPECT_EQ(testing::readBytes(path), unchanged);
+  }
+
+  // A plan outlives its connection only to be refused.
+  auto orphan = connection.planUpdate("update code set bend = 0 where ccode = '2001'", "ccode");
+  connection.close();
+  EXPECT_THROW(orphan->carryOut(), DataAccessError);
+  EXPECT_EQ(testing::readBytes(path), unchanged);
+}
+
+// A session keeps the rows it read while their pages stay the same: a change between two of
+// its statements, by itself or by another program, is seen by the next one, which reads again
+// only the pages that changed (moved rows included, whose bytes lie on another page).
+TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
+  for (const char* fixture : {"account-sets/realistic-5k.mdb", "account-sets/overflow-2k.mdb"}) {
+    SCOPED_TRACE(fixture);
+    testing::TempDir dir;
+    const std::string path = dir.copyFixture(fixture);
+    const auto list = [&](Connection& connection, const std::string& statement) {
+      return connection.execute(statement)->getString(kAdClipString, -1, "", ",", "");
+    };
+    const auto sameAsAfresh = [&](Connection& kept) {
+      Connection fresh;
+      fresh.open(accessConnection(path));
+      for (const std::string& statement : {testing::kFirstListAccess, testing::kSecondListAccess,
+                                           std::string("SELECT * FROM code")}) {
+        EXPECT_EQ(list(kept, statement), list(fresh, statement)) << statement;
+      }
+    };
+    Connection kept;
+    kept.open(accessConnection(path));
+    const std::string before = list(kept, testing::kFirstListAccess);
+    ASSERT_NE(before, "");
+    EXPECT_EQ(list(kept, testing::kFirstListAccess), before);
+
+    std::int64_t changed = 0;
+    kept.execute(testing::kClearNonLeaf, &changed);
+    EXPECT_GT(changed, 0);
+    EXPECT_EQ(list(kept, testing::kFirstListAccess), "");
+    sameAsAfresh(kept);
+
+    // Another connection, standing for another program, sets one flag back.
+    const std::string first = before.substr(0, before.find(','));
+    Connection other;
+    other.open(accessConnection(path));
+    other.execute("update code set bend = true where ccode = '" + first + "'");
+    EXPECT_EQ(list(kept, testing::kFirstListAccess), first + ",");
+    sameAsAfresh(kept);
+
+    // Another program flips the flag of a row that moved: only the page its bytes moved to
+    // changes. Then it deletes a row in the middle of the table.
+    RowLocation gone;
+    std::string movedCode;
+    bool movedFlag = false;
+    {
+      testing::OpenDatabase open(path);
+      JetTableSource source(open.database);
+      const testing::Rows rows = testing::readAll(source, "code");
+      const auto& locations = source.rowLocations("code");
+      const auto& columns = open.table("code").definition.columns;
+      const auto position = [&](const char* name) {
+        return static_cast<std::size_t>(
+            std::find_if(columns.begin(), columns.end(),
+                         [&](const auto& column) { return column.name == name; }) -
+            columns.begin());
+      };
+      gone = locations[locations.size() / 2];
+      for (std::size_t i = 0; i < locations.size() && movedCode.empty(); ++i) {
+        const auto page = open.pager.readPage(locations[i].page);
+        const RowTable entries(page, open.pager.format());
+        if (RowTable::kindOf(entries.entry(locations[i].slot)) == SlotKind::Pointer) {
+          movedCode = rows[i][position("ccode")].asText();
+          movedFlag = rows[i][position("bend")].asYesNo();
+        }
+      }
+    }
+    if (std::string(fixture).find("overflow") != std::string::npos) {
+      ASSERT_FALSE(movedCode.empty());
+      other.execute(std::string("update code set bend = ") + (movedFlag ? "false" : "true") +
+                    " where ccode = '" + movedCode + "'");
+      sameAsAfresh(kept);
+    }
+    auto bytes = testing::readBytes(path);
+    const JetFormat format = testing::OpenDatabase(path).pager.format();
+    const std::size_t entry =
+        gone.page * format.pageSize + format.rowCountOffset + 2 + 2 * gone.slot;
+    bytes[entry + 1] |= static_cast<std::uint8_t>(kRowDeletedFlags >> 8);
+    testing::writeBytes(path, bytes);
+    const std::size_t rows = kept.execute("SELECT ccode FROM code")->recordCount();
+    Connection fresh;
+    fresh.open(accessConnection(path));
+    EXPECT_EQ(rows, fresh.execute("SELECT ccode FROM code")->recordCount());
+    sameAsAfresh(kept);
   }
 }
 

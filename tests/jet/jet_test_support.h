@@ -29,7 +29,7 @@ inline Rows readAll(jet::JetTableSource& source, const std::string& table) {
   const sql::TableData data = source.read(*info, columns);
   Rows rows(data.rowCount);
   for (std::size_t r = 0; r < data.rowCount; ++r) {
-    for (const auto& column : data.columns) rows[r].push_back(column[r]);
+    for (const auto& column : data.columns) rows[r].push_back(column->value(r));
   }
   return rows;
 }

@@ -42,15 +42,22 @@ TEST(JetTextTest, Jet3TextIsInTheDatabaseCodePage) {
   EXPECT_EQ(jet3(936, {'x', 0xD6}), "x?");
 }
 
-TEST(JetTextTest, DecimalsCarrySignScaleAndAllFourWords) {
+// Exactly, past the digits a double holds.
+TEST(JetTextTest, DecimalsCarrySignScaleAndAllFourWordsExactly) {
   std::vector<std::uint8_t> bytes(17, 0);
   bytes[13] = 0x39;  // least significant word, little-endian: 12345
   bytes[14] = 0x30;
   bytes[0] = 0x80;
-  EXPECT_DOUBLE_EQ(decodeDecimal(bytes, 2), -123.45);
+  EXPECT_EQ(decodeDecimal(bytes, 2).toText(), "-123.45");
   bytes[0] = 0;
   bytes[9] = 1;  // next word up: 2^32
-  EXPECT_DOUBLE_EQ(decodeDecimal(bytes, 0), 4294967296.0 + 12345);
+  EXPECT_EQ(decodeDecimal(bytes, 0).toText(), "4294979641");
+  bytes[5] = 2;  // 2^65
+  bytes[1] = 3;  // 3 * 2^96
+  EXPECT_EQ(decodeDecimal(bytes, 10).toText(), "23768448757968650093.2345933881");
+  std::fill(bytes.begin() + 1, bytes.end(), 0xFF);  // 2^128 - 1
+  EXPECT_EQ(decodeDecimal(bytes, 38).toText(), "3.40282366920938463463374607431768211455");
+  EXPECT_EQ(decodeDecimal(std::vector<std::uint8_t>(17, 0), 4).toText(), "0");
 }
 
 // An OLE value kept in its row is its bytes, an empty Binary value is not NULL, Currency its exact

@@ -13,6 +13,7 @@
 #include "dataaccess/errors.h"
 #include "dataaccess/odbc/driver_session.h"
 #include "dataaccess/odbc/odbc_session.h"
+#include "dataaccess/recordset.h"
 #include "support/loopback.h"
 #include "support/tds_stand_in.h"
 
@@ -94,6 +95,33 @@ TEST(SqlServerLoginTest, TheDriverSendsTheLoginExactlyAsTyped) {
     EXPECT_EQ(logins[0].database, database);
     EXPECT_EQ(logins[0].application, "Leafward");
   }
+}
+
+// decimal, numeric and money values arrive with every digit, past the 15 or so a double holds.
+TEST(SqlServerLoginTest, DecimalsAndMoneyArriveExactly) {
+  testing::TdsStandIn server;
+  server.addDatabase("pelkor_001_2024");
+  using Exact = testing::Reply::Exact;
+  server.answerAlso("select amount from ledger",
+                    {.column = "amount",
+                     .exact = Exact{38, 10},
+                     .cells = {"12345678901234567890.0123456789",
+                               "-0.5000000000",
+                               {},
+                               "9999999999999999999999999999.9999999999"}});
+  server.answerAlso("select fee from ledger",
+                    {.column = "fee",
+                     .exact = Exact{},
+                     .cells = {"922337203685477.5807", "-922337203685477.5808", "12.3400"}});
+  dataaccess::Connection connection;
+  connection.open(loginString("right", server.serverName(), "pelkor_001_2024"));
+  const auto texts = [&](const std::string& statement) {
+    return connection.execute(statement)->getString(dataaccess::kAdClipString, -1, "", "|", "NULL");
+  };
+  EXPECT_EQ(texts("select amount from ledger"),
+            "12345678901234567890.0123456789|-0.5|NULL|"
+            "9999999999999999999999999999.9999999999|");
+  EXPECT_EQ(texts("select fee from ledger"), "922337203685477.5807|-922337203685477.5808|12.34|");
 }
 
 // FreeTDS ends a braced value at the first "};", so a value holding it cannot be passed: it is

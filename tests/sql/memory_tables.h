@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,9 @@ class MemoryTables : public TableSource {
       TableData data;
       data.rowCount = table.rows.size();
       for (std::size_t column : columns) {
-        auto& values = data.columns.emplace_back();
-        for (const auto& row : table.rows) values.push_back(row.at(column));
+        auto values = std::make_shared<ColumnValues>();
+        for (const auto& row : table.rows) values->append(row.at(column));
+        data.columns.push_back(std::move(values));
       }
       return data;
     }

@@ -37,7 +37,8 @@ struct ServerAccountSet {
 ServerAccountSet fixtureAccountSet(std::string_view name);
 
 // What the server answers a request: SQL Server's errors (class 11 and above fail it), or the
-// rows an UPDATE changed, or else a result of one column of texts or whole numbers.
+// rows an UPDATE changed, or else a result of one column of texts, whole numbers or exact
+// numbers.
 struct Reply {
   struct Error {
     std::int32_t number = 50000;
@@ -48,8 +49,16 @@ struct Reply {
 
   std::vector<Error> errors{};
   std::optional<std::uint64_t> updated{};
+  // A column of exact numbers, when set: decimal(precision, scale), or money when precision
+  // is 0. Each cell is then the number's text with `scale` (money: 4) digits after the point.
+  struct Exact {
+    std::uint8_t precision = 0;
+    std::uint8_t scale = 4;
+  };
+
   std::string column{};
   bool integers = false;
+  std::optional<Exact> exact{};
   std::vector<Cell> cells{};
 };
 

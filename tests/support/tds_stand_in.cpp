@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "dataaccess/ascii.h"
+#include "dataaccess/decimal.h"
 #include "dataaccess/odbc/utf16.h"
 #include "support/loopback.h"
 #include "support/sockets.h"
@@ -25,6 +26,7 @@ constexpr std::uint16_t kSelectCommand = 0xC1, kUpdateCommand = 0xC5;
 
 constexpr std::size_t kHeader = 8, kMaxMessage = std::size_t{1} << 20, kDefaultPacketSize = 4096;
 constexpr std::uint16_t kSpid = 53, kNVarCharBytes = 8000;
+constexpr std::uint8_t kDecimalN = 0x6A, kMoneyN = 0x6E;
 // Chinese_PRC_CI_AS: LCID 0x0804, case-, kana- and width-insensitive, Windows sort order.
 constexpr std::uint8_t kCollation[] = {0x04, 0x08, 0xD0, 0x00, 0x00};
 
@@ -33,6 +35,25 @@ void put(Bytes& out, std::initializer_list<std::pair<std::uint64_t, int>> fields
   for (const auto& [value, size] : fields) {
     for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
   }
+}
+
+// A DECIMALN value (a sign byte, 1 for positive, then the magnitude, least significant byte
+// first) or a MONEYN one (the ten-thousandths, upper 32 bits first); NULL for no text.
+void putExact(Bytes& out, const Reply::Exact& exact, const std::string* text) {
+  if (!text) {
+    out.push_back(0);
+    return;
+  }
+  const auto value = dataaccess::Decimal::parse(*text);
+  const std::uint8_t scale = exact.precision > 0 ? exact.scale : 4;
+  if (!value || value->scale != scale) throw std::invalid_argument("not a number of the column");
+  if (exact.precision > 0) {
+    put(out, {{17, 1}, {value->negative ? 0 : 1, 1}, {value->low, 8}, {value->high, 8}});
+    return;
+  }
+  const std::uint64_t magnitude = value->low;
+  const std::uint64_t stored = value->negative ? 0 - magnitude : magnitude;
+  put(out, {{8, 1}, {stored >> 32, 4}, {stored & 0xFFFFFFFF, 4}});
 }
 
 void append(Bytes& to, const Bytes& from) {
@@ -92,10 +113,17 @@ Bytes encode(const Reply& reply) {
   }
   if (reply.updated) return done(kDoneCount, kUpdateCommand, *reply.updated);
 
-  // One column, no user type, nullable and read-only: INTN of 4 bytes or NVARCHAR.
+  // One column, no user type, nullable and read-only: INTN of 4 bytes, DECIMALN, MONEYN or
+  // NVARCHAR.
   out = {kColumnMetadata};
   put(out, {{1, 2}, {0, 4}, {0x0001, 2}});
-  if (reply.integers) {
+  if (reply.exact) {
+    if (reply.exact->precision > 0) {
+      put(out, {{kDecimalN, 1}, {17, 1}, {reply.exact->precision, 1}, {reply.exact->scale, 1}});
+    } else {
+      put(out, {{kMoneyN, 1}, {8, 1}});
+    }
+  } else if (reply.integers) {
     append(out, {0x26, 4});
   } else {
     put(out, {{0xE7, 1}, {kNVarCharBytes, 2}});
@@ -104,9 +132,12 @@ Bytes encode(const Reply& reply) {
   putText(out, reply.column, 1);
   for (const Reply::Cell& cell : reply.cells) {
     out.push_back(kRow);
-    if (const auto* number = std::get_if<std::int32_t>(&cell); number && reply.integers) {
+    const auto* text = std::get_if<std::string>(&cell);
+    if (reply.exact) {
+      putExact(out, *reply.exact, text);
+    } else if (const auto* number = std::get_if<std::int32_t>(&cell); number && reply.integers) {
       put(out, {{4, 1}, {static_cast<std::uint32_t>(*number), 4}});
-    } else if (const auto* text = std::get_if<std::string>(&cell); text && !reply.integers) {
+    } else if (text && !reply.integers) {
       putText(out, *text, 2, kNVarCharBytes / 2, true);
     } else {
       put(out, {{reply.integers ? 0 : 0xFFFF, reply.integers ? 1 : 2}});  // NULL
@@ -418,10 +449,18 @@ std::vector<std::uint8_t> TdsStandIn::transact(const std::string& database,
   return reply;
 }
 
+void TdsStandIn::answerAlso(std::string statement, Reply reply) {
+  const std::lock_guard lock(mutex_);
+  canned_.emplace_back(std::move(statement), std::move(reply));
+}
+
 Reply TdsStandIn::answer(const std::string& database, const std::string& text) {
   const std::lock_guard lock(mutex_);
   std::vector<std::string> names;
   for (const Database& each : databases_) names.push_back(each.name);
+  for (const auto& [statement, reply] : canned_) {
+    if (statement == text) return reply;
+  }
   Database* current = find(database);
   if (hook_ && current && current->accounts) hook_(text, *current->accounts);
   const std::optional<Reply> found =

@@ -39,6 +39,9 @@ class TdsStandIn {
   void addDatabase(const std::string& name,
                    std::optional<ServerAccountSet> accounts = ServerAccountSet{});
 
+  // Answers `statement`, exactly as spelled, with `reply` in every database.
+  void answerAlso(std::string statement, Reply reply);
+
   // "127.0.0.1,PORT", as a server box takes it.
   std::string serverName() const { return "127.0.0.1," + std::to_string(port_); }
 
@@ -74,6 +77,7 @@ class TdsStandIn {
   bool stopping_ = false;
   std::vector<Database> databases_;
   StatementHook hook_;
+  std::vector<std::pair<std::string, Reply>> canned_;
   std::vector<Login> logins_;
   std::vector<int> clients_;
   std::vector<std::thread> sessions_;

@@ -65,7 +65,8 @@ TEST(FlagWriterTest, ReaderAndWriterAgreeOnEveryLiveRow) {
       std::vector<FlagChange> unchanged;
       for (std::size_t i = 0; i < locations.size(); ++i) {
         const auto found = scanned.find({locations[i].page, locations[i].slot});
-        ASSERT_TRUE(found != scanned.end() && found->second == values[i].asYesNo()) << "row " << i;
+        ASSERT_TRUE(found != scanned.end() && found->second == values->value(i).asYesNo())
+            << "row " << i;
         unchanged.push_back({locations[i], found->second, found->second});
       }
       const auto before = readBytes(path);

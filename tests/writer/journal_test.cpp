@@ -213,6 +213,35 @@ TEST_F(JournalTest, RollbackStopsWhenAnotherProgramChangedThePagesSince) {
   EXPECT_TRUE(fileExists(journal_));
 }
 
+#ifndef _WIN32  // Windows lets no other program open the file for writing while it is changed
+// A program that ignores Leafward's lock flips one of the statement's bits once its journal is
+// committed: the writer finds it before it writes that page, and puts back what it wrote.
+TEST_F(JournalTest, ABitChangedByAProgramIgnoringTheLockStopsTheStatement) {
+  static std::string file;
+  static testing::ByteDifference last;
+  file = path_;
+  last = testing::differences(original_, changed_).back();
+  setWriteStepHook([](WriteStep step, std::size_t) {
+    if (step != WriteStep::JournalCommitted) return;
+    auto bytes = readBytes(file);
+    bytes[last.offset] ^= last.bits;
+    writeBytes(file, bytes);
+  });
+  ErrorKind kind = ErrorKind::General;
+  try {
+    testing::writeFlagsOf(path_, changes_);
+    ADD_FAILURE() << "the statement ran to its end";
+  } catch (const DataAccessError& error) {
+    kind = error.kind();
+    EXPECT_THAT(error.what(), ::testing::HasSubstr("left as it was"));
+  }
+  setWriteStepHook(nullptr);
+  EXPECT_EQ(kind, ErrorKind::ChangedSinceRead);
+  EXPECT_TRUE(readBytes(path_) == original_);
+  EXPECT_FALSE(fileExists(journal_));
+}
+#endif
+
 // Memory never follows the journal's size: a whole journal padded to 64 GiB (a sparse file) is
 // read record by record, found longer than it says, and kept.
 TEST_F(JournalTest, AHugeJournalIsNotReadWhole) {

@@ -128,10 +128,10 @@ TEST(RowLayoutTest, Jet3RowsAcrossSeveral256ByteStepsReadAndFlipAsMdbExportSeesT
     testing::OpenDatabase reading(path);
     JetTableSource source(reading.database);
     const auto read = source.read(*source.describe("Table1"), {0, 1});
-    EXPECT_EQ(read.columns[0][0].asText(), texts[0][0]);
-    EXPECT_EQ(read.columns[1][0].asText(), texts[0][1]);
-    EXPECT_EQ(read.columns[0][1].asText(), texts[1][0]);
-    EXPECT_EQ(read.columns[1][1].asText(), highUtf8);
+    EXPECT_EQ(read.columns[0]->value(0).asText(), texts[0][0]);
+    EXPECT_EQ(read.columns[1]->value(0).asText(), texts[0][1]);
+    EXPECT_EQ(read.columns[0]->value(1).asText(), texts[1][0]);
+    EXPECT_EQ(read.columns[1]->value(1).asText(), highUtf8);
   }
 #ifndef _WIN32
   const auto exported = testing::mdbExport(path, "Table1");
@@ -174,8 +174,8 @@ TEST(RowLayoutTest, NullMasksOfEightSixteenAndTwentyFourColumnsReadAndFlip) {
     const auto read = source.read(*source.describe("code"), {0, 1});
     ASSERT_EQ(read.rowCount, rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      EXPECT_EQ(read.columns[0][i].asText(), rows[i].first);
-      EXPECT_EQ(read.columns[1][i].asYesNo(), rows[i].second) << rows[i].first;
+      EXPECT_EQ(read.columns[0]->value(i).asText(), rows[i].first);
+      EXPECT_EQ(read.columns[1]->value(i).asYesNo(), rows[i].second) << rows[i].first;
     }
 #ifndef _WIN32
     const auto exported = testing::mdbExport(path, "code");

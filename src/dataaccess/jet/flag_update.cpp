@@ -1,7 +1,6 @@
 #include "dataaccess/jet/flag_update.h"
 
 #include "dataaccess/errors.h"
-#include "dataaccess/jet/write/flag_writer.h"
 
 namespace leafward::jet {
 namespace {
@@ -46,7 +45,7 @@ FlagStatement flagStatementOf(const sql::UpdatePlan& plan, const JetTableSource&
   statement.column = &statement.table->definition.columns[assignment.column];
   statement.codePage = source.database().codePage();
 
-  const std::vector<RowLocation>& locations = source.rowLocations(plan.table.name);
+  const RowLocations& locations = source.rowLocations(plan.table.name);
   if (plan.oldValues.size() != plan.rows.size()) {
     throw DataAccessError("The update of " + plan.table.name + " was planned incompletely");
   }
@@ -70,15 +69,6 @@ FlagWriteResult writeFlagStatement(const std::string& canonicalPath, const std::
   return writeFlags(FlagTarget{canonicalPath, displayName, statement.table->definition,
                                *statement.column, statement.codePage},
                     statement.changes);
-}
-
-std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source,
-                                std::string* notice) {
-  const FlagStatement statement = flagStatementOf(plan, source);
-  const FlagWriteResult written = writeFlagStatement(canonicalPath, displayName, statement);
-  if (notice && !written.notice.empty()) *notice = written.notice;
-  return static_cast<std::int64_t>(plan.rows.size());
 }
 
 }  // namespace leafward::jet

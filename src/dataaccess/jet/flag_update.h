@@ -29,16 +29,9 @@ FlagStatement flagStatementOf(const sql::UpdatePlan& plan, const JetTableSource&
 // Writes the statement on the .mdb file at `canonicalPath` (named `displayName` in messages),
 // in place and all or nothing. The writer's refusals (an indexed column, a read-only or locked
 // file, a row it does not understand or that changed since the read) come through as
-// DataAccessError of their kind, having changed nothing.
+// DataAccessError of their kind, having changed nothing. A statement without changes touches
+// nothing, not even the journal.
 FlagWriteResult writeFlagStatement(const std::string& canonicalPath, const std::string& displayName,
                                    const FlagStatement& statement);
-
-// Both at once. Returns the number of rows the statement updated: like Jet, every row the
-// WHERE selects, also one that already held the new value. A statement that selects no rows
-// touches nothing, not even the journal. `notice`, when given, receives what a person should
-// know of a statement that was carried out (see FlagWriteResult), or is left alone.
-std::int64_t carryOutFlagUpdate(const std::string& canonicalPath, const std::string& displayName,
-                                const sql::UpdatePlan& plan, const JetTableSource& source,
-                                std::string* notice = nullptr);
 
 }  // namespace leafward::jet

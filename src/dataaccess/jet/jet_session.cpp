@@ -1,6 +1,7 @@
 #include "dataaccess/jet/jet_session.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -51,7 +52,9 @@ constexpr int kMostRecoveries = 8;
 // writer may get in and be killed between a recovery and the lock.
 class ReadLock {
  public:
-  ReadLock(Pager& pager, std::vector<std::string>& notices) : pager_(pager), notices_(notices) {
+  // `source`, when there is one yet, is told while the lock is held.
+  ReadLock(Pager& pager, std::vector<std::string>& notices, JetTableSource* source)
+      : pager_(pager), notices_(notices), source_(source) {
     const std::string journal = journalPathFor(pager_.path());
     lock();
     for (int round = 0; journalBeside(journal); ++round) {
@@ -69,12 +72,16 @@ class ReadLock {
       }
     }
     pager_.refreshSize();
+    if (source_) source_->lockTaken();
   }
   ~ReadLock() { release(); }
   ReadLock(const ReadLock&) = delete;
   ReadLock& operator=(const ReadLock&) = delete;
 
-  void release() { pager_.file().unlock(); }
+  void release() {
+    if (source_) source_->lockReleased();
+    pager_.file().unlock();
+  }
 
  private:
   void lock() {
@@ -117,37 +124,50 @@ class ReadLock {
 
   Pager& pager_;
   std::vector<std::string>& notices_;
+  JetTableSource* source_;
 };
+
+// Writes `statement` having let go of what `source` keeps only to speed up searches, so that
+// the two do not take up memory at the same time.
+FlagWriteResult writeKeepingLittle(const std::string& canonicalPath, const std::string& displayName,
+                                   const FlagStatement& statement, JetTableSource& source) {
+  if (!statement.changes.empty()) source.letGoOfSearchAids(statement.table->definition.name);
+  return writeFlagStatement(canonicalPath, displayName, statement);
+}
 
 // Statements over one .mdb file: queries run by the SQL engine over the file's tables;
 // updates are planned by the engine and written in place by the flag writer.
 //
-// Nothing read from the rows is kept between statements: every statement reads the pages
-// afresh. What the session does keep, the table definitions and the lists of pages, an update
-// never changes, since it only flips bits inside rows.
+// The rows read are kept between statements only while the pages they came from hold the same
+// bytes (see JetTableSource). What the session keeps for good, the table definitions and the
+// lists of pages, an update never changes, since it only flips bits inside rows.
 class JetSession : public dataaccess::Session {
  public:
   JetSession(const std::string& path, std::optional<std::uint16_t> codePage)
       : canonicalPath_(canonicalOf(path)), pager_(canonicalPath_, Pager::Access::Read, path) {
-    const ReadLock lock(pager_, notices_);
+    const ReadLock lock(pager_, notices_, nullptr);
     database_.emplace(pager_, codePage);
-    source_.emplace(*database_);
+    source_ = std::make_shared<JetTableSource>(*database_);
     engine_.emplace(*source_);
   }
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
-    ReadLock lock(pager_, notices_);
+    ReadLock lock(pager_, notices_, source_.get());
     if (sql::Engine::classify(text) == sql::StatementKind::Select) {
       result.rows = engine_->query(text);
       return result;
     }
-    const sql::UpdatePlan plan = engine_->planUpdate(text);
+    std::int64_t selected = 0;
+    const FlagStatement statement = [&] {
+      const sql::UpdatePlan plan = engine_->planUpdate(text);
+      selected = static_cast<std::int64_t>(plan.rows.size());
+      return flagStatementOf(plan, *source_);
+    }();
     lock.release();
-    std::string notice;
-    result.recordsAffected =
-        carryOutFlagUpdate(canonicalPath_, pager_.displayName(), plan, *source_, &notice);
-    if (!notice.empty()) notices_.push_back(notice);
+    const FlagWriteResult written = write(statement);
+    if (!written.notice.empty()) notices_.push_back(written.notice);
+    result.recordsAffected = selected;
     return result;
   }
 
@@ -160,21 +180,25 @@ class JetSession : public dataaccess::Session {
                                                         std::string_view keyColumn) override;
 
   std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override {
-    ReadLock lock(pager_, notices_);
+    ReadLock lock(pager_, notices_, source_.get());
     const FlagStatement statement = keyedFlagStatement(update, *source_);
     lock.release();
-    const FlagWriteResult written =
-        writeFlagStatement(canonicalPath_, pager_.displayName(), statement);
+    const FlagWriteResult written = write(statement);
     if (!written.notice.empty()) notices_.push_back(written.notice);
     return static_cast<std::int64_t>(written.rowsChanged);
   }
 
  private:
+  FlagWriteResult write(const FlagStatement& statement) {
+    return writeKeepingLittle(canonicalPath_, pager_.displayName(), statement, *source_);
+  }
+
   std::string canonicalPath_;
   std::vector<std::string> notices_;
   Pager pager_;
   std::optional<JetDatabase> database_;
-  std::optional<JetTableSource> source_;
+  // Shared so that an update planned ahead can tell whether the session is still open.
+  std::shared_ptr<JetTableSource> source_;
   std::optional<sql::Engine> engine_;
 };
 
@@ -182,10 +206,12 @@ class JetSession : public dataaccess::Session {
 // The writer later checks that each row still holds what the plan saw.
 class JetPlannedUpdate : public dataaccess::PlannedUpdate {
  public:
-  JetPlannedUpdate(std::string canonicalPath, std::string displayName, FlagStatement statement,
+  JetPlannedUpdate(std::string canonicalPath, std::string displayName,
+                   std::weak_ptr<JetTableSource> source, FlagStatement statement,
                    std::vector<dataaccess::PlannedChange> changes, std::int64_t selected)
       : canonicalPath_(std::move(canonicalPath)),
         displayName_(std::move(displayName)),
+        source_(std::move(source)),
         statement_(std::move(statement)),
         changes_(std::move(changes)),
         selected_(selected) {}
@@ -193,7 +219,11 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
   const std::vector<dataaccess::PlannedChange>& changes() const override { return changes_; }
 
   dataaccess::PlannedUpdateResult carryOut() override {
-    FlagWriteResult written = writeFlagStatement(canonicalPath_, displayName_, statement_);
+    // The statement names the session's table definition: it is written only while the
+    // session that planned it is open.
+    const std::shared_ptr<JetTableSource> source = source_.lock();
+    if (!source) throw DataAccessError("The connection the update was planned on is closed");
+    FlagWriteResult written = writeKeepingLittle(canonicalPath_, displayName_, statement_, *source);
     dataaccess::PlannedUpdateResult result{selected_, std::move(written.changedRows), {}};
     if (!written.notice.empty()) result.notices.push_back(std::move(written.notice));
     return result;
@@ -201,6 +231,7 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
 
  private:
   std::string canonicalPath_, displayName_;
+  std::weak_ptr<JetTableSource> source_;
   FlagStatement statement_;
   std::vector<dataaccess::PlannedChange> changes_;
   std::int64_t selected_;
@@ -208,7 +239,7 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
 
 std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_view text,
                                                                   std::string_view keyColumn) {
-  const ReadLock lock(pager_, notices_);
+  const ReadLock lock(pager_, notices_, source_.get());
   if (sql::Engine::classify(text) != sql::StatementKind::Update) {
     throw DataAccessError("Only an UPDATE can be planned");
   }
@@ -228,10 +259,10 @@ std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_vi
     const sql::TableData keys = source_->read(plan.table, {key});
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
       const FlagChange& change = statement.changes[i];
-      changes.push_back({keys.columns[0].at(plan.rows[i]), change.expected, change.value});
+      changes.push_back({keys.columns[0]->value(plan.rows[i]), change.expected, change.value});
     }
   }
-  return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(),
+  return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(), source_,
                                             std::move(statement), std::move(changes),
                                             static_cast<std::int64_t>(plan.rows.size()));
 }

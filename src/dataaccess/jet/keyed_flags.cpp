@@ -43,16 +43,16 @@ FlagStatement keyedFlagStatement(const dataaccess::KeyedFlagUpdate& update,
                           ErrorKind::ColumnNotWritable);
   }
   const sql::TableData data = source.read(*info, {key, flag});
-  const std::vector<RowLocation>& locations = source.rowLocations(info->name);
+  const RowLocations& locations = source.rowLocations(info->name);
   if (locations.size() != data.rowCount) {
     throw DataAccessError("The rows of " + info->name + " do not match the rows read");
   }
   // Rows by key and by the flag they hold.
   std::map<std::pair<Key, bool>, std::vector<std::size_t>> rows;
   for (std::size_t row = 0; row < data.rowCount; ++row) {
-    const Value& value = data.columns[1][row];
+    const Value value = data.columns[1]->value(row);
     if (value.kind() != Value::Kind::YesNo) continue;
-    rows[{keyOf(data.columns[0][row]), value.asYesNo()}].push_back(row);
+    rows[{keyOf(data.columns[0]->value(row)), value.asYesNo()}].push_back(row);
   }
 
   FlagStatement statement;

@@ -130,6 +130,19 @@ Value readText(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& i
   return Value::text(utf8FromUtf16(text));
 }
 
+// Decimal, numeric and money values come as text, which holds every digit: a double would not.
+Value readDecimal(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
+                  std::string_view secret) {
+  const Value text = readText(statement, column, info, secret);
+  if (text.isNull()) return text;
+  const auto decimal = dataaccess::Decimal::parse(text.asText());
+  if (!decimal) {
+    throw DataAccessError("Field " + info.name + " holds a decimal the driver wrote as \"" +
+                          text.asText().substr(0, 60) + "\"");
+  }
+  return Value::decimal(*decimal);
+}
+
 bool isWholeNumber(const ColumnInfo& info) {
   switch (info.sqlType) {
     case SQL_BIT:
@@ -201,6 +214,7 @@ Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& 
   switch (info.sqlType) {
     case SQL_DECIMAL:
     case SQL_NUMERIC:
+      return readDecimal(statement, column, info, secret);
     case SQL_FLOAT:
     case SQL_DOUBLE:
       return readFixed<SQLDOUBLE, SQL_C_DOUBLE>(statement, column, info, secret,

@@ -24,9 +24,9 @@ std::vector<ColumnInfo> describeColumns(const Handle& statement, std::string_vie
 dataaccess::Guid guidOf(const SQLGUID& value);
 
 // Reads one field of the current row as the Value its SQL type maps to: whole numbers and bit
-// columns as integers (a bit is 1 or 0), real as single, other numbers as floating, dates as
-// dates, uniqueidentifier as guid, binary types as binary, all else as UTF-8 text. Throws
-// DataAccessError.
+// columns as integers (a bit is 1 or 0), real as single, decimal and numeric (SQL Server's
+// money too) exactly as decimal, float as floating, dates as dates, uniqueidentifier as guid,
+// binary types as binary, all else as UTF-8 text. Throws DataAccessError.
 dataaccess::Value readField(const Handle& statement, SQLUSMALLINT column, const ColumnInfo& info,
                             std::string_view secret);
 

@@ -9,9 +9,9 @@
 
 namespace leafward::sql {
 
-const std::vector<Value>& TableUse::values(std::size_t position) const {
+const ColumnValues& TableUse::values(std::size_t position) const {
   const auto found = std::lower_bound(columns.begin(), columns.end(), position);
-  return data.columns.at(static_cast<std::size_t>(found - columns.begin()));
+  return *data.columns.at(static_cast<std::size_t>(found - columns.begin()));
 }
 
 namespace {

@@ -16,7 +16,7 @@ struct TableUse {
   TableData data;                    // filled in by reading `columns`
 
   // The values of the column at `position`, which must be one of `columns`.
-  const std::vector<Value>& values(std::size_t position) const;
+  const ColumnValues& values(std::size_t position) const;
 };
 
 struct BoundStatement {

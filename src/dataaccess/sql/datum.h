@@ -1,8 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+
+#include "dataaccess/decimal.h"
+#include "dataaccess/value.h"
 
 namespace leafward::sql {
 
@@ -10,22 +15,12 @@ namespace leafward::sql {
 // text: `text` points into a table value, a literal or a buffer of the expression that made
 // it, so evaluating a row allocates nothing.
 //
-// Single and Currency are numbers like Floating (`number` holds their value) that remember
-// what they were, so that a selected column prints as stored. Binary and Guid are bytes that
-// only IS NULL, DISTINCT and equality understand.
+// Single, Currency and Decimal are numbers like Floating (`number` holds their value) that
+// remember what they were, so that a selected column prints as stored: a Decimal keeps its
+// exact digits in `text` (see decimalOf). Binary and Guid are bytes that only IS NULL,
+// DISTINCT and equality understand.
 struct Datum {
-  enum class Kind : std::uint8_t {
-    Null,
-    YesNo,
-    Integer,
-    Floating,
-    Text,
-    Date,
-    Single,
-    Currency,
-    Binary,
-    Guid
-  };
+  using Kind = dataaccess::Value::Kind;  // the kinds of value there are
 
   Kind kind = Kind::Null;
   std::int64_t integer = 0;  // Integer; YesNo as -1 (true) or 0; Currency in ten-thousandths
@@ -45,6 +40,20 @@ struct Datum {
   static Datum ofBytes(Kind kind, const std::uint8_t* bytes, std::size_t size) {
     return {kind, 0, 0, {reinterpret_cast<const char*>(bytes), size}};
   }
+  // Points at `value`'s members, which must outlive the datum.
+  static Datum ofDecimal(const dataaccess::Decimal& value) {
+    return ofDecimalBytes({reinterpret_cast<const char*>(&value), kDecimalBytes});
+  }
+  // `bytes`: kDecimalBytes of a Decimal as laid out in memory, its members without padding.
+  static Datum ofDecimalBytes(std::string_view bytes) {
+    return {Kind::Decimal, 0, decimalOf(bytes).approximate(), bytes};
+  }
+  static dataaccess::Decimal decimalOf(std::string_view bytes) {
+    dataaccess::Decimal value;
+    std::memcpy(static_cast<void*>(&value), bytes.data(), std::min(bytes.size(), kDecimalBytes));
+    return value;
+  }
+  static constexpr std::size_t kDecimalBytes = offsetof(dataaccess::Decimal, negative) + 1;
 
   bool isNull() const { return kind == Kind::Null; }
   bool isText() const { return kind == Kind::Text; }

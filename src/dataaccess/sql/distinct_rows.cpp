@@ -14,18 +14,38 @@ bool DistinctRows::equal(const std::vector<Datum>& row,
   return true;
 }
 
-void DistinctRows::offer(const std::vector<Datum>& row) {
+std::uint64_t DistinctRows::hashOf(const std::vector<Datum>& row) {
   std::uint64_t hash = 0;
   for (const Datum& value : row) hash = hash * 31 + collationHash(value);
-  const auto [first, last] = byHash_.equal_range(hash);
-  for (auto it = first; it != last; ++it) {
-    if (equal(row, rows_[it->second])) return;
+  return hash;
+}
+
+void DistinctRows::offer(const std::vector<Datum>& row) {
+  std::uint64_t hash = 0;
+  if (rows_.size() <= kFewRows) {
+    for (const auto& kept : rows_) {
+      if (equal(row, kept)) return;
+    }
+  } else {
+    hash = hashOf(row);
+    const auto [first, last] = byHash_.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+      if (equal(row, rows_[it->second])) return;
+    }
   }
   std::vector<dataaccess::Value> kept;
   kept.reserve(row.size());
   for (const Datum& value : row) kept.push_back(toValue(value));
-  byHash_.emplace(hash, rows_.size());
   rows_.push_back(std::move(kept));
+  if (rows_.size() == kFewRows + 1) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      std::vector<Datum> values;
+      for (const auto& value : rows_[i]) values.push_back(viewOf(value));
+      byHash_.emplace(hashOf(values), i);
+    }
+  } else if (rows_.size() > kFewRows + 1) {
+    byHash_.emplace(hash, rows_.size() - 1);
+  }
 }
 
 std::vector<std::vector<dataaccess::Value>> DistinctRows::takeSorted() {

@@ -20,6 +20,11 @@ class DistinctRows {
   std::vector<std::vector<dataaccess::Value>> takeSorted();
 
  private:
+  // Up to this many rows kept, a new one is compared with each: cheaper than hashing it, and
+  // the usual case (the distinct lengths of codes). From one more on, rows are found by hash.
+  static constexpr std::size_t kFewRows = 8;
+
+  static std::uint64_t hashOf(const std::vector<Datum>& row);
   bool equal(const std::vector<Datum>& row, const std::vector<dataaccess::Value>& kept) const;
 
   std::vector<std::vector<dataaccess::Value>> rows_;

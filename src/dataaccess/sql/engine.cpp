@@ -16,7 +16,7 @@ void readTables(BoundStatement& bound, TableSource& source) {
     table.data = source.read(table.info, table.columns);
     bool wellFormed = table.data.columns.size() == table.columns.size();
     for (const auto& column : table.data.columns) {
-      wellFormed = wellFormed && column.size() == table.data.rowCount;
+      wellFormed = wellFormed && column && column->size() == table.data.rowCount;
     }
     if (!wellFormed) {
       throw dataaccess::DataAccessError("The table " + table.info.name + " was read incompletely");

@@ -31,7 +31,7 @@ Datum Evaluator::value(const Expr& expr, Frame& frame) {
     case ExprKind::Literal:
       return viewOf(expr.literal);
     case ExprKind::Column:
-      return viewOf((*states_[expr.id].column)[frame.rows[expr.depth]]);
+      return states_[expr.id].column->datum(frame.rows[expr.depth]);
     case ExprKind::Function:  // len, the only function
       return lengthOf(value(*expr.operands[0], frame), states_[expr.id].buffer);
     case ExprKind::Negate:

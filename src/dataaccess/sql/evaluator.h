@@ -44,10 +44,10 @@ class Evaluator {
 
  private:
   struct ExpressionState {
-    const std::vector<Value>* column = nullptr;  // Column: the values read
-    std::string buffer;                          // text results
-    std::string spare;                           // Like: the left side as text
-    LikePattern pattern;                         // Like: the pattern compiled last
+    const ColumnValues* column = nullptr;  // Column: the values read
+    std::string buffer;                    // text results
+    std::string spare;                     // Like: the left side as text
+    LikePattern pattern;                   // Like: the pattern compiled last
   };
 
   Truth like(const ast::Expr& expr, Frame& frame);

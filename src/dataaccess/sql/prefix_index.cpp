@@ -5,9 +5,11 @@
 #include <cstring>
 #include <limits>
 
+#include "dataaccess/sql/column_values.h"
 #include "dataaccess/sql/engine.h"
 #include "dataaccess/sql/run_sort.h"
 #include "dataaccess/sql/text_fold.h"
+#include "dataaccess/sql/value_ops.h"
 
 namespace leafward::sql {
 namespace {
@@ -35,6 +37,63 @@ FoldedPrefixIndex::Probe FoldedPrefixIndex::probe(std::string_view prefix) {
           {leadingBytesMask(std::min<std::size_t>(filled, 8)),
            leadingBytesMask(filled > 8 ? filled - 8 : 0)},
           prefix};
+}
+
+namespace {
+
+int compareKeys(std::string_view a, std::string_view b) {
+  const int order = a.compare(b);
+  return (order > 0) - (order < 0);
+}
+
+// Whether every value but NULL is a text that folds to itself (ASCII without capitals): the
+// column's own texts can then be the keys.
+bool foldsToItself(const ColumnValues& values) {
+  for (std::size_t row = 0; row < values.size(); ++row) {
+    const Datum datum = values.datum(row);
+    if (datum.isNull()) continue;
+    if (!datum.isText()) return false;
+    for (const char c : datum.text) {
+      if (static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z')) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+FoldedPrefixIndex FoldedPrefixIndex::of(const ColumnValues& values) {
+  FoldedPrefixIndex index;
+  // Codes without capitals are their own keys: the index is only the order of the rows, and
+  // for a table stored in code order not even that.
+  if (foldsToItself(values)) {
+    index.inColumn_ = &values;
+    for (std::size_t row = 0; row < values.size(); ++row) {
+      if (values.isNull(row)) continue;
+      if (row > std::numeric_limits<std::uint32_t>::max()) {
+        throw SqlError("The table is too large to search");
+      }
+      index.order_.push_back(static_cast<std::uint32_t>(row));
+    }
+    const auto less = [&values](std::uint32_t a, std::uint32_t b) {
+      const int order = values.datum(a).text.compare(values.datum(b).text);
+      return order != 0 ? order < 0 : a < b;
+    };
+    const bool reordered = sortMergingRuns(index.order_.begin(), index.order_.end(), less);
+    index.columnRows_ = index.order_.size();
+    if (!reordered && index.order_.size() == values.size()) index.order_ = {};  // row i is entry i
+    return index;
+  }
+  index.reserve(values.size());
+  std::string buffer;
+  for (std::size_t row = 0; row < values.size(); ++row) {
+    const Datum datum = values.datum(row);
+    if (datum.isNull()) continue;
+    index.keysAreTexts_ = index.keysAreTexts_ && datum.isText();
+    index.add(textOf(datum, buffer), row);
+  }
+  index.sort();
+  return index;
 }
 
 void FoldedPrefixIndex::add(std::string_view text, std::size_t row) {
@@ -118,39 +177,49 @@ void FoldedPrefixIndex::layOutLongKeys() {
 }
 
 std::size_t FoldedPrefixIndex::seek(const Probe& prefix, bool longerOnly, std::size_t hint) const {
-  const auto before = [&](const Entry& entry) {
-    const int order = compare(entry, prefix);
-    return longerOnly ? order <= 0 : order < 0;
+  const auto comesBefore = [longerOnly](int order) { return longerOnly ? order <= 0 : order < 0; };
+  const auto before = [&](std::size_t i) {
+    return comesBefore(inColumn_ ? compareKeys(key(i), prefix.key) : compare(entries_[i], prefix));
   };
-  const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
-  const std::size_t count = entries_.size();
+  const std::size_t count = size();
   std::size_t low = 0;
   std::size_t high = count;
   if (hint < count) {
     // Widen a window around the hint until it holds the answer: the answer is above every
     // entry that comes before the key and at or below every one that does not.
     std::size_t step = 1;
-    if (before(entries_[hint])) {
+    if (before(hint)) {
       low = hint + 1;
-      while (low + step - 1 < count && before(entries_[low + step - 1])) low += step, step *= 2;
+      while (low + step - 1 < count && before(low + step - 1)) low += step, step *= 2;
       high = std::min(low + step - 1, count);
     } else {
       high = hint;
-      while (high >= step && !before(entries_[high - step])) high -= step, step *= 2;
+      while (high >= step && !before(high - step)) high -= step, step *= 2;
       low = high >= step ? high - step + 1 : 0;
     }
-  } else {
+  } else if (!inColumn_) {
     // Sample j-1 comes before the key and sample j does not, so the answer lies in between.
+    const auto sampleBefore = [&](const Entry& entry) {
+      return comesBefore(compare(entry, prefix));
+    };
     const auto j = static_cast<std::size_t>(
-        std::partition_point(samples_.begin(), samples_.end(), before) - samples_.begin());
+        std::partition_point(samples_.begin(), samples_.end(), sampleBefore) - samples_.begin());
     low = j == 0 ? 0 : (j - 1) * kSampleEvery + 1;
     high = j < samples_.size() ? j * kSampleEvery : count;
   }
-  return static_cast<std::size_t>(std::partition_point(at(low), at(high), before) -
-                                  entries_.begin());
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (before(middle)) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
 }
 
 bool FoldedPrefixIndex::startsWith(std::size_t i, const Probe& prefix) const {
+  if (inColumn_) return key(i).starts_with(prefix.key);
   const Entry& entry = entries_[i];
   if (entry.length < prefix.key.size()) return false;
   if (prefix.key.size() <= kHeadBytes) {
@@ -158,6 +227,10 @@ bool FoldedPrefixIndex::startsWith(std::size_t i, const Probe& prefix) const {
            ((bigEndianWord(entry.head + 8) ^ prefix.head[1]) & prefix.mask[1]) == 0;
   }
   return keyOf(entry).substr(0, prefix.key.size()) == prefix.key;
+}
+
+std::string_view FoldedPrefixIndex::key(std::size_t i) const {
+  return inColumn_ ? inColumn_->datum(row(i)).text : keyOf(entries_[i]);
 }
 
 }  // namespace leafward::sql

@@ -1,5 +1,6 @@
 #include "dataaccess/sql/prefix_range_plan.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,37 +40,36 @@ class PrefixRangePlan final : public ExistsPlan {
       const Expr& subject = *like_.operands[0];
       leadIsOuterSubject_ = lead.kind == ExprKind::Column && lead.depth + 1 == subquery.depth &&
                             lead.table == subject.table && lead.column == subject.column;
+      // `p.code LIKE code.code + '<text>'` and nothing else: every answer follows from the
+      // column's values and the text alone, so other statements over them can share it.
+      if (leadIsOuterSubject_ && others_.empty() && answersByOuterRow_) {
+        sharedAs_ = pattern.operands[1]->literal.asText();
+        longerKeysOnly_ = *sharedAs_ == "_%";
+      }
     }
   }
 
  protected:
   bool search(Frame& frame) override {
     if (rowCount_ == 0) return false;
-    if (!built_) build();
+    if (!column_) build();
     // A few outer rows are cheaper to answer one by one; when many ask, answer them all.
-    if (!answersByOuterRow_ || (!answered_ && ++lookups_ < rowCount_ / 16 + 64)) {
+    if (!answers_ && (!answersByOuterRow_ || ++lookups_ < rowCount_ / 16 + 64)) {
       return lookup(frame, lastNearLast_ ? lastStart_ : kNoHint);
     }
-    if (!answered_) answerEveryOuterRow();
-    return answers_[frame.rows[subquery_.depth - 1]] != 0;
+    if (!answers_) answerEveryOuterRow();
+    return (*answers_)[frame.rows[subquery_.depth - 1]] != 0;
   }
 
  private:
   static constexpr std::size_t kNoHint = static_cast<std::size_t>(-1);
 
+  // The answers another statement found, or else the index to find them with.
   void build() {
-    const Expr& column = *like_.operands[0];
-    const std::vector<Value>& values = evaluator_.tables()[column.table].values(column.column);
-    index_.reserve(values.size());
-    std::string buffer;
-    for (std::size_t row = 0; row < values.size(); ++row) {
-      const Datum datum = viewOf(values[row]);
-      if (datum.isNull()) continue;  // NULL is LIKE nothing
-      keysAreTexts_ = keysAreTexts_ && datum.isText();
-      index_.add(textOf(datum, buffer), row);
-    }
-    index_.sort();
-    built_ = true;
+    const Expr& subject = *like_.operands[0];
+    column_ = &evaluator_.tables()[subject.table].values(subject.column);
+    if (sharedAs_) answers_ = column_->sharedAnswers(*sharedAs_);
+    if (!answers_) index_ = &column_->foldedIndex();
   }
 
   // `hint`: a position in the index near the pattern's prefix, when known.
@@ -99,13 +99,13 @@ class PrefixRangePlan final : public ExistsPlan {
     const FoldedPrefixIndex::Probe prefix = FoldedPrefixIndex::probe(pattern.foldedPrefix());
     // A key no longer than the prefix cannot match a pattern that asks for more characters.
     const bool longerOnly = pattern.minimumLength() > pattern.prefixLength();
-    const std::size_t start = index_.seek(prefix, longerOnly, hint);
+    const std::size_t start = index_->seek(prefix, longerOnly, hint);
     const std::size_t distance = start > lastStart_ ? start - lastStart_ : lastStart_ - start;
-    lastNearLast_ = lastStart_ < index_.size() && distance <= kNearby;
+    lastNearLast_ = lastStart_ < index_->size() && distance <= kNearby;
     lastStart_ = start;
-    for (std::size_t i = start; i < index_.size() && index_.startsWith(i, prefix); ++i) {
-      if (!matches(index_.key(i))) continue;
-      frame.rows[subquery_.depth] = index_.row(i);
+    for (std::size_t i = start; i < index_->size() && index_->startsWith(i, prefix); ++i) {
+      if (!matches(index_->key(i))) continue;
+      frame.rows[subquery_.depth] = index_->row(i);
       if (othersHold(frame)) return true;
     }
     return false;
@@ -114,44 +114,67 @@ class PrefixRangePlan final : public ExistsPlan {
   void answerEveryOuterRow() {
     const std::size_t outerTable = subquery_.enclosingTable;
     constexpr std::uint8_t kUnknown = 2;
-    answers_.assign(evaluator_.tables()[outerTable].data.rowCount, kUnknown);
+    auto answers = std::make_shared<std::vector<std::uint8_t>>(
+        evaluator_.tables()[outerTable].data.rowCount, kUnknown);
     Frame frame;
     const auto answer = [&](std::size_t row, std::size_t hint) {
       frame.rows[subquery_.depth - 1] = row;
-      answers_[row] = lookup(frame, hint) ? 1 : 0;
+      (*answers)[row] = lookup(frame, hint) ? 1 : 0;
     };
+    if (longerKeysOnly_ && index_->keysAreTexts()) answerLongerKeys(*answers);
     if (outerTable == like_.operands[0]->table) {
       // The rows come out of order here: fetch the values the pattern reads a little ahead,
       // unless the pattern's lead is the row's own key, at hand in the index.
-      std::vector<const std::vector<Value>*> patternColumns;
+      std::vector<const ColumnValues*> patternColumns;
       if (!leadIsOuterSubject_) {
         collectColumns(*like_.operands[1], subquery_.depth - 1, patternColumns);
       }
       constexpr std::size_t kAhead = 16;
-      for (std::size_t i = 0; i < index_.size(); ++i) {
-        if (i + kAhead < index_.size()) {
-          const std::size_t ahead = index_.row(i + kAhead);
-          __builtin_prefetch(&answers_[ahead]);
-          for (const auto* column : patternColumns) __builtin_prefetch(&(*column)[ahead]);
+      for (std::size_t i = 0; i < index_->size(); ++i) {
+        if (i + kAhead < index_->size()) {
+          const std::size_t ahead = index_->row(i + kAhead);
+          __builtin_prefetch(&(*answers)[ahead]);
+          for (const auto* column : patternColumns) __builtin_prefetch(column->placeOf(ahead));
         }
-        const std::size_t row = index_.row(i);
-        if (answers_[row] != kUnknown) continue;
-        if (leadIsOuterSubject_ && keysAreTexts_ && joined_->setFoldedLead(index_.key(i))) {
+        const std::size_t row = index_->row(i);
+        if ((*answers)[row] != kUnknown) continue;
+        if (leadIsOuterSubject_ && index_->keysAreTexts() &&
+            joined_->setFoldedLead(index_->key(i))) {
           frame.rows[subquery_.depth - 1] = row;
-          answers_[row] = scanJoined(frame, i) ? 1 : 0;
+          (*answers)[row] = scanJoined(frame, i) ? 1 : 0;
         } else {
           answer(row, i);
         }
       }
     }
-    for (std::size_t row = 0; row < answers_.size(); ++row) {
-      if (answers_[row] == kUnknown) answer(row, kNoHint);
+    for (std::size_t row = 0; row < answers->size(); ++row) {
+      if ((*answers)[row] == kUnknown) answer(row, kNoHint);
     }
-    answered_ = true;
+    answers_ = answers;
+    if (sharedAs_) column_->shareAnswers(*sharedAs_, answers_);
+  }
+
+  // `p.code LIKE code.code + '_%'` and nothing else: whether a longer key begins with the
+  // row's own. The keys that begin with a key follow it in the index without a gap, the
+  // shortest first, so the first key after those equal to it settles it. Keys that hold a
+  // wildcard are left to the general search.
+  void answerLongerKeys(std::vector<std::uint8_t>& answers) {
+    const FoldedPrefixIndex& index = *index_;
+    for (std::size_t i = 0; i < index.size();) {
+      const std::string_view key = index.key(i);
+      std::size_t next = i + 1;
+      while (next < index.size() && index.key(next) == key) ++next;
+      if (joined_->setFoldedLead(key)) {
+        const bool longer = next < index.size() && index.key(next).size() > key.size() &&
+                            index.key(next).starts_with(key);
+        for (std::size_t k = i; k < next; ++k) answers[index.row(k)] = longer ? 1 : 0;
+      }
+      i = next;
+    }
   }
 
   void collectColumns(const Expr& expr, std::size_t depth,
-                      std::vector<const std::vector<Value>*>& out) const {
+                      std::vector<const ColumnValues*>& out) const {
     if (expr.kind == ExprKind::Column && expr.depth == depth) {
       out.push_back(&evaluator_.tables()[expr.table].values(expr.column));
     }
@@ -167,24 +190,25 @@ class PrefixRangePlan final : public ExistsPlan {
 
   const Expr& like_;
   std::vector<const Expr*> others_;
-  FoldedPrefixIndex index_;
-  bool built_ = false;
+  const ColumnValues* column_ = nullptr;      // the inner column
+  const FoldedPrefixIndex* index_ = nullptr;  // its index, built on first use
   LikePattern pattern_;
   std::string patternBuffer_;
   std::optional<JoinedLikePattern> joined_;  // for a pattern `<expression> + '<text>'`
   // The expression before the `+` is the inner column itself, read in the enclosing scope:
   // the folded lead of an outer row is its key in the index (`p.code LIKE code.code + '_%'`).
   bool leadIsOuterSubject_ = false;
-  bool keysAreTexts_ = true;  // no key is the printed form of a number
   bool answersByOuterRow_ = false;
-  bool answered_ = false;
+  std::optional<std::string> sharedAs_;  // the text the answers are kept under, when they may be
+  bool longerKeysOnly_ = false;          // that text is '_%'
   std::size_t lookups_ = 0;
   // Outer rows often come in the order of their keys (a table stored by code). While the
   // searches land close to each other, each one starts where the last one did.
   static constexpr std::size_t kNearby = 64;
   std::size_t lastStart_ = kNoHint;
   bool lastNearLast_ = false;
-  std::vector<std::uint8_t> answers_;  // by row of the enclosing table
+  // By row of the enclosing table, 1 or 0, once all are known.
+  std::shared_ptr<const std::vector<std::uint8_t>> answers_;
 };
 
 }  // namespace

@@ -67,7 +67,7 @@ UpdatePlan runUpdatePlan(const ast::Update& update, Evaluator& evaluator) {
     plan.rows.push_back(row);
     std::vector<Value>& old = plan.oldValues.emplace_back();
     for (const auto& assignment : plan.assignments) {
-      old.push_back(table.values(assignment.column)[row]);
+      old.push_back(table.values(assignment.column).value(row));
     }
   }
   return plan;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "dataaccess/sql/column_values.h"
 #include "dataaccess/value.h"
 
 namespace leafward::sql {
@@ -27,10 +29,11 @@ struct TableInfo {
 };
 
 // Some columns of every live row of a table, in table order, column by column: `columns[i]`
-// holds the values of the i-th requested column, one per row.
+// holds the values of the i-th requested column, one per row. A source may hand the same
+// columns to several statements: they are never changed once read.
 struct TableData {
   std::size_t rowCount = 0;
-  std::vector<std::vector<Value>> columns;
+  std::vector<std::shared_ptr<const ColumnValues>> columns;
 };
 
 // Where the engine gets its tables from. Implementations throw dataaccess::DataAccessError

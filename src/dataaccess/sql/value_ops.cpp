@@ -170,6 +170,8 @@ Value toValue(const Datum& datum) {
                   std::min(guid.bytes.size(), datum.text.size()));
       return Value::guid(guid);
     }
+    case Kind::Decimal:
+      return Value::decimal(Datum::decimalOf(datum.text));
   }
   return Value();
 }
@@ -243,6 +245,7 @@ std::string_view textOf(const Datum& value, std::string& buffer) {
     case Kind::Date:
     case Kind::Single:
     case Kind::Currency:
+    case Kind::Decimal:
       buffer = toValue(value).toText();
       return buffer;
     case Kind::Binary:

@@ -37,6 +37,8 @@ inline Datum viewOf(const Value& value) {
       return Datum::ofBytes(Datum::Kind::Binary, value.asBinary().data(), value.asBinary().size());
     case Value::Kind::Guid:
       return Datum::ofBytes(Datum::Kind::Guid, value.asGuid().bytes.data(), 16);
+    case Value::Kind::Decimal:
+      return Datum::ofDecimal(value.asDecimal());
   }
   return Datum::null();
 }

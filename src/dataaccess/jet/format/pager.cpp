@@ -74,18 +74,30 @@ void Pager::failed(const std::string& what, const platform::SystemError& error) 
 }
 
 void Pager::readPage(std::uint32_t number, std::span<std::uint8_t> into) const {
-  if (number >= pageCount()) {
-    truncated("page " + std::to_string(number) + " lies past the end of the file");
+  if (into.size() != pageSize()) {
+    throw DataAccessError("internal error: a page buffer of the wrong size");
   }
+  readPages(number, into);
+}
+
+void Pager::readPages(std::uint32_t first, std::span<std::uint8_t> into) const {
   const std::size_t size = pageSize();
-  if (into.size() != size) throw DataAccessError("internal error: a page buffer of the wrong size");
+  if (into.empty() || into.size() % size != 0) {
+    throw DataAccessError("internal error: a page buffer of the wrong size");
+  }
+  const std::uint64_t last = first + into.size() / size - 1;
+  if (last >= pageCount()) {
+    truncated("page " + std::to_string(last) + " lies past the end of the file");
+  }
   std::size_t got = 0;
   try {
-    got = file_.readAt(std::uint64_t{number} * size, into);
+    got = file_.readAt(std::uint64_t{first} * size, into);
   } catch (const platform::SystemError& error) {
     failed("cannot be read", error);
   }
-  if (got != size) truncated("page " + std::to_string(number) + " could not be read whole");
+  if (got != into.size()) {
+    truncated("page " + std::to_string(first + got / size) + " could not be read whole");
+  }
 }
 
 std::vector<std::uint8_t> Pager::readPage(std::uint32_t number) const {
@@ -95,12 +107,22 @@ std::vector<std::uint8_t> Pager::readPage(std::uint32_t number) const {
 }
 
 void Pager::writePage(std::uint32_t number, std::span<const std::uint8_t> image) {
-  if (number >= pageCount() || image.size() != pageSize()) {
+  if (image.size() != pageSize()) {
     throw DataAccessError("internal error: page " + std::to_string(number) + " of " + displayName_ +
                           " cannot be written");
   }
+  writePages(number, image);
+}
+
+void Pager::writePages(std::uint32_t first, std::span<const std::uint8_t> images) {
+  const std::size_t size = pageSize();
+  if (images.empty() || images.size() % size != 0 ||
+      first + images.size() / size > std::uint64_t{pageCount()}) {
+    throw DataAccessError("internal error: page " + std::to_string(first) + " of " + displayName_ +
+                          " cannot be written");
+  }
   try {
-    file_.writeAt(std::uint64_t{number} * pageSize(), image);
+    file_.writeAt(std::uint64_t{first} * size, images);
   } catch (const platform::SystemError& error) {
     failed("cannot be written", error);
   }

@@ -33,8 +33,13 @@ class Pager {
   // the file was cut short.
   void readPage(std::uint32_t number, std::span<std::uint8_t> into) const;
   std::vector<std::uint8_t> readPage(std::uint32_t number) const;
+  // Reads into.size() / pageSize() consecutive pages from `first` on, in one read.
+  void readPages(std::uint32_t first, std::span<std::uint8_t> into) const;
   // Overwrites one existing page in place.
   void writePage(std::uint32_t number, std::span<const std::uint8_t> image);
+  // Overwrites images.size() / pageSize() consecutive existing pages from `first` on, in one
+  // write.
+  void writePages(std::uint32_t first, std::span<const std::uint8_t> images);
   void sync();
 
   // Takes the file's size anew, as another program may have grown it since it was opened.

@@ -66,10 +66,21 @@ void appendJet4Text(Bytes bytes, std::string& out) {
       ascii = bytes[i] < 0x80 && bytes[i + 1] == 0;
     }
     if (ascii) {
-      for (std::size_t i = 0; i < bytes.size(); i += 2) out += static_cast<char>(bytes[i]);
+      const std::size_t start = out.size();
+      out.resize(start + bytes.size() / 2);
+      for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
+        out[start + i] = static_cast<char>(bytes[2 * i]);
+      }
       return;
     }
     appendUtf16(bytes, out);
+    return;
+  }
+  // Compressed ASCII with no switch to two bytes, the usual short code, is copied as it is.
+  bool plain = true;
+  for (std::size_t i = 2; plain && i < bytes.size(); ++i) plain = bytes[i] != 0 && bytes[i] < 0x80;
+  if (plain) {
+    out.append(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
     return;
   }
   Utf16Sink sink(out);
@@ -92,7 +103,8 @@ void appendJet4Text(Bytes bytes, std::string& out) {
 }
 
 TextDecoder::TextDecoder(JetVersion version, std::uint16_t codePage) : version_(version) {
-  if (version_ == JetVersion::Jet3) codePage_ = std::make_unique<platform::CodePageDecoder>(codePage);
+  if (version_ == JetVersion::Jet3)
+    codePage_ = std::make_unique<platform::CodePageDecoder>(codePage);
 }
 
 TextDecoder::~TextDecoder() = default;

@@ -4,19 +4,8 @@
 
 #include "dataaccess/ascii.h"
 #include "dataaccess/errors.h"
-#include "dataaccess/jet/format/row.h"
-#include "dataaccess/jet/read/row_cursor.h"
-#include "dataaccess/jet/read/value_decoder.h"
 
 namespace leafward::jet {
-namespace {
-
-// Reserving for more rows than the pages can hold would only waste memory when the stored
-// row count is wrong.
-constexpr std::size_t kRowsPerPageBound = 256;
-
-}  // namespace
-
 sql::ColumnType columnTypeOf(const ColumnDefinition& column) {
   switch (static_cast<JetType>(column.type)) {
     case JetType::Boolean:
@@ -65,46 +54,32 @@ sql::TableData JetTableSource::read(const sql::TableInfo& info,
   const JetTable* table = database_.findTable(info.name);
   if (!table) throw dataaccess::DataAccessError("There is no table " + info.name);
   const TableDefinition& layout = table->definition;
-  std::vector<const ColumnDefinition*> wanted;
   for (std::size_t index : columns) {
     if (index >= layout.columns.size()) {
       throw dataaccess::DataAccessError("Table " + layout.name + " has no column number " +
                                         std::to_string(index + 1));
     }
-    wanted.push_back(&layout.columns[index]);
   }
-
-  const std::string key = dataaccess::asciiLowered(layout.name);
-  locations_.erase(key);
-  const Pager& file = database_.pager();
-  const std::size_t expected =
-      std::min<std::size_t>(layout.rowCountHint, table->pages.size() * kRowsPerPageBound);
+  KeptTable& kept = tables_
+                        .try_emplace(dataaccess::asciiLowered(layout.name), database_.pager(),
+                                     database_.text(), *table)
+                        .first->second;
+  kept.read(columns, lockHeld_);
   sql::TableData data;
-  data.columns.resize(wanted.size());
-  for (auto& column : data.columns) column.reserve(expected);
-  std::vector<RowLocation> locations;
-  locations.reserve(expected);
-
-  RowCursor cursor(file, layout, table->pages);
-  RowDecoder row(file.format(), layout);
-  ValueDecoder decoder(file, database_.text());
-  while (cursor.next()) {
-    const Bytes page = cursor.page();
-    if (!row.parse(page, cursor.extent())) cursor.badRow(row.problem());
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-      data.columns[i].push_back(decoder.decode(*wanted[i], page, row.field(*wanted[i])));
-    }
-    locations.push_back(cursor.location());
-  }
-  data.rowCount = locations.size();
-  locations_[key] = std::move(locations);
+  data.rowCount = kept.locations().size();
+  for (std::size_t index : columns) data.columns.push_back(kept.column(index));
   return data;
 }
 
-const std::vector<RowLocation>& JetTableSource::rowLocations(std::string_view table) const {
-  static const std::vector<RowLocation> none;
-  const auto found = locations_.find(dataaccess::asciiLowered(table));
-  return found == locations_.end() ? none : found->second;
+void JetTableSource::letGoOfSearchAids(std::string_view table) {
+  const auto found = tables_.find(dataaccess::asciiLowered(table));
+  if (found != tables_.end()) found->second.letGoOfIndexes();
+}
+
+const RowLocations& JetTableSource::rowLocations(std::string_view table) const {
+  static const RowLocations none;
+  const auto found = tables_.find(dataaccess::asciiLowered(table));
+  return found == tables_.end() ? none : found->second.locations();
 }
 
 }  // namespace leafward::jet

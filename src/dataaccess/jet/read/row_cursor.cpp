@@ -1,13 +1,19 @@
 #include "dataaccess/jet/read/row_cursor.h"
 
 namespace leafward::jet {
+namespace {
+
+// The pages of a stretch of the table are read together, this many at most.
+constexpr std::size_t kPagesPerRead = 32;
+
+}  // namespace
 
 RowCursor::RowCursor(const Pager& pager, const TableDefinition& table,
                      const std::vector<std::uint32_t>& pages)
     : pager_(pager),
       table_(table),
       pages_(pages),
-      page_(pager.pageSize()),
+      stretches_(pager, pages, kPagesPerRead),
       movedPage_(pager.pageSize()) {}
 
 void RowCursor::badRow(const std::string& what) const {
@@ -17,8 +23,10 @@ void RowCursor::badRow(const std::string& what) const {
 
 bool RowCursor::loadNextPage() {
   while (pageIndex_ < pages_.size()) {
-    const std::uint32_t number = pages_[pageIndex_++];
-    pager_.readPage(number, page_);
+    const std::uint32_t number = pages_[pageIndex_];
+    if (!stretches_.holds(number)) stretches_.readFrom(pageIndex_);
+    ++pageIndex_;
+    page_ = stretches_.page(number);
     // A page map may still name a page the table has given up; such a page now belongs to
     // something else and is not this table's.
     if (!RowTable::belongsTo(page_, table_.page)) continue;
@@ -52,6 +60,7 @@ bool RowCursor::next() {
       followPointer(*extent);
     } else {
       rowPage_ = page_;
+      rowPageNumber_ = pageNumber_;
       extent_ = *extent;
     }
     return true;
@@ -64,7 +73,9 @@ void RowCursor::followPointer(RowExtent pointer) {
   entry.extent = pointer;
   const FoundRow moved = followMovedRow(entry, pager_.format(), table_.page, pager_.pageCount(),
                                         [&](std::uint32_t number) -> Bytes {
-                                          if (number == pageNumber_) return page_;
+                                          if (stretches_.holds(number)) {
+                                            return stretches_.page(number);
+                                          }
                                           if (number != movedPageNumber_) {
                                             movedPageNumber_ = UINT64_MAX;
                                             pager_.readPage(number, movedPage_);
@@ -89,6 +100,7 @@ void RowCursor::followPointer(RowExtent pointer) {
       badRow("points to a place on " + target() + " that holds no moved row");
   }
   rowPage_ = moved.page;
+  rowPageNumber_ = moved.location.page;
   extent_ = moved.extent;
 }
 

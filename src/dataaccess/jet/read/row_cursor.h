@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dataaccess/jet/format/data_page.h"
+#include "dataaccess/jet/format/page_stretches.h"
 #include "dataaccess/jet/format/pager.h"
 #include "dataaccess/jet/format/table_definition.h"
 
@@ -29,6 +30,8 @@ class RowCursor {
 
   RowLocation location() const { return location_; }
   Bytes page() const { return rowPage_; }
+  // The number of the page whose bytes page() gives.
+  std::uint32_t rowPage() const { return rowPageNumber_; }
   RowExtent extent() const { return extent_; }
 
   // Throws DataAccessError naming the current row: "row N on page P of table T <what>".
@@ -42,7 +45,8 @@ class RowCursor {
   const TableDefinition& table_;
   const std::vector<std::uint32_t>& pages_;
   std::size_t pageIndex_ = 0;
-  std::vector<std::uint8_t> page_;
+  PageStretches stretches_;
+  Bytes page_;  // the current page, in stretches_
   std::uint32_t pageNumber_ = 0;
   std::size_t slotCount_ = 0;
   std::size_t slot_ = 0;
@@ -50,6 +54,7 @@ class RowCursor {
   std::uint64_t movedPageNumber_ = UINT64_MAX;
   RowLocation location_;
   Bytes rowPage_;
+  std::uint32_t rowPageNumber_ = 0;
   RowExtent extent_;
 };
 

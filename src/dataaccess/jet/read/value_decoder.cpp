@@ -1,7 +1,6 @@
 #include "dataaccess/jet/read/value_decoder.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "dataaccess/jet/format/data_page.h"
 
@@ -41,13 +40,13 @@ std::size_t storedSize(JetType type) {
 
 }  // namespace
 
-double decodeDecimal(Bytes bytes, unsigned decimals) {
-  double magnitude = 0;
-  for (std::size_t word = 0; word < 4; ++word) {
-    magnitude = magnitude * 4294967296.0 + readU32(bytes, 1 + 4 * word);
-  }
-  const double value = magnitude / std::pow(10.0, decimals);
-  return (bytes[0] & 0x80) != 0 ? -value : value;
+dataaccess::Decimal decodeDecimal(Bytes bytes, unsigned decimals) {
+  dataaccess::Decimal value;
+  value.high = (std::uint64_t{readU32(bytes, 1)} << 32) | readU32(bytes, 5);
+  value.low = (std::uint64_t{readU32(bytes, 9)} << 32) | readU32(bytes, 13);
+  value.scale = static_cast<std::uint8_t>(decimals);
+  value.negative = (bytes[0] & 0x80) != 0;
+  return value;
 }
 
 ValueDecoder::ValueDecoder(const Pager& file, TextDecoder& text)
@@ -79,7 +78,8 @@ Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Fie
     case JetType::DateTime:
       return Value::date(dataaccess::DateTime{readDouble(bytes, 0)});
     case JetType::Numeric:
-      return Value::floating(decodeDecimal(bytes, column.scale));
+      if (column.scale > dataaccess::Decimal::kMaxScale) malformed(column);
+      return Value::decimal(decodeDecimal(bytes, column.scale));
     case JetType::Text: {
       std::string text;
       text_.append(bytes, text);
@@ -106,6 +106,19 @@ Value ValueDecoder::decode(const ColumnDefinition& column, Bytes page, const Fie
   }
 }
 
+void ValueDecoder::decodeInto(const ColumnDefinition& column, Bytes page, const Field& field,
+                              sql::ColumnValues& out) {
+  const auto type = static_cast<JetType>(column.type);
+  if (type == JetType::Boolean) return out.appendYesNo(field.present);
+  if (!field.present) return out.appendNull();
+  if (type == JetType::Text) {
+    out.appendTextWith(
+        [&](std::string& text) { text_.append(page.subspan(field.offset, field.length), text); });
+    return;
+  }
+  out.append(decode(column, page, field));
+}
+
 Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
   const std::uint32_t pageNumber = pageOfPointer(pointer);
   const std::size_t slot = slotOfPointer(pointer);
@@ -117,6 +130,7 @@ Bytes ValueDecoder::longValueRow(std::uint32_t pointer) {
       file_.damaged("page " + std::to_string(pageNumber) + " should hold a long value");
     }
     longValuePageNumber_ = pageNumber;
+    pagesRead_.push_back(pageNumber);
   }
   const RowTable rows(longValuePage_, file_.format());
   const auto count = rows.count();

@@ -1,13 +1,11 @@
 #include "dataaccess/jet/write/flag_writer.h"
 
-#include <map>
-#include <set>
-#include <unordered_map>
-
 #include "dataaccess/errors.h"
+#include "dataaccess/jet/format/page_stretches.h"
 #include "dataaccess/jet/format/pager.h"
-#include "dataaccess/jet/format/row.h"
 #include "dataaccess/jet/format/text.h"
+#include "dataaccess/jet/write/flag_check.h"
+#include "dataaccess/jet/write/journal_format.h"
 #include "dataaccess/jet/write/journal_recovery.h"
 #include "dataaccess/jet/write/write_hooks.h"
 #include "platform/access_lock_file.h"
@@ -18,10 +16,6 @@ namespace {
 
 using dataaccess::DataAccessError;
 using dataaccess::ErrorKind;
-
-std::string rowName(RowLocation at) {
-  return "page " + std::to_string(at.page) + ", entry " + std::to_string(at.slot);
-}
 
 // Access's lock file beside a database: `x.mdb` -> `x.ldb`.
 std::string accessLockFilePath(const std::string& path) {
@@ -126,99 +120,64 @@ void refuseIfDefinitionChanged(const Pager& pager, const FlagTarget& target) {
   }
 }
 
-// Pages read while the statement is checked, each read once.
-class PageCache {
- public:
-  explicit PageCache(const Pager& pager) : pager_(pager) {}
-  const std::vector<std::uint8_t>& get(std::uint32_t page) {
-    auto found = pages_.find(page);
-    if (found == pages_.end()) found = pages_.emplace(page, pager_.readPage(page)).first;
-    return found->second;
+// Pages are read, and runs of consecutive ones written, this many at most at a time.
+constexpr std::size_t kPagesPerRun = 32;
+
+// Reads the flipped pages a stretch at a time: `eachPage` gets the flips and the image of each
+// flipped page of a stretch (which it may change), then `eachRun` each run of consecutive
+// flipped pages in it: its first page and their images.
+template <class EachPage, class EachRun>
+void forEachRun(const Pager& pager, const std::vector<PageFlips>& pages, EachPage&& eachPage,
+                EachRun&& eachRun) {
+  std::vector<std::uint32_t> numbers;
+  numbers.reserve(pages.size());
+  for (const PageFlips& flips : pages) numbers.push_back(flips.page);
+  PageStretches stretches(pager, numbers, kPagesPerRun);
+  for (std::size_t first = 0; first < pages.size();) {
+    const std::size_t end = first + stretches.readFrom(first);
+    for (std::size_t i = first; i < end; ++i) eachPage(pages[i], stretches.page(pages[i].page));
+    for (std::size_t run = first; run < end;) {
+      std::size_t count = 1;
+      while (run + count < end && pages[run + count].page == pages[run].page + count) ++count;
+      const std::uint32_t start = pages[run].page;
+      eachRun(start, Bytes(stretches.images())
+                         .subspan((start - stretches.first()) * pager.pageSize(),
+                                  count * pager.pageSize()));
+      run += count;
+    }
+    first = end;
   }
-  std::vector<std::uint8_t> take(std::uint32_t page) { return std::move(pages_.at(page)); }
+}
 
- private:
-  const Pager& pager_;
-  std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> pages_;
-};
-
-struct LocatedFlag {
-  RowLocation row;  // where the row's data lives
-  FlagBit bit;
-};
-
-class FlagLocator {
- public:
-  FlagLocator(const Pager& pager, const FlagTarget& target)
-      : pager_(pager), target_(target), pages_(pager), row_(pager.format(), target.table) {}
-
-  PageCache& pages() { return pages_; }
-
-  // Finds where the row's Yes/No bit lives, following a moved row's pointer.
-  LocatedFlag locate(RowLocation at) {
-    if (at.page == 0 || at.page >= pager_.pageCount()) refuse(at, "no such page");
-    const FoundRow entry = findEntry(pages_.get(at.page), at, pager_.format(), target_.table.page);
-    if (entry.fault != RowFault::None) refuse(at, whyNotFound(entry.fault));
-    if (entry.kind == SlotKind::Deleted) {
-      throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
-                                " has been deleted since it was read",
+// The bits about to be flipped must still hold what the check found: the file is locked, so
+// only a program that ignores the lock can have changed them. Checked as each page is written
+// (the journal then holds whatever the page held when it was journaled).
+void expectUnchanged(const FlagTarget& target, const PageFlips& flips, Bytes image) {
+  for (std::size_t i = 0; i < flips.changes.size(); ++i) {
+    const ByteChange& change = flips.changes[i];
+    if ((image[change.offset] & change.mask) != flips.before[i]) {
+      throw DataAccessError("page " + std::to_string(flips.page) + " of " + target.displayName +
+                                " was changed by another program while the change was made",
                             ErrorKind::ChangedSinceRead);
     }
-    // A moved row may also be named by where its data lives now.
-    if (entry.kind != SlotKind::Pointer) return {at, flagBit(at, entry.extent)};
-
-    const FoundRow moved =
-        followMovedRow(entry, pager_.format(), target_.table.page, pager_.pageCount(),
-                       [&](std::uint32_t number) -> Bytes { return pages_.get(number); });
-    if (moved.fault != RowFault::None) {
-      refuse(at, "its pointer to " + rowName(moved.location) +
-                     " leads nowhere: " + whyNotFound(moved.fault));
-    }
-    return {moved.location, flagBit(moved.location, moved.extent)};
   }
+}
 
- private:
-  [[noreturn]] void refuse(RowLocation at, const std::string& why) const {
-    throw DataAccessError("the row at " + rowName(at) + " of " + target_.displayName +
-                              " does not have a layout this program can change safely: " + why,
-                          ErrorKind::UnknownLayout);
+// Writes the original images of the flipped pages to a journal, and commits it.
+void journalPages(const Pager& pager, const std::string& journal, const platform::File& database,
+                  const std::vector<PageFlips>& pages, DurabilityStats& stats) {
+  std::uint64_t recordBytes = 0;
+  for (const PageFlips& flips : pages) {
+    recordBytes += journal::recordSize(pager.pageSize(), flips.changes.size());
   }
-
-  static std::string whyNotFound(RowFault fault) {
-    switch (fault) {
-      case RowFault::NotTheTablesPage:
-        return "the page is not a data page of the table";
-      case RowFault::RowTableTooLong:
-        return "the page's row table is longer than the page";
-      case RowFault::NoSuchEntry:
-        return "the page has no such row entry";
-      case RowFault::ImpossibleBounds:
-        return "the row's bounds are impossible";
-      case RowFault::PointerCutShort:
-        return "the moved-row pointer is cut short";
-      case RowFault::PastTheEnd:
-        return "no such page";
-      case RowFault::NotAMovedRow:
-        return "it is not a moved row";
-      case RowFault::None:
-        break;
-    }
-    return {};
-  }
-
-  FlagBit flagBit(RowLocation at, RowExtent extent) {
-    if (!row_.parse(pages_.get(at.page), extent)) refuse(at, "it " + row_.problem());
-    if (target_.column.number >= row_.columnCount()) {
-      refuse(at, "the row was stored before the column existed");
-    }
-    return row_.maskBit(target_.column.number);
-  }
-
-  const Pager& pager_;
-  const FlagTarget& target_;
-  PageCache pages_;
-  RowDecoder row_;
-};
+  JournalWriter writer(journal, database, static_cast<std::uint32_t>(pager.pageSize()),
+                       pager.fileSize(), static_cast<std::uint32_t>(pages.size()), recordBytes);
+  forEachRun(
+      pager, pages,
+      [&](const PageFlips& flips, Bytes image) { writer.add(flips.page, image, flips.changes); },
+      [](std::uint32_t, Bytes) {});
+  writer.commit(stats);
+}
 
 FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>& changes) {
   FlagWriteResult result;
@@ -245,50 +204,23 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
   }
   refuseIfDefinitionChanged(pager, target);
 
-  // Check every row before writing anything.
-  FlagLocator locator(pager, target);
-  std::map<std::uint32_t, std::map<std::uint16_t, std::uint8_t>> flips;
-  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    const FlagChange& change = changes[i];
-    const LocatedFlag flag = locator.locate(change.row);
-    if (!seen.insert({flag.row.page, flag.row.slot}).second) {
-      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
-                            " is listed twice in one statement");
-    }
-    const bool stored =
-        (locator.pages().get(flag.row.page)[flag.bit.byteOffset] & flag.bit.mask) != 0;
-    if (stored != change.expected) {
-      throw DataAccessError("the row at " + rowName(change.row) + " of " + target.displayName +
-                                " has changed since it was read",
-                            ErrorKind::ChangedSinceRead);
-    }
-    if (change.value != stored) {
-      flips[flag.row.page][static_cast<std::uint16_t>(flag.bit.byteOffset)] |= flag.bit.mask;
-      ++result.rowsChanged;
-      result.changedRows.push_back(i);
-    }
-  }
-  if (flips.empty()) return result;
+  const std::vector<PageFlips> pages = checkFlagChanges(pager, target, changes, result);
+  if (pages.empty()) return result;
 
-  std::vector<PageChange> pageChanges;
-  pageChanges.reserve(flips.size());
-  for (const auto& [page, bytes] : flips) {
-    PageChange pageChange;
-    pageChange.page = page;
-    pageChange.original = locator.pages().take(page);
-    for (const auto& [offset, mask] : bytes) pageChange.changes.push_back({offset, mask});
-    pageChanges.push_back(std::move(pageChange));
-  }
-
-  writeJournal(journal, pager.file(), static_cast<std::uint32_t>(pager.pageSize()),
-               pager.fileSize(), pageChanges, result.durability);
+  journalPages(pager, journal, pager.file(), pages, result.durability);
   try {
-    for (const auto& pageChange : pageChanges) {
-      pager.writePage(pageChange.page, pageChange.changedImage());
-      ++result.pagesWritten;
-      reachedWriteStep(WriteStep::PageWritten, result.pagesWritten);
-    }
+    std::size_t writes = 0;
+    forEachRun(
+        pager, pages,
+        [&](const PageFlips& flips, std::span<std::uint8_t> image) {
+          expectUnchanged(target, flips, image);
+          for (const ByteChange& change : flips.changes) image[change.offset] ^= change.mask;
+        },
+        [&](std::uint32_t first, Bytes images) {
+          pager.writePages(first, images);
+          result.pagesWritten += images.size() / pager.pageSize();
+          reachedWriteStep(WriteStep::PageWritten, ++writes);
+        });
     pager.sync();
     reachedWriteStep(WriteStep::FileSynced, 0);
   } catch (const DataAccessError& error) {

@@ -30,20 +30,26 @@ std::vector<std::uint8_t> encodeHeader(const JournalHeader& header) {
   return bytes;
 }
 
-std::vector<std::uint8_t> encodeRecord(const PageChange& page) {
-  std::vector<std::uint8_t> record(layout::recordSize(page.original.size(), page.changes.size()));
-  writeU32(record, layout::kRecordPageAt, page.page);
-  writeU16(record, layout::kRecordChangesAt, static_cast<std::uint16_t>(page.changes.size()));
+// Appends the record of one page to `out`; returns its checksum.
+std::uint64_t appendRecord(std::vector<std::uint8_t>& out, std::uint32_t page,
+                           std::span<const std::uint8_t> original,
+                           std::span<const ByteChange> changes) {
+  const std::size_t start = out.size();
+  out.resize(start + layout::recordSize(original.size(), changes.size()));
+  const std::span<std::uint8_t> record = std::span(out).subspan(start);
+  writeU32(record, layout::kRecordPageAt, page);
+  writeU16(record, layout::kRecordChangesAt, static_cast<std::uint16_t>(changes.size()));
   std::size_t at = layout::kRecordHead;
-  for (const auto& change : page.changes) {
+  for (const auto& change : changes) {
     writeU16(record, at + layout::kChangeOffsetAt, change.offset);
     record[at + layout::kChangeMaskAt] = change.mask;
     at += layout::kChangeSize;
   }
-  std::memcpy(record.data() + at, page.original.data(), page.original.size());
-  at += page.original.size();
-  writeU64(record, at, checksum64(std::span(record).first(at)));
-  return record;
+  std::memcpy(record.data() + at, original.data(), original.size());
+  at += original.size();
+  const std::uint64_t checksum = checksum64(record.first(at));
+  writeU64(record, at, checksum);
+  return checksum;
 }
 
 // The digest a commit block records: the journal's length and the checksum of every record,
@@ -74,23 +80,10 @@ void syncFolderOf(const std::string& path) {
   platform::syncFolder(platform::parentFolder(path));
 }
 
-// Removes what is left of a journal that failed before it was committed and synced, as far as
-// it can: one left behind is torn, or complete for a file still untouched, and the next open
-// deals with either without harm.
-void removeLeftover(const std::string& journalPath) {
-  try {
-    platform::removeFile(journalPath);
-  } catch (const platform::SystemError&) {
-  }
-}
+// Records are written this many bytes at a time, or more when one record is larger.
+constexpr std::size_t kBatchBytes = 256 * 1024;
 
 }  // namespace
-
-std::vector<std::uint8_t> PageChange::changedImage() const {
-  std::vector<std::uint8_t> image = original;
-  for (const auto& change : changes) image[change.offset] ^= change.mask;
-  return image;
-}
 
 bool PageChange::onlyChangedBitsDiffer(const std::vector<std::uint8_t>& current) const {
   if (current.size() != original.size()) return false;
@@ -107,12 +100,12 @@ std::string journalPathFor(const std::string& canonicalDatabasePath) {
   return canonicalDatabasePath + ".leafward-journal";
 }
 
-void writeJournal(const std::string& journalPath, const platform::File& database,
-                  std::uint32_t pageSize, std::uint64_t fileSize,
-                  const std::vector<PageChange>& pages, DurabilityStats& stats) {
-  platform::File file;
+JournalWriter::JournalWriter(const std::string& journalPath, const platform::File& database,
+                             std::uint32_t pageSize, std::uint64_t fileSize, std::uint32_t records,
+                             std::uint64_t recordBytes)
+    : path_(journalPath) {
   try {
-    file = platform::File::createNew(journalPath, &database);
+    file_ = platform::File::createNew(journalPath, &database);
   } catch (const platform::SystemError& error) {
     if (error.failure() == platform::Failure::AlreadyExists) {
       throw DataAccessError("a rollback journal " + journalPath + " already exists",
@@ -130,44 +123,69 @@ void writeJournal(const std::string& journalPath, const platform::File& database
                               " (the folder must be writable): " + error.what(),
                           ErrorKind::ReadOnly);
   }
+  header_.pageSize = pageSize;
+  header_.fileSize = fileSize;
+  header_.records = records;
+  header_.length = layout::kHeaderSize + recordBytes;
+  batch_ = encodeHeader(header_);
+  batch_.reserve(kBatchBytes + layout::recordSize(pageSize, pageSize));
+  digest_ = foldDigest(0, header_.length);
+}
+
+JournalWriter::~JournalWriter() {
+  if (committed_ || !file_.isOpen()) return;
+  file_.close();
   try {
-    JournalHeader header;
-    header.pageSize = pageSize;
-    header.fileSize = fileSize;
-    header.records = static_cast<std::uint32_t>(pages.size());
-    header.length = layout::kHeaderSize;
-    for (const auto& page : pages) {
-      header.length += layout::recordSize(page.original.size(), page.changes.size());
-    }
-    std::vector<std::uint8_t> headerBytes = encodeHeader(header);
-    file.writeAt(0, headerBytes);
-    std::uint64_t digest = foldDigest(0, header.length);
-    std::uint64_t at = headerBytes.size();
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-      const std::vector<std::uint8_t> record = encodeRecord(pages[i]);
-      file.writeAt(at, record);
-      at += record.size();
-      digest = foldDigest(digest, readU64(record, record.size() - layout::kChecksumSize));
-      reachedWriteStep(WriteStep::JournalRecordWritten, i + 1);
-    }
-    file.sync();
-    syncFolderOf(journalPath);
+    platform::removeFile(path_);
+  } catch (const platform::SystemError&) {
+  }
+}
+
+void JournalWriter::failed(const platform::SystemError& error) {
+  throw DataAccessError("cannot write the rollback journal " + path_ + ": " + error.what());
+}
+
+void JournalWriter::add(std::uint32_t page, std::span<const std::uint8_t> original,
+                        std::span<const ByteChange> changes) {
+  if (added_ == header_.records || original.size() != header_.pageSize) {
+    throw DataAccessError("internal error: a record the journal " + path_ + " was not made for");
+  }
+  digest_ = foldDigest(digest_, appendRecord(batch_, page, original, changes));
+  ++added_;
+  if (batch_.size() >= kBatchBytes) writeBatch();
+}
+
+void JournalWriter::writeBatch() {
+  try {
+    file_.writeAt(written_, batch_);
+  } catch (const platform::SystemError& error) {
+    failed(error);
+  }
+  written_ += batch_.size();
+  batch_.clear();
+  reachedWriteStep(WriteStep::JournalRecordWritten, added_);
+}
+
+void JournalWriter::commit(DurabilityStats& stats) {
+  if (added_ != header_.records || written_ + batch_.size() != header_.length) {
+    throw DataAccessError("internal error: the journal " + path_ + " is not whole");
+  }
+  if (!batch_.empty()) writeBatch();
+  try {
+    file_.sync();
+    syncFolderOf(path_);
     reachedWriteStep(WriteStep::JournalSynced, 0);
 
-    file.writeAt(at, encodeCommit(header.records, digest));
-    header.committed = true;
-    file.writeAt(0, encodeHeader(header));
-    file.sync();
-    stats.journalBytes += at + layout::kCommitSize;
+    file_.writeAt(written_, encodeCommit(header_.records, digest_));
+    header_.committed = true;
+    file_.writeAt(0, encodeHeader(header_));
+    file_.sync();
   } catch (const platform::SystemError& error) {
-    file.close();
-    removeLeftover(journalPath);
-    throw DataAccessError("cannot write the rollback journal " + journalPath + ": " + error.what());
-  } catch (...) {
-    file.close();
-    removeLeftover(journalPath);
-    throw;
+    failed(error);
   }
+  stats.journalBytes += written_ + layout::kCommitSize;
+  committed_ = true;
+  file_.close();
   reachedWriteStep(WriteStep::JournalCommitted, 0);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,6 @@ struct PageChange {
   std::vector<std::uint8_t> original;
   std::vector<ByteChange> changes;  // by offset, each offset once
 
-  std::vector<std::uint8_t> changedImage() const;
   // Whether `current` equals the original image apart from the bits this change flips (so a
   // page caught halfway between the two still qualifies).
   bool onlyChangedBitsDiffer(const std::vector<std::uint8_t>& current) const;
@@ -40,15 +40,6 @@ struct DurabilityStats {
 // that leads to the file finds the same journal: `x.mdb` -> `x.mdb.leafward-journal`. The
 // name cannot be mistaken for Access's own `x.ldb` lock file.
 std::string journalPathFor(const std::string& canonicalDatabasePath);
-
-// Creates the journal (it must not exist yet) with the original images of `pages`, syncs it
-// and its folder, then commits it (see journal_format.h): once this returns, the pages may be
-// overwritten. The journal gets the permissions of `database`. A journal that cannot be
-// created refuses the statement as read-only (or, when its name would be too long, as
-// NameTooLong); on any failure the journal is removed again where it can be.
-void writeJournal(const std::string& journalPath, const platform::File& database,
-                  std::uint32_t pageSize, std::uint64_t fileSize,
-                  const std::vector<PageChange>& pages, DurabilityStats& stats);
 
 // Removes the journal and syncs its folder. Throws DataAccessError when the journal cannot be
 // removed. Returns why when it was removed but its folder could not be synced, so that the
@@ -75,6 +66,47 @@ struct CommitBlock {
   std::uint64_t digest = 0;
 };
 std::optional<CommitBlock> readCommitBlock(const platform::File& journal, std::uint64_t at);
+
+// Writes a journal (see journal_format.h) a batch of records at a time, so that the original
+// images of a statement's pages never need to be in memory all at once.
+class JournalWriter {
+ public:
+  // Creates the journal (it must not exist yet) for `records` records of `recordBytes` bytes in
+  // all (journal::recordSize each). The journal gets the permissions of `database`. A journal
+  // that cannot be created refuses the statement as read-only (or, when its name would be too
+  // long, as NameTooLong).
+  JournalWriter(const std::string& journalPath, const platform::File& database,
+                std::uint32_t pageSize, std::uint64_t fileSize, std::uint32_t records,
+                std::uint64_t recordBytes);
+  // A journal that was not committed is removed again where it can be: one left behind is
+  // torn, or complete for a file still untouched, and the next open deals with either.
+  ~JournalWriter();
+  JournalWriter(const JournalWriter&) = delete;
+  JournalWriter& operator=(const JournalWriter&) = delete;
+
+  // Adds the record of one page: its image before the statement and the bytes that change, by
+  // offset, each offset once. The records must come as many as announced, in the order in
+  // which they are to be read back.
+  void add(std::uint32_t page, std::span<const std::uint8_t> original,
+           std::span<const ByteChange> changes);
+
+  // Writes what is left, syncs the journal and its folder, then commits it: once this returns,
+  // the pages may be overwritten.
+  void commit(DurabilityStats& stats);
+
+ private:
+  void writeBatch();
+  [[noreturn]] void failed(const platform::SystemError& error);
+
+  std::string path_;
+  platform::File file_;
+  JournalHeader header_;
+  std::vector<std::uint8_t> batch_;  // encoded, not yet written, from offset written_ on
+  std::uint64_t written_ = 0;
+  std::uint32_t added_ = 0;
+  std::uint64_t digest_ = 0;
+  bool committed_ = false;
+};
 
 // Reads a journal's records one at a time, each checked whole before it is handed out, so that
 // memory never depends on the journal's size.

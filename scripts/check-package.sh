@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a build folder and holds it against lintian: no error and no
+# warning may remain (informational tags are shown, not counted). The package is made in a
+# temporary folder; the build folder is left as it was.
+# Usage: scripts/check-package.sh [BUILD_DIR]   (default build/release; build it first)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+[ -f "$build/CPackConfig.cmake" ] || { echo "configure and build $build first" >&2; exit 2; }
+command -v lintian >/dev/null || { echo "needs lintian (scripts/install-deps.sh)" >&2; exit 2; }
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; exit 1; }
+deb=$(find "$out" -maxdepth 1 -name '*.deb' | head -n 1)
+[ -n "$deb" ] || { echo "cpack made no .deb" >&2; exit 1; }
+lintian --display-info "$deb" 2>/dev/null | tee "$out/lintian.log" || true
+if grep -qE '^[EW]: ' "$out/lintian.log"; then
+  echo "lintian: $(basename "$deb") has errors or warnings" >&2
+  exit 1
+fi
+echo "lintian: $(basename "$deb") has no errors and no warnings"
