@@ -14,7 +14,16 @@ trap 'rm -rf "$out"' EXIT
 cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log" >&2; exit 1; }
 deb=$(find "$out" -maxdepth 1 -name '*.deb' | head -n 1)
 [ -n "$deb" ] || { echo "cpack made no .deb" >&2; exit 1; }
-lintian --display-info "$deb" 2>/dev/null | tee "$out/lintian.log" || true
+# lintian exits 1 when it found errors (counted below) and 2 when it could not run: that is a
+# failure of its own, never a clean pass.
+status=0
+lintian --display-info "$deb" >"$out/lintian.log" 2>"$out/lintian.err" || status=$?
+cat "$out/lintian.log"
+if [ "$status" -gt 1 ]; then
+  cat "$out/lintian.err" >&2
+  echo "lintian could not check $(basename "$deb") (exit $status)" >&2
+  exit 1
+fi
 if grep -qE '^[EW]: ' "$out/lintian.log"; then
   echo "lintian: $(basename "$deb") has errors or warnings" >&2
   exit 1

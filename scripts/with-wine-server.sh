@@ -13,7 +13,8 @@ holder="$build/wine-server.sh"
 if [ "${LEAFWARD_WINE_SERVER_HELD:-}" = "$build" ]; then
   exec "$@"
 fi
-"$holder" start
+# Set first: a start that fails half-way (the server up, the prefix not) still stops it.
 trap '"$holder" stop' EXIT
+"$holder" start
 export LEAFWARD_WINE_SERVER_HELD="$build"
 "$@"
