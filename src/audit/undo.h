@@ -57,7 +57,10 @@ struct UndoOutcome {
 // "...的修复记录与更新的行数不符，未恢复：..." for codes of an inexact statement). Instead
 // "没有可以撤销的修复" when there is nothing to put back, or "无法撤销：why" when the record
 // or the flags cannot be read or the undo cannot be recorded.
+//
+// With `confirmedRepairId` (the repair a person agreed to put back), the undo is refused when
+// the repair to put back is now another one: another program recorded a repair meanwhile.
 UndoOutcome runUndo(connection::SharedConnection& shared, Workbench& bench,
-                    const RecordTarget& target);
+                    const RecordTarget& target, const std::string& confirmedRepairId = {});
 
 }  // namespace leafward::audit
