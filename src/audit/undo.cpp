@@ -234,9 +234,9 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   // An undo taken up again, or of a repair that stopped, may find nothing left to put back: an
   // undo of no codes is recorded then, so that the repair counts as undone and the next undo
   // moves on rather than coming back to it for ever.
-  const bool takenUp =
-      std::any_of(book->repairs().begin(), book->repairs().end(),
-                  [&](const auto& r) { return r.undoes == undone.id && !r.succeeded(); });
+  const bool takenUp = std::any_of(
+      book->repairs().begin(), book->repairs().end(),
+      [&](const auto& other) { return other.undoes == undone.id && !other.succeeded(); });
   const bool recorded = undo.plannedCount() > 0 || takenUp || !undone.finished();
   if (recorded) {
     try {

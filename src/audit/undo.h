@@ -49,7 +49,9 @@ struct UndoOutcome {
 // or of a statement whose count differed from its list) is left alone and listed. Each kind
 // of flag is one all-or-nothing change (one journal on an Access file, one transaction on SQL
 // Server), and the undo is recorded first like a repair, naming the repair it puts back, so
-// that it can be undone in its turn.
+// that it can be undone in its turn. An undo that stopped or had a statement fail is taken up
+// again by the next; when that one, or the undo of a repair that stopped, finds nothing left to
+// put back, it records an undo of no codes, so that the repair counts as undone.
 //
 // The report lines, each appended as Update's are: "撤销 <id> 的修复（<user>，<computer>）",
 // then per kind "有 N个非末级科目标志被恢复" or "非末级科目标志未能恢复：why", and
