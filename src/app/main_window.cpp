@@ -116,7 +116,7 @@ void MainWindow::undoLastRepairClick() {
       return;
     }
     if (view_.askYesNo(preview.question(), kMainWindow.caption)) {
-      audit::runUndo(shared_, *this, target);
+      audit::runUndo(shared_, *this, target, preview.repairId);
     }
   });
   view_.requestTick();

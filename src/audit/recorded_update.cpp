@@ -1,5 +1,6 @@
 #include "audit/recorded_update.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -102,7 +103,7 @@ RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
   }
   confirmation = {false, static_cast<std::int64_t>(changed), {}};
   if (!counted) {
-    confirmation.note = "数据库没有说明更新了多少行，所列科目代码未经核实";
+    confirmation.note = record::kCountUnknown;
   } else if (changed != statement.codes.size()) {
     confirmation.note = "更新了 " + std::to_string(changed) + " 行，而更新前读出的是 " +
                         std::to_string(statement.codes.size()) +
@@ -130,6 +131,18 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   outcome.ran = true;
   busyOn(bench);
 
+  // The record is taken before the codes are listed, so that another repair of the account
+  // set cannot change them between the list and our statements. When it cannot be taken the
+  // Update goes on only if it finds nothing to change.
+  std::optional<record::RecordFile> book;
+  std::string unopened;
+  try {
+    book.emplace(record::RecordFile::openForRepair(target.folder, target.accountSet));
+    if (!book->notice().empty()) attempt([&] { appendLine(bench, book->notice()); });
+  } catch (const record::RecordError& error) {
+    unopened = error.what();
+  }
+
   const bool server = shared.blnServer;
   std::vector<PlannedStatement> statements;
   if (shared.accessFileOpen()) {
@@ -145,7 +158,7 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   }
 
   record::Repair repair = repairOf(statements);
-  std::optional<record::RecordFile> book;
+  bool begun = false;
   const auto keep = [&](const std::function<void()>& step) {
     try {
       step();
@@ -156,8 +169,9 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
     }
   };
   const auto begin = [&] {
-    book.emplace(record::RecordFile::openForRepair(target.folder, target.accountSet));
+    if (!book) throw record::RecordError(unopened);
     book->begin(repair);
+    begun = true;
   };
   if (repair.plannedCount() > 0 && !keep(begin)) {
     busyOff(bench);
@@ -172,16 +186,20 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
     record::Confirmation confirmation;
     runs.push_back(carryOut(shared, statements[i], confirmation));
     repair.steps[i].confirmation = confirmation;
-    if (book && !keep([&] { book->confirm(repair, i); })) break;
+    if (begun && !keep([&] { book->confirm(repair, i); })) break;
   }
   busyOff(bench);
   if (runs.size() > 0) reportRepair(bench, runs[0], kNonLeafFlags);
   if (runs.size() > 1) reportRepair(bench, runs[1], kLeafFlags);
 
-  // A statement changed rows that no list held (the account set changed after it was read):
-  // that is written down now.
-  const bool changedUnlisted = repair.plannedCount() == 0 && repair.steps.size() == runs.size() &&
-                               !record::changedNothing(repair);
+  // A statement changed rows that no list held (another program changed the account set after
+  // it was read): that is written down now. A count the database could not give is taken for
+  // none here, as nothing was listed to change.
+  const bool changedUnlisted =
+      repair.plannedCount() == 0 && repair.steps.size() == runs.size() &&
+      std::any_of(repair.steps.begin(), repair.steps.end(), [](const record::Step& step) {
+        return !step.confirmation->failed && step.confirmation->count > 0;
+      });
   if (changedUnlisted) {
     keep([&] {
       begin();

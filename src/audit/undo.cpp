@@ -1,5 +1,6 @@
 #include "audit/undo.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -63,15 +64,17 @@ std::vector<std::pair<CodeChange, std::int64_t>> codesOf(const record::Step& ste
   return codes;
 }
 
-// The codes an interrupted undo of the repair set out to put back, by kind of flag: where they
-// hold what the repair found, that undo got that far, and they need nothing more.
+// The codes an earlier undo of the repair that stopped or failed in part set out to put back,
+// by kind of flag, leaving out those of its statements that failed (each is all or nothing):
+// where they hold what the repair found, that undo got that far, and they need nothing more.
 using Begun = std::set<std::pair<Direction, Code>>;
 
-Begun begunByInterruptedUndos(const std::vector<record::Repair>& repairs, const std::string& id) {
+Begun begunByUnfinishedUndos(const std::vector<record::Repair>& repairs, const std::string& id) {
   Begun begun;
   for (const record::Repair& repair : repairs) {
-    if (repair.undoes != id || repair.finished()) continue;
+    if (repair.undoes != id || repair.succeeded()) continue;
     for (const record::Step& step : repair.steps) {
+      if (step.confirmation && step.confirmation->failed) continue;
       for (const CodeChange& change : step.planned) begun.insert({step.direction, change.code});
     }
   }
@@ -81,7 +84,8 @@ Begun begunByInterruptedUndos(const std::vector<record::Repair>& repairs, const 
 UndoStep planUndo(const record::Step& step, const FlagCounts& now, const Begun& begun) {
   UndoStep undo;
   undo.direction = step.direction;
-  if (step.confirmation && (step.confirmation->failed || step.confirmation->count == 0)) {
+  const std::optional<record::Confirmation>& how = step.confirmation;
+  if (how && (how->failed || (how->count == 0 && how->countKnown()))) {
     return undo;  // it changed nothing
   }
   const bool inexact = step.confirmation && !step.exact();
@@ -92,10 +96,10 @@ UndoStep planUndo(const record::Step& step, const FlagCounts& now, const Begun& 
     }
     const auto held = now.find({change.code, change.after});
     const auto back = now.find({change.code, change.before});
-    if (begun.count({step.direction, change.code}) && back != now.end() && back->second == rows &&
-        held == now.end()) {
-      continue;
-    }
+    // Back as the repair found it: put back by an earlier undo, or never changed by a statement
+    // that was not confirmed (it may never have run).
+    const bool mayBeBack = begun.count({step.direction, change.code}) || !how;
+    if (mayBeBack && back != now.end() && back->second == rows && held == now.end()) continue;
     if (held == now.end() || held->second != rows) {
       undo.changedSince.push_back(change.code);
       continue;
@@ -178,7 +182,8 @@ UndoPreview previewUndo(const RecordTarget& target) {
   return preview;
 }
 
-UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarget& target) {
+UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarget& target,
+                    const std::string& confirmedRepairId) {
   UndoOutcome outcome;
   if (shared.cnData.state() != dataaccess::kAdStateOpen) return outcome;
   outcome.ran = true;
@@ -196,7 +201,15 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   } catch (const record::RecordError& error) {
     return refuse(error.what());
   }
+  if (!book->notice().empty()) attempt([&] { appendLine(bench, book->notice()); });
   const auto index = record::repairToUndo(book->repairs());
+  const std::string chosen = index ? book->repairs()[*index].id : std::string();
+  if (!confirmedRepairId.empty() && chosen != confirmedRepairId) {
+    return refuse("the record of " + target.accountSet.describe() +
+                  " has changed since the undo was confirmed: the repair to undo is now " +
+                  (index ? chosen : std::string("none")) + ", not " + confirmedRepairId +
+                  "; ask again");
+  }
   if (!index) {
     busyOff(bench);
     outcome.nothingToUndo = true;
@@ -213,12 +226,19 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   record::Repair undo;
   undo.undoes = undone.id;
   const std::string statement = dataaccess::keyedFlagStatements(codeFlags()).byKey;
-  const Begun begun = begunByInterruptedUndos(book->repairs(), undone.id);
+  const Begun begun = begunByUnfinishedUndos(book->repairs(), undone.id);
   for (const record::Step& step : undone.steps) {
     steps.push_back(planUndo(step, now, begun));
     undo.steps.push_back({step.direction, statement, steps.back().planned, {}});
   }
-  if (undo.plannedCount() > 0) {
+  // An undo taken up again, or of a repair that stopped, may find nothing left to put back: an
+  // undo of no codes is recorded then, so that the repair counts as undone and the next undo
+  // moves on rather than coming back to it for ever.
+  const bool takenUp = std::any_of(
+      book->repairs().begin(), book->repairs().end(),
+      [&](const auto& other) { return other.undoes == undone.id && !other.succeeded(); });
+  const bool recorded = undo.plannedCount() > 0 || takenUp || !undone.finished();
+  if (recorded) {
     try {
       book->begin(undo);
     } catch (const record::RecordError& error) {
@@ -237,7 +257,7 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
     }
     runs.push_back(run);
     undo.steps[i].confirmation = {run.outcome.failed, run.outcome.count, run.outcome.failure};
-    if (undo.plannedCount() == 0) continue;
+    if (!recorded) continue;
     try {
       book->confirm(undo, i);
     } catch (const record::RecordError& error) {

@@ -49,7 +49,9 @@ struct UndoOutcome {
 // or of a statement whose count differed from its list) is left alone and listed. Each kind
 // of flag is one all-or-nothing change (one journal on an Access file, one transaction on SQL
 // Server), and the undo is recorded first like a repair, naming the repair it puts back, so
-// that it can be undone in its turn.
+// that it can be undone in its turn. An undo that stopped or had a statement fail is taken up
+// again by the next; when that one, or the undo of a repair that stopped, finds nothing left to
+// put back, it records an undo of no codes, so that the repair counts as undone.
 //
 // The report lines, each appended as Update's are: "撤销 <id> 的修复（<user>，<computer>）",
 // then per kind "有 N个非末级科目标志被恢复" or "非末级科目标志未能恢复：why", and
@@ -57,7 +59,10 @@ struct UndoOutcome {
 // "...的修复记录与更新的行数不符，未恢复：..." for codes of an inexact statement). Instead
 // "没有可以撤销的修复" when there is nothing to put back, or "无法撤销：why" when the record
 // or the flags cannot be read or the undo cannot be recorded.
+//
+// With `confirmedRepairId` (the repair a person agreed to put back), the undo is refused when
+// the repair to put back is now another one: another program recorded a repair meanwhile.
 UndoOutcome runUndo(connection::SharedConnection& shared, Workbench& bench,
-                    const RecordTarget& target);
+                    const RecordTarget& target, const std::string& confirmedRepairId = {});
 
 }  // namespace leafward::audit

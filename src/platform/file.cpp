@@ -22,7 +22,7 @@ void faultPoint(Operation operation, const char* what, const std::string& path) 
 }
 #else
 // What users run has no faults to take: the points compile to nothing.
-enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove };
+enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove, Resize };
 
 void faultPoint(Operation, const char*, const std::string&) {}
 #endif
@@ -92,6 +92,11 @@ void File::sync() {
   ++syncs;
   faultPoint(Operation::Sync, "cannot flush", path_);
   systemSync();
+}
+
+void File::resize(std::uint64_t size) {
+  faultPoint(Operation::Resize, "cannot resize", path_);
+  systemResize(size);
 }
 
 bool File::tryLock(LockKind kind) {

@@ -49,6 +49,8 @@ class File {
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Makes everything written so far durable.
   void sync();
+  // Makes the file `size` bytes long: cut back, or longer with zeros.
+  void resize(std::uint64_t size);
 
   // The locks that keep Leafward's readers and its writer apart: any number of shared holders
   // or one exclusive holder, whether in this process or another. They never wait: false when
@@ -76,6 +78,7 @@ class File {
   std::size_t systemReadAt(std::uint64_t offset, std::span<std::uint8_t> into) const;
   void systemWriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   void systemSync();
+  void systemResize(std::uint64_t size);
   bool systemTryLock(LockKind kind);
 
   std::intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE

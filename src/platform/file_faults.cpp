@@ -15,7 +15,7 @@ struct Plan {
 };
 
 std::vector<Plan> plans;
-std::array<std::size_t, 8> counts{};
+std::array<std::size_t, 9> counts{};
 std::vector<std::string> synced;
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace leafward::platform::faults {
 
 // The operations of the file seam, each counted on its own. OpenForWriting also counts creating
 // a file; Sync also counts a folder's flush.
-enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove };
+enum class Operation { Open, OpenForWriting, Read, Write, Sync, Size, Lock, Remove, Resize };
 
 enum class Fault {
   IoError,     // the system reports an input/output error and does nothing

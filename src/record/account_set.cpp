@@ -39,11 +39,6 @@ std::string safeFileName(std::string_view text) {
   return name.empty() ? "_" : name;
 }
 
-std::string lastPart(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 AccountSet AccountSet::accessFile(const std::string& path) {
@@ -71,7 +66,8 @@ std::string AccountSet::recordFileName() const {
   char hash[9];
   std::snprintf(hash, sizeof hash, "%08x", fnv1a(identity));
   // A server's names in one spelling, so that every spelling finds the same file.
-  const std::string shown = isFile() ? lastPart(name) : dataaccess::asciiLowered(describe());
+  const std::string shown =
+      isFile() ? platform::fileName(name) : dataaccess::asciiLowered(describe());
   return safeFileName(shown) + " (" + hash + ").csv";
 }
 

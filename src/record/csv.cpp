@@ -20,7 +20,7 @@ class RecordReader {
   bool atEnd() const { return at_ >= text_.size(); }
 
   bool read() {
-    CsvRecord record{line_, {}};
+    CsvRecord record{line_, 0, {}};
     for (;;) {
       std::string field;
       if (!readField(field)) return false;
@@ -36,6 +36,7 @@ class RecordReader {
       if (text_[at_ + 1] != '\n') return problem("a CR stands without LF");
       at_ += 2;
       ++line_;
+      record.end = at_;
       result_.records.push_back(std::move(record));
       return true;
     }

@@ -16,6 +16,7 @@ std::string csvLine(const std::vector<std::string>& fields);
 
 struct CsvRecord {
   std::size_t line = 0;  // where it begins, counted from 1 by line ends
+  std::size_t end = 0;   // the offset just past its CR LF
   std::vector<std::string> fields;
 };
 

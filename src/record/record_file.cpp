@@ -36,17 +36,24 @@ void requireRegular(const platform::File& file, const std::string& path) {
   if (!file.isRegular()) throw RecordError(path + " is not a regular file");
 }
 
-// The record file open for appending, made when there is none; nothing when another repair
-// holds it open (Windows lets no second writer open it) for longer than a reader waits.
+// The record file open for appending, made when there is none; nothing when another program
+// or repair holds it open (Windows lets no second writer open it) for longer than a reader waits.
 std::optional<platform::File> openForAppending(const std::string& path, bool& made) {
   const auto deadline = std::chrono::steady_clock::now() + platform::kLockWait;
   for (;;) {
+    // A link, a folder or a device under the name would be opened as not found and then not
+    // made because the name is taken, for ever.
+    const platform::EntryKind kind = platform::entryKind(path, platform::FinalLink::Keep);
+    if (kind != platform::EntryKind::None && kind != platform::EntryKind::File) {
+      throw RecordError(path + " is not a regular file");
+    }
+    const bool late = std::chrono::steady_clock::now() >= deadline;
     try {
       made = false;
       return platform::File::open(path, platform::FileAccess::ReadWrite);
     } catch (const SystemError& error) {
       if (error.failure() == Failure::InUse) {
-        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        if (late) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         continue;
       }
@@ -56,8 +63,8 @@ std::optional<platform::File> openForAppending(const std::string& path, bool& ma
       made = true;
       return platform::File::createNew(path);
     } catch (const SystemError& error) {
-      // Another repair made it first: open that one.
-      if (error.failure() != Failure::AlreadyExists) throw;
+      // Another repair made it first: open that one, unless the name keeps coming and going.
+      if (error.failure() != Failure::AlreadyExists || late) throw;
     }
   }
 }
@@ -91,18 +98,26 @@ RecordFile RecordFile::openForRepair(const std::string& chosenFolder, const Acco
     std::optional<platform::File> opened = openForAppending(path, made);
     if (opened) requireRegular(*opened, path);
     if (!opened || !platform::waitForLock(*opened, platform::LockKind::Exclusive)) {
-      throw RecordError("another repair of " + set.describe() + " holds its record " + path +
-                        "; try again when it has finished");
+      throw RecordError("the repair record " + path + " of " + set.describe() +
+                        " is in use by another program or repair; try again when it is closed");
     }
     platform::File file = std::move(*opened);
     const std::string bytes = readWhole(file, path);
     RecordContents contents = readRecordText(bytes, set, path);
     RecordFile record(std::move(file), path, folder, set);
+    if (!contents.headerIncomplete && contents.wholeSize < bytes.size()) {
+      // Rows a writer left unfinished: nobody else writes the file while we hold it.
+      record.file_.resize(contents.wholeSize);
+      record.file_.sync();
+      record.notice_ = "修复记录 " + path + " 的末尾有写入时被中断、没有写完的内容，已将其删去";
+    }
     record.repairs_ = std::move(contents.repairs);
     record.writer_ = RowWriter(contents.checksum);
     record.headerIncomplete_ = contents.headerIncomplete;
-    record.size_ = contents.headerIncomplete ? 0 : bytes.size();
-    record.nameDurable_ = !made;
+    record.size_ = contents.headerIncomplete ? 0 : contents.wholeSize;
+    // A file left empty or with half a header by a run that stopped may not be in its folder
+    // for good either.
+    record.nameDurable_ = !made && !contents.headerIncomplete;
     return record;
   } catch (const SystemError& error) {
     throw RecordError(std::string("cannot write the record of repairs: ") + error.what());
@@ -144,6 +159,14 @@ void RecordFile::append(std::string text) {
     if (!nameDurable_) platform::syncFolder(folder_);
     broken_ = false;
   } catch (const SystemError& error) {
+    // Half a row would make the file unreadable to the next repair: cut it off where we can
+    // (openForRepair cuts what is left). The writer's chain is past these rows: nothing more
+    // is appended here.
+    try {
+      file_.resize(size_);
+      file_.sync();
+    } catch (const SystemError&) {
+    }
     throw RecordError(std::string("cannot write the record of repairs: ") + error.what());
   }
   nameDurable_ = true;

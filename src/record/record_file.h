@@ -26,13 +26,17 @@ std::string recordPath(const std::string& folder, const AccountSet& set);
 class RecordFile {
  public:
   // Makes the folder (recordFolder() when `folder` is empty) and the file as needed, takes the
-  // file and reads what it holds. Throws
-  // RecordError with the reason: the folder or file cannot be made or written, another repair
-  // of the account set holds it longer than a reader waits, or it is damaged or foreign.
+  // file and reads what it holds, cutting off rows a writer left unfinished. Throws RecordError
+  // with the reason: the folder or file cannot be made or written, the name holds something
+  // other than a file, another program or repair holds it longer than a reader waits, or it is
+  // damaged or foreign.
   static RecordFile openForRepair(const std::string& folder, const AccountSet& set);
 
   const std::string& path() const { return path_; }
   const std::vector<Repair>& repairs() const { return repairs_; }
+  // What a person should know about the file as it was found (rows a writer left unfinished
+  // were cut off), as a line for the report; empty when nothing.
+  const std::string& notice() const { return notice_; }
 
   // Writes down a repair before its first statement runs: gives it an id unique in the file
   // (the clock's local time), the user, the computer, Leafward's version and the account set,
@@ -46,7 +50,7 @@ class RecordFile {
   void append(std::string text);
 
   platform::File file_;
-  std::string path_, folder_;
+  std::string path_, folder_, notice_;
   AccountSet set_;
   std::vector<Repair> repairs_;
   RowWriter writer_ = RowWriter::afterHeader();

@@ -123,6 +123,10 @@ class RowReader {
   }
 
   std::vector<Repair> take() { return std::move(repairs_); }
+  std::size_t repairCount() const { return repairs_.size(); }
+  bool lastIncomplete() {
+    return !repairs_.empty() && repairs_.back().plannedCount() != declared_[repairs_.back().id];
+  }
 
   [[noreturn]] void fail(const std::string& why) const {
     throw RecordError(fileName_ + " is damaged at line " + std::to_string(line_) + ": " + why);
@@ -197,9 +201,10 @@ class RowReader {
     step.confirmation = std::move(confirmation);
   }
 
+  // From the last: a repair's rows follow its first row.
   Repair& known(const std::string& id) {
-    for (Repair& repair : repairs_) {
-      if (repair.id == id) return repair;
+    for (auto repair = repairs_.rbegin(); repair != repairs_.rend(); ++repair) {
+      if (repair->id == id) return *repair;
     }
     fail("it belongs to no repair begun before it");
   }
@@ -324,6 +329,7 @@ RecordContents readRecordText(std::string_view bytes, const AccountSet& set,
   const std::string start = std::string(kByteOrderMark) + headerLine();
   if (bytes.size() < start.size() && std::string_view(start).starts_with(bytes)) {
     contents.headerIncomplete = true;
+    contents.wholeSize = bytes.size();
     return contents;
   }
   const std::string foreign = fileName + " is not a record of repairs written by Leafward";
@@ -333,18 +339,23 @@ RecordContents readRecordText(std::string_view bytes, const AccountSet& set,
     throw RecordError(foreign + " (its first row is not Leafward's header)");
   }
   RowReader reader(set, fileName);
-  for (std::size_t i = 1; i < csv.records.size(); ++i)
+  std::size_t lastRepairStart = 0;
+  for (std::size_t i = 1; i < csv.records.size(); ++i) {
+    const std::size_t before = reader.repairCount();
     reader.read(csv.records[i], contents.checksum);
+    if (reader.repairCount() > before) lastRepairStart = csv.records[i - 1].end;
+  }
   if (!csv.problem.empty()) {
     throw RecordError(fileName + " is damaged at line " + std::to_string(csv.problemLine) + ": " +
                       csv.problem);
   }
   if (csv.cutShort && !repairUnderWay) {
-    throw RecordError(fileName + " is damaged: it ends in the middle of a row (cut short)");
+    const std::size_t whole = reader.lastIncomplete() ? lastRepairStart : csv.records.back().end;
+    return readRecordText(bytes.substr(0, kByteOrderMark.size() + whole), set, fileName);
   }
-  contents.cutShort = csv.cutShort;
   reader.finish(repairUnderWay);
   contents.repairs = reader.take();
+  contents.wholeSize = bytes.size();
   return contents;
 }
 

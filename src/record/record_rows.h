@@ -54,9 +54,11 @@ class RowWriter {
 struct RecordContents {
   std::vector<Repair> repairs;  // in the order they were written
   std::string checksum;         // the last row's, for the next row to chain on
-  bool cutShort = false;        // the file ends in the middle of a row
   // The file is empty, or ends inside its header row: the next repair writes the header first.
   bool headerIncomplete = false;
+  // How many of the bytes hold the repairs read; fewer than all when the file ends in rows a
+  // writer left unfinished, which were passed over.
+  std::size_t wholeSize = 0;
 };
 
 // Reads the bytes of the record file `fileName` of `set`, trusting nothing: an empty file, or
@@ -64,8 +66,11 @@ struct RecordContents {
 // byte-order mark and the header row is not a record of repairs; a row that is not well formed,
 // does not fit the rows before it or whose checksum does not match, a repair with fewer code rows
 // than its first row declares, and the repairs of another account set are refused. A file that ends
-// inside a row is refused too, unless `repairUnderWay` (a repair holds the file and is writing it):
-// its last repair then may be incomplete. Throws RecordError.
+// inside a row was left so by a writer that stopped (a full disk, a kill, the power): while a
+// repair holds the file (`repairUnderWay`) and is writing it, its last repair may be incomplete;
+// otherwise the unfinished row is passed over, and with it a repair whose code rows it was still
+// writing, which never ran (a repair runs only once all its code rows are durable). Throws
+// RecordError.
 RecordContents readRecordText(std::string_view bytes, const AccountSet& set,
                               const std::string& fileName, bool repairUnderWay = false);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "record/account_set.h"
@@ -21,11 +22,17 @@ struct CodeChange {
   bool operator==(const CodeChange&) const = default;
 };
 
+// The note of a statement that ran when the database could not say how many rows it changed:
+// its count, 0, means nothing then.
+inline constexpr std::string_view kCountUnknown =
+    "数据库没有说明更新了多少行，所列科目代码未经核实";
+
 // How a statement ended, as the row that confirms it says.
 struct Confirmation {
   bool failed = false;
   std::int64_t count = 0;  // rows it changed
   std::string note;        // why it failed, or what else a reader must know
+  bool countKnown() const { return failed || note != kCountUnknown; }
   bool operator==(const Confirmation&) const = default;
 };
 
@@ -38,10 +45,11 @@ struct Step {
   std::optional<Confirmation> confirmation;
 
   // The planned codes are exactly the rows it changed: it ran and changed as many rows as
-  // were listed. A count that differs means the account set changed between the read that
-  // listed them and the statement.
+  // were listed, with nothing noted. A count that differs means the account set changed
+  // between the read that listed them and the statement; a note says the count is unknown or
+  // other rows changed.
   bool exact() const {
-    return confirmation && !confirmation->failed &&
+    return confirmation && !confirmation->failed && confirmation->note.empty() &&
            confirmation->count == static_cast<std::int64_t>(planned.size());
   }
   bool operator==(const Step&) const = default;
@@ -58,6 +66,13 @@ struct Repair {
   bool finished() const {
     for (const Step& step : steps) {
       if (!step.confirmation) return false;
+    }
+    return true;
+  }
+  // Every statement confirmed, none as failed.
+  bool succeeded() const {
+    for (const Step& step : steps) {
+      if (!step.confirmation || step.confirmation->failed) return false;
     }
     return true;
   }

@@ -113,14 +113,37 @@ TEST(UndoPreviewTest, TheQuestionNamesTheRepair) {
   }
   EXPECT_EQ(previewUndo(target).question(), asked + "更新了 2个非末级科目标志、1个末级科目标志。");
 
+  // A row left unfinished is passed over; a row changed by hand makes the record unreadable.
   const std::string path = record::recordPath(target.folder, kSet);
   std::vector<std::uint8_t> damaged = testing::readBytes(path);
   damaged.pop_back();
   testing::writeBytes(path, damaged);
+  EXPECT_EQ(previewUndo(target).question(),
+            asked + "中断前更新了 2个非末级科目标志、1个末级科目标志。");
+  damaged[std::string(damaged.begin(), damaged.end()).find(",1001,") + 4] = '9';
+  testing::writeBytes(path, damaged);
   preview = previewUndo(target);
   EXPECT_EQ(preview.state, UndoPreview::State::Unreadable);
-  EXPECT_EQ(preview.question(),
-            "无法撤销：" + path + " is damaged: it ends in the middle of a row (cut short)");
+  EXPECT_THAT(preview.question(),
+              ::testing::StartsWith("无法撤销：" + path + " is damaged at line"));
+}
+
+// The window puts back the repair the person agreed to, or none: another repair recorded
+// between the question and the answer is not undone in its place.
+TEST(UndoPreviewTest, AnUndoOfAnotherRepairThanTheOneConfirmedIsRefused) {
+  testing::TempDir dir;
+  const RecordTarget target{dir.file("repairs"), kSet};
+  const RecordedUpdateRun first(target.folder);
+  const UndoPreview preview = previewUndo(target);
+  RecordedUpdateRun meanwhile(target.folder);
+  const std::string now = record::readRecord(target.folder, kSet).repairs.at(1).id;
+  const std::size_t sent = meanwhile.sent->size();
+  TextWorkbench bench;
+  const UndoOutcome outcome = runUndo(meanwhile.shared, bench, target, preview.repairId);
+  EXPECT_THAT(outcome.failure,
+              HasSubstr("the repair to undo is now " + now + ", not " + preview.repairId));
+  EXPECT_EQ(meanwhile.sent->size(), sent);
+  EXPECT_EQ(record::readRecord(target.folder, kSet).repairs.size(), 2u);
 }
 
 }  // namespace

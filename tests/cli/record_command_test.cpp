@@ -143,6 +143,45 @@ TEST(UndoTest, ACodeChangedSinceTheRepairIsLeftAloneAndListed) {
             (std::vector<record::CodeChange>{{"1001", false, true}, {"100202", false, true}}));
 }
 
+// An undo stopped after its statements committed, and a repair stopped before its statements
+// ran, leave nothing to put back: the next undo records an undo of no codes, so that the
+// repair counts as undone (rather than being chosen for ever), and lists nothing as changed.
+TEST(UndoTest, AStoppedUndoOrRepairWithNothingLeftIsSettled) {
+  FixtureCopy copy("worked-example.mdb");
+  const auto original = readBytes(copy.path());
+  const auto stopBeforeConfirming = [&](std::size_t index) {
+    const record::RecordReading reading = recordOf(copy.path());
+    const std::string bytes = testing::readFile(reading.path);
+    const std::string kept =
+        bytes.substr(0, bytes.find("\r\n" + reading.repairs.at(index).id + ",确认,") + 2);
+    testing::writeBytes(reading.path, std::vector<std::uint8_t>(kept.begin(), kept.end()));
+  };
+  for (const bool undoStopped : {true, false}) {
+    SCOPED_TRACE(undoStopped ? "undo stopped" : "update stopped");
+    ASSERT_EQ(command("update", copy.path()).exitCode, 0);
+    const std::size_t repaired = recordOf(copy.path()).repairs.size() - 1;
+    if (undoStopped) {
+      ASSERT_EQ(command("undo", copy.path()).exitCode, 0);
+      stopBeforeConfirming(repaired + 1);
+    } else {
+      stopBeforeConfirming(repaired);
+      testing::writeBytes(copy.path(), original);
+    }
+    const CliRun undo = command("undo", copy.path());
+    EXPECT_EQ(undo.exitCode, 0) << undo.err;
+    EXPECT_EQ(undo.out.find("未恢复"), std::string::npos) << undo.out;
+    EXPECT_EQ(readBytes(copy.path()), original);
+    const record::Repair settled = recordOf(copy.path()).repairs.back();
+    EXPECT_EQ(settled.undoes, recordOf(copy.path()).repairs.at(repaired).id);
+    EXPECT_TRUE(settled.succeeded() && settled.plannedCount() == 0);
+    EXPECT_EQ(command("undo", copy.path()).out, "\n没有可以撤销的修复\n");
+  }
+  const CliRun history = command("history", copy.path());
+  EXPECT_THAT(
+      history.out,
+      HasSubstr(" 修复：非末级科目标志 3个（未确认），末级科目标志 1个（未确认），已撤销\n"));
+}
+
 // A record that was edited, cut short or is not Leafward's is never trusted: undo and history
 // refuse it with the reason, and update refuses to add to it, changing nothing.
 TEST(RecordRefusalTest, ARecordThatCannotBeTrustedOrWrittenChangesNothing) {
@@ -158,12 +197,12 @@ TEST(RecordRefusalTest, ARecordThatCannotBeTrustedOrWrittenChangesNothing) {
     std::string bytes;
     const char* reason;
   };
-  for (const Damage& damage :
-       {Damage{edited, "is damaged at line 4: its checksum does not match"},
-        Damage{good.substr(0, good.size() - 1), "ends in the middle of a row"},
-        Damage{"\xEF\xBB\xBF"
-               "code,bend\r\n1001,0\r\n",
-               "is not a record of repairs"}}) {
+  for (const Damage& damage : {Damage{edited, "is damaged at line 4: its checksum does not match"},
+                               Damage{good.substr(0, good.find("\r\n", good.find(",计划,")) + 2),
+                                      "lists 1 of its 4 codes"},
+                               Damage{"\xEF\xBB\xBF"
+                                      "code,bend\r\n1001,0\r\n",
+                                      "is not a record of repairs"}}) {
     SCOPED_TRACE(damage.reason);
     testing::writeBytes(path, std::vector<std::uint8_t>(damage.bytes.begin(), damage.bytes.end()));
     testing::writeBytes(copy.path(), repaired);

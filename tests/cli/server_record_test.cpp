@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 #include "cli_run.h"
 #include "platform/process.h"
@@ -73,9 +74,15 @@ TEST_F(ServerRecordTest, TheRecordListsExactlyTheCodesTheUpdatesChanged) {
   server_.addDatabase(kDatabase, oddAccountSet());
   const std::vector<CodeRow> before = rows();
   std::vector<std::string> sent;
-  server_.onStatement([&](const std::string& text, auto&) { sent.push_back(text); });
+  bool heldWhileListed = false;
+  server_.onStatement([&](const std::string& text, auto&) {
+    sent.push_back(text);
+    // The update holds the record before it lists the codes: no other repair comes between.
+    if (text == testing::kFirstListServer) heldWhileListed = record().repairUnderWay;
+  });
   const CliRun update = run("update");
   EXPECT_EQ(update.exitCode, 0) << update.err;
+  EXPECT_TRUE(heldWhileListed);
   // Both lists are read before either UPDATE runs; the UPDATEs are sent as ever.
   EXPECT_EQ(sent, (std::vector<std::string>{testing::kFirstListServer, testing::kSecondListServer,
                                             testing::kClearNonLeaf, testing::kSetLeafServer}));
@@ -154,9 +161,11 @@ TEST_F(ServerRecordTest, ACountThatDiffersFromItsListIsNotedAndNotUndone) {
 }
 
 // An undo whose table changes half way through one kind of flag rolls that kind back whole;
-// the other kind, a transaction of its own, is put back.
+// the other kind, a transaction of its own, is put back. The undo that failed in part is taken
+// up again: the next one puts back the rest of the same repair.
 TEST_F(ServerRecordTest, AnUndoChangesEachKindOfFlagInOneTransaction) {
   server_.addDatabase(kDatabase, testing::fixtureAccountSet("worked-example"));
+  const std::vector<CodeRow> original = rows();
   ASSERT_EQ(run("update").exitCode, 0);
   const std::vector<CodeRow> repaired = rows();
   int byCode = 0;
@@ -175,6 +184,23 @@ TEST_F(ServerRecordTest, AnUndoChangesEachKindOfFlagInOneTransaction) {
   const record::Repair undone = record().repairs.at(1);
   EXPECT_TRUE(undone.steps[0].confirmation->failed);
   EXPECT_EQ(undone.steps[1].confirmation->count, 1);
+
+  // The next undo takes up the same repair. 1002, whose statement failed, now holds what the
+  // repair found by another hand: listed, not taken for put back by that statement.
+  bool byHand = false;
+  server_.onStatement([&](const std::string&, testing::ServerAccountSet& set) {
+    if (!std::exchange(byHand, true)) set.code[2].bend = true;
+  });
+  const CliRun again = run("undo");
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_THAT(again.out, HasSubstr("撤销 " + record().repairs.at(0).id + " 的修复"));
+  EXPECT_THAT(again.out, HasSubstr("有 2个非末级科目标志被恢复\n如下非末级科目标志在修复后已被"
+                                   "改动或已不存在，未恢复：1002\n"));
+  EXPECT_EQ(rows(), original);
+  const CliRun history = run("history");
+  EXPECT_THAT(history.out, ::testing::EndsWith("已撤销\n"));
+  // Next, the undo that succeeded is the last repair, not the one that failed in part.
+  EXPECT_THAT(run("undo").out, HasSubstr("撤销 " + record().repairs.at(2).id + " 的撤销"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/file.h"
+#include "platform/file_faults.h"
 #include "support/files.h"
 
 namespace leafward::record {
@@ -16,6 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using testing::readFile;
+namespace faults = platform::faults;
+
+void writeText(const std::string& path, const std::string& text) {
+  testing::writeBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
 
 Repair planned(std::vector<CodeChange> codes) {
   Repair repair;
@@ -26,6 +32,7 @@ Repair planned(std::vector<CodeChange> codes) {
 
 class RecordFileTest : public ::testing::Test {
  protected:
+  void TearDown() override { faults::reset(); }
   std::string folder() const { return (dir_.path() / "state" / "repairs").string(); }
   testing::TempDir dir_;
   const std::string mdb_ = dir_.copyFixture("account-sets/worked-example.mdb");
@@ -38,7 +45,10 @@ TEST_F(RecordFileTest, RowsAreAppendedAndReadBack) {
     RecordFile record = RecordFile::openForRepair(folder(), set_);
     EXPECT_EQ(record.path(), recordPath(folder(), set_));
     EXPECT_TRUE(record.repairs().empty());
+    faults::reset();
     record.begin(first);
+    // The rows, and the new file's name in its folder, are durable before anything runs.
+    EXPECT_EQ(faults::syncedPaths(), (std::vector<std::string>{record.path(), folder()}));
     // Written down and durable before anything runs: another reader sees it already.
     const RecordReading meanwhile = readRecord(folder(), set_);
     EXPECT_TRUE(meanwhile.repairUnderWay);
@@ -63,7 +73,9 @@ TEST_F(RecordFileTest, RowsAreAppendedAndReadBack) {
     RecordFile record = RecordFile::openForRepair(folder(), set_);
     ASSERT_EQ(record.repairs().size(), 1u);
     EXPECT_EQ(record.repairs()[0].steps, first.steps);
+    faults::reset();
     record.begin(second);
+    EXPECT_EQ(faults::syncedPaths(), std::vector<std::string>{record.path()});
     record.begin(third);
   }
   EXPECT_NE(second.id, first.id);
@@ -84,7 +96,8 @@ TEST_F(RecordFileTest, ARecordHeldByAnotherRepairIsRefused) {
     RecordFile::openForRepair(folder(), set_);
     ADD_FAILURE() << "opened twice";
   } catch (const RecordError& error) {
-    EXPECT_THAT(error.what(), HasSubstr("another repair of " + set_.name + " holds its record"));
+    EXPECT_THAT(error.what(), HasSubstr("the repair record " + recordPath(folder(), set_) + " of " +
+                                        set_.name + " is in use by another program or repair"));
   }
 }
 
@@ -106,6 +119,67 @@ TEST_F(RecordFileTest, AFolderOrFileThatCannotBeMadeIsRefusedWithTheReason) {
   EXPECT_THROW(readRecord(folder(), set_), RecordError);
   fs::remove(recordPath(folder(), set_));
   EXPECT_TRUE(readRecord(folder(), set_).repairs.empty());
+  // A link to nothing: neither opened nor made, refused at once rather than tried for ever.
+  try {
+    fs::create_symlink(dir_.path() / "gone.csv", recordPath(folder(), set_));
+  } catch (const fs::filesystem_error&) {
+    return;  // links cannot be made here
+  }
+  try {
+    RecordFile::openForRepair(folder(), set_);
+    ADD_FAILURE() << "opened";
+  } catch (const RecordError& error) {
+    EXPECT_THAT(error.what(), HasSubstr(" is not a regular file"));
+  }
+}
+
+// A write that fails half way (a full disk) is cut back, and a kill or a power cut that left
+// half a row behind costs only that row: the record stays open to the next repair, and a
+// reader passes the unfinished rows over without writing.
+TEST_F(RecordFileTest, RowsLeftUnfinishedAreCutOffNotLockingTheRecord) {
+  const std::string path = recordPath(folder(), set_);
+  Repair done = planned({{"1001", true, false}});
+  {
+    RecordFile record = RecordFile::openForRepair(folder(), set_);
+    record.begin(done);
+    done.steps[0].confirmation = Confirmation{false, 1, {}};
+    record.confirm(done, 0);
+  }
+  const std::string whole = readFile(path);
+  for (const faults::Fault fault : {faults::Fault::ShortWrite, faults::Fault::NoSpace}) {
+    RecordFile record = RecordFile::openForRepair(folder(), set_);
+    faults::reset();
+    faults::failAt(faults::Operation::Write, 1, fault);
+    Repair failed = planned({{"1002", true, false}});
+    EXPECT_THROW(record.begin(failed), RecordError);
+    faults::reset();
+    EXPECT_EQ(readFile(path), whole);
+  }
+
+  // A repair stopped as it wrote its code rows, then half a confirmation row of the last one.
+  Repair stopped = planned({{"1002", true, false}, {"1003", true, false}});
+  RecordFile::openForRepair(folder(), set_).begin(stopped);
+  const std::string begun = readFile(path);
+  const std::string torn = begun.substr(0, begun.size() - 30);
+  writeText(path, torn);
+  EXPECT_EQ(readRecord(folder(), set_).repairs.size(), 1u);
+  writeText(path, begun + begun.substr(whole.size(), 25));
+  EXPECT_EQ(readRecord(folder(), set_).repairs.size(), 2u);
+  EXPECT_EQ(readFile(path).size(), begun.size() + 25);  // read, not written
+  {
+    RecordFile record = RecordFile::openForRepair(folder(), set_);
+    EXPECT_EQ(record.notice(),
+              "修复记录 " + path + " 的末尾有写入时被中断、没有写完的内容，已将其删去");
+    EXPECT_EQ(readFile(path), begun);
+    Repair next = planned({{"1004", true, false}});
+    record.begin(next);
+  }
+  writeText(path, torn);
+  EXPECT_TRUE(RecordFile::openForRepair(folder(), set_).notice().size());
+  EXPECT_EQ(readFile(path), whole);
+  const std::vector<Repair> repairs = readRecord(folder(), set_).repairs;
+  ASSERT_EQ(repairs.size(), 1u);
+  EXPECT_EQ(repairs[0].steps[0], done.steps[0]);
 }
 
 // A file cut short inside its header (the writer stopped as it made it) gets the header anew.
@@ -115,7 +189,11 @@ TEST_F(RecordFileTest, AHeaderCutShortIsWrittenAgain) {
   const std::string start = std::string(kByteOrderMark) + "修复编号,记";
   testing::writeBytes(path, std::vector<std::uint8_t>(start.begin(), start.end()));
   Repair repair = planned({{"1001", true, false}});
-  RecordFile::openForRepair(folder(), set_).begin(repair);
+  RecordFile record = RecordFile::openForRepair(folder(), set_);
+  faults::reset();
+  record.begin(repair);
+  // The file may have been made by a run that stopped before its name was durable.
+  EXPECT_EQ(faults::syncedPaths(), (std::vector<std::string>{path, folder()}));
   EXPECT_TRUE(readFile(path).starts_with(std::string(kByteOrderMark) + headerLine()));
   EXPECT_EQ(readRecord(folder(), set_).repairs.size(), 1u);
 }
@@ -132,7 +210,8 @@ TEST(RecordNameTest, EachAccountSetHasAFileAPersonRecognises) {
             AccountSet::serverDatabase("host\\sql:1", "PELKOR_001_2024").recordFileName());
   EXPECT_TRUE(server.sameAs(AccountSet::serverDatabase("host\\sql:1", "PELKOR_001_2024")));
   EXPECT_FALSE(server.sameAs(AccountSet{{}, "pelkor_001_2024"}));
-  EXPECT_EQ(AccountSet({{}, "C:\\账套\\a.mdb."}).recordFileName().substr(0, 6), "a.mdb ");
+  const std::string native = platform::nativePath("/账套/a.mdb.");
+  EXPECT_EQ(AccountSet({{}, native}).recordFileName().substr(0, 6), "a.mdb ");
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST(RecordRowsTest, WhatIsWrittenReadsBackTheSame) {
   }
 }
 
-TEST(RecordRowsTest, AFileEditedCutShortOrForeignIsRefusedWithTheReason) {
+TEST(RecordRowsTest, AFileEditedOrForeignIsRefusedAndRowsLeftUnfinishedArePassedOver) {
   const std::string good = fileText(true);
   const std::string line3 = good.substr(0, good.find("\r\n", good.find("1001")) + 2);
   std::string swapped = good;
@@ -113,14 +113,12 @@ TEST(RecordRowsTest, AFileEditedCutShortOrForeignIsRefusedWithTheReason) {
       {withLine(good, 3, "\r\n"), "rec.csv is damaged at line 3: it has 1 fields, not 18"},
       // A row removed: the next one no longer chains on.
       {withLine(good, 4, ""), "rec.csv is damaged at line 4: its checksum does not match"},
-      {good.substr(0, good.size() - 2), "rec.csv is damaged: it ends in the middle of a row"},
       {good.substr(3), "rec.csv is not a record of repairs written by Leafward (no byte-order"},
       {std::string(kByteOrderMark) + "code,bend\r\n1001,1\r\n",
        "rec.csv is not a record of repairs written by Leafward (its first row is not"},
       {good + "x\"y\r\n", "rec.csv is damaged at line 11: a quote stands inside"},
   };
   for (const Case& c : cases) EXPECT_THAT(refusal(c.text), HasSubstr(c.reason)) << c.text;
-  EXPECT_THAT(refusal(line3.substr(0, line3.size() - 2)), HasSubstr("cut short"));
 
   // The repairs of another account set are not taken for this one's.
   try {
@@ -130,11 +128,23 @@ TEST(RecordRowsTest, AFileEditedCutShortOrForeignIsRefusedWithTheReason) {
     EXPECT_THAT(error.what(), HasSubstr("x.csv records the repairs of another account set "
                                         "(pelkor_001_2024 on 127.0.0.1,1433)"));
   }
-  // A file that ends inside a row while a repair writes it: the rows before it are read, and
-  // the last repair may still lack codes.
-  const std::string underWay = fileText() + fileText(true).substr(fileText().size(), 60);
-  EXPECT_EQ(read(underWay, true).size(), 1u);
-  EXPECT_THAT(refusal(underWay), HasSubstr("ends in the middle of a row"));
+  // A file that ends inside a row: a writer stopped there. The unfinished row is passed over,
+  // and with it a repair whose code rows were still being written (it never ran); the next
+  // row chains on the last one kept.
+  const std::string first = fileText();
+  const RecordContents kept = readRecordText(first, kSet, "rec.csv");
+  for (const std::string& torn :
+       {good.substr(0, good.size() - 2), first + good.substr(first.size(), 60)}) {
+    const RecordContents contents = readRecordText(torn, kSet, "rec.csv");
+    EXPECT_EQ(contents.repairs.size(), 1u);
+    EXPECT_EQ(contents.wholeSize, first.size());
+    EXPECT_EQ(contents.checksum, kept.checksum);
+  }
+  const RecordContents none = readRecordText(line3.substr(0, line3.size() - 2), kSet, "rec.csv");
+  EXPECT_TRUE(none.repairs.empty());
+  EXPECT_EQ(none.wholeSize, kByteOrderMark.size() + headerLine().size());
+  // While a repair writes the file, its last repair may still lack codes.
+  EXPECT_EQ(read(good.substr(0, good.size() - 2), true).size(), 2u);
 }
 
 // Rows that chain correctly but do not fit together are refused too.

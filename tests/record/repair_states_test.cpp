@@ -45,6 +45,35 @@ TEST(RepairStatesTest, UndoTakesTheLastRepairThatMayHaveChangedFlagsAndIsNotUndo
   // An interrupted repair may have changed flags.
   EXPECT_EQ(repairToUndo(Record{done, interrupted}), 1u);
 
+  // An undo that failed, in whole or in part, is taken up again too, and undoes nothing.
+  Repair failedUndoOfA = undoOfA;
+  failedUndoOfA.steps[0].confirmation = Confirmation{true, 0, "deadlock"};
+  EXPECT_EQ(repairToUndo(Record{done, failedUndoOfA}), 0u);
+  EXPECT_EQ(stateOf(Record{done, failedUndoOfA}, 0, false), RepairState::Done);
+  failedUndoOfA.steps[1].confirmation = Confirmation{true, 0, "deadlock"};
+  EXPECT_EQ(repairToUndo(Record{done, failedUndoOfA}), 0u);
+  EXPECT_EQ(stateOf(Record{done, failedUndoOfA}, 0, false), RepairState::Done);
+  // Once the undo is undone in its turn, the repair holds again; undone a third time, not.
+  const Repair undoOfU = repair("v", {confirmed(3, 3)}, "u");
+  EXPECT_EQ(stateOf(Record{done, undoOfA, undoOfU}, 0, false), RepairState::Done);
+  EXPECT_EQ(stateOf(Record{done, undoOfA, undoOfU, repair("w", {confirmed(3, 3)}, "v")}, 0, false),
+            RepairState::Undone);
+
+  // A count the database could not give may be any: the step is listed, not taken as exact,
+  // and its repair is not passed over.
+  Step uncounted = confirmed(2, 0);
+  uncounted.confirmation->note = kCountUnknown;
+  const Repair unknown = repair("k", {uncounted, confirmed(0, 0)});
+  EXPECT_FALSE(changedNothing(unknown));
+  EXPECT_FALSE(uncounted.exact());
+  EXPECT_EQ(flagsChanged(uncounted), 2);
+  EXPECT_EQ(repairToUndo(Record{done, unknown}), 1u);
+  EXPECT_TRUE(changedNothing(repair("n", {confirmed(2, 0), confirmed(1, 5, true)})));
+  // Other rows than those planned, as many: noted, and not exact either.
+  Step otherRows = confirmed(3, 3);
+  otherRows.confirmation->note = "更新的行与计划的行不同";
+  EXPECT_FALSE(otherRows.exact());
+
   const Record record{done, undoOfA, interrupted};
   EXPECT_EQ(stateOf(record, 0, false), RepairState::Undone);
   EXPECT_EQ(stateOf(record, 1, false), RepairState::Done);

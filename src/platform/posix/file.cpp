@@ -141,6 +141,12 @@ void File::systemSync() {
   }
 }
 
+void File::systemResize(std::uint64_t size) {
+  while (::ftruncate(fdOf(handle_), static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) failWith("cannot resize", path_, errno);
+  }
+}
+
 bool File::systemTryLock(LockKind kind) {
   const int fd = fdOf(handle_);
   if (kind == LockKind::Shared) {

@@ -177,6 +177,14 @@ void File::systemSync() {
   if (!FlushFileBuffers(handleOf(handle_))) failWith("cannot flush", path_, GetLastError());
 }
 
+void File::systemResize(std::uint64_t size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFileInformationByHandle(handleOf(handle_), FileEndOfFileInfo, &end, sizeof end)) {
+    failWith("cannot resize", path_, GetLastError());
+  }
+}
+
 bool File::systemTryLock(LockKind kind) {
   const HANDLE handle = handleOf(handle_);
   // Windows counts locks: one taken again would need unlocking twice.
