@@ -31,6 +31,13 @@ struct Window {
   MainWindow window{shared, view, &login, records.path().string()};
 
   Window() { window.load(); }
+  // A Check that ends early (no codes at all) leaves the window busy.
+  void busyFromAnEmptyCheck() {
+    AccountSet empty;
+    empty.lengths = {};
+    shared.cnData.adopt(empty.session());
+    window.toolbarButtonClick("Check");
+  }
 };
 
 // Keys are compared exactly: another case, or a key of no button, does nothing. Every command,
@@ -61,14 +68,11 @@ TEST(MainWindowTest, F1ShowsTheNotice) {
   EXPECT_EQ(w.view.asked, std::vector<Asked>{kNoticeBox});
 }
 
-// A Check that ends early (no codes at all) leaves the window busy; the tick that follows
-// every command writes the time and ends the busy state, also while a box is open.
+// The tick that follows every command writes the time and ends the busy state, also while a box is
+// open.
 TEST(MainWindowTest, TheTickEndsTheBusyStateAndShowsTheTime) {
   Window w;
-  AccountSet empty;
-  empty.lengths = {};
-  w.shared.cnData.adopt(empty.session());
-  w.window.toolbarButtonClick("Check");
+  w.busyFromAnEmptyCheck();
   EXPECT_FALSE(w.view.enabled);
   EXPECT_TRUE(w.view.wait);
   w.window.tick();
@@ -86,10 +90,7 @@ TEST(MainWindowTest, TheTickEndsTheBusyStateAndShowsTheTime) {
 // is usable again at once: no exception reaches the toolkit.
 TEST(MainWindowTest, ACommandThatThrowsIsShownAndEndsTheBusyState) {
   Window w;
-  AccountSet empty;
-  empty.lengths = {};
-  w.shared.cnData.adopt(empty.session());
-  w.window.toolbarButtonClick("Check");
+  w.busyFromAnEmptyCheck();
   ASSERT_FALSE(w.view.enabled);
   const int ticks = w.view.ticksRequested;
   w.view.fileBoxFailure = "the file box could not be shown";
