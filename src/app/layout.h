@@ -95,6 +95,36 @@ inline constexpr FileBoxDesign kOpenFileBox{"打开Access数据", "Access数据(
 // account set that is open.
 inline constexpr std::string_view kUndoLastRepairItem = "撤销上次修复…";
 
+// The result box's context menu where the toolkit has no editing menu of its own to extend (on
+// Windows), in order: the box's editing items, each with its access key after "&", then the
+// item that undoes the last repair. A separator has no caption.
+enum class ResultMenuItem {
+  UndoTyping,
+  Cut,
+  Copy,
+  Paste,
+  Delete,
+  SelectAll,
+  UndoLastRepair,
+  Separator
+};
+struct ResultMenuItemDesign {
+  ResultMenuItem item;
+  std::string_view caption;
+};
+inline constexpr std::array<ResultMenuItemDesign, 10> kResultMenu{{
+    {ResultMenuItem::UndoTyping, "撤消(&U)"},
+    {ResultMenuItem::Separator, ""},
+    {ResultMenuItem::Cut, "剪切(&T)"},
+    {ResultMenuItem::Copy, "复制(&C)"},
+    {ResultMenuItem::Paste, "粘贴(&P)"},
+    {ResultMenuItem::Delete, "删除(&D)"},
+    {ResultMenuItem::Separator, ""},
+    {ResultMenuItem::SelectAll, "全选(&A)"},
+    {ResultMenuItem::Separator, ""},
+    {ResultMenuItem::UndoLastRepair, kUndoLastRepairItem},
+}};
+
 // ---- The server login dialog --------------------------------------------------------------
 
 inline constexpr WindowDesign kLoginDialog{"frmLogin", "登陆", 3765, 1920,

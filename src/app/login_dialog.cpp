@@ -1,5 +1,7 @@
 #include "app/login_dialog.h"
 
+#include <exception>
+
 #include "connection/steps.h"
 
 namespace leafward::app {
@@ -8,6 +10,16 @@ namespace {
 using connection::OnFailure;
 
 }  // namespace
+
+template <class Step>
+void LoginDialog::guarded(Step&& step) {
+  try {
+    step();
+  } catch (const std::exception& error) {
+    // What went wrong is told, not lost; the dialog stays as it is.
+    connection::attempt([&] { view_->showMessage(error.what(), kLoginDialog.caption); });
+  }
+}
 
 LoginDialog::LoginDialog(connection::ServerLink target, Memory& memory)
     : target_(std::move(target)), memory_(memory) {}
@@ -19,58 +31,66 @@ bool LoginDialog::connect(const connection::ServerLogin& login) {
 }
 
 void LoginDialog::load() {
-  for (int i = 0; i < kLoginControlCount; ++i) {
-    const auto control = static_cast<LoginControl>(i);
-    const ControlDesign& designed = kLoginControls[i];
-    if (designed.kind == ControlKind::TextBox || designed.kind == ControlKind::PasswordBox) {
-      view_->setText(control, designed.caption);
+  guarded([&] {
+    for (int i = 0; i < kLoginControlCount; ++i) {
+      const auto control = static_cast<LoginControl>(i);
+      const ControlDesign& designed = kLoginControls[i];
+      if (designed.kind == ControlKind::TextBox || designed.kind == ControlKind::PasswordBox) {
+        view_->setText(control, designed.caption);
+      }
+      view_->setEnabled(control, designed.enabledAtLoad);
     }
-    view_->setEnabled(control, designed.enabledAtLoad);
-  }
-  view_->clearList();
-  view_->setFocus(LoginControl::txtUserName);
+    view_->clearList();
+    view_->setFocus(LoginControl::txtUserName);
+  });
 }
 
 void LoginDialog::refreshClick() {
-  const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
-                                      view_->text(LoginControl::txtUserName), std::nullopt};
-  if (!connect(login)) {
-    reportFailedLogin();
-    return;
-  }
-  const bool listed = connection::listAccountSets(
-      target_, OnFailure::SkipStep, [&] { view_->clearList(); },
-      [&](const std::string& name) { view_->addListItem(name); });
-  if (!listed) return;
-  if (view_->listCount() >= 1) view_->selectListItem(0);
-  // From the first refresh whose list opened, OK stays enabled until the dialog is unloaded.
-  view_->setEnabled(LoginControl::cmdOK, true);
+  guarded([&] {
+    const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
+                                        view_->text(LoginControl::txtUserName), std::nullopt};
+    if (!connect(login)) {
+      reportFailedLogin();
+      return;
+    }
+    const bool listed = connection::listAccountSets(
+        target_, OnFailure::SkipStep, [&] { view_->clearList(); },
+        [&](const std::string& name) { view_->addListItem(name); });
+    if (!listed) return;
+    if (view_->listCount() >= 1) view_->selectListItem(0);
+    // From the first refresh whose list opened, OK stays enabled until the dialog is unloaded.
+    view_->setEnabled(LoginControl::cmdOK, true);
+  });
 }
 
 void LoginDialog::okClick() {
-  const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
-                                      view_->text(LoginControl::txtUserName),
-                                      view_->text(LoginControl::dbList)};
-  if (connect(login)) {
-    unload();
-  } else {
-    reportFailedLogin();
-  }
+  guarded([&] {
+    const connection::ServerLogin login{view_->text(LoginControl::txtPassword),
+                                        view_->text(LoginControl::txtUserName),
+                                        view_->text(LoginControl::dbList)};
+    if (connect(login)) {
+      unload();
+    } else {
+      reportFailedLogin();
+    }
+  });
 }
 
 void LoginDialog::cancelClick() {
-  view_->end();
+  guarded([&] { view_->end(); });
 }
 
 void LoginDialog::selectClick() {
-  const std::string name = view_->browseForComputer();
-  if (!name.empty()) memory_.lastServer = name;
-  // Also after a cancelled pick: the box gets the last name picked in this run, or nothing.
-  view_->setText(LoginControl::txtUserName, memory_.lastServer);
+  guarded([&] {
+    const std::string name = view_->browseForComputer();
+    if (!name.empty()) memory_.lastServer = name;
+    // Also after a cancelled pick: the box gets the last name picked in this run, or nothing.
+    view_->setText(LoginControl::txtUserName, memory_.lastServer);
+  });
 }
 
 void LoginDialog::closeBox() {
-  unload();
+  guarded([&] { unload(); });
 }
 
 void LoginDialog::reportFailedLogin() {

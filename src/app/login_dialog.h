@@ -15,6 +15,8 @@ inline constexpr std::string_view kWrongPasswordTitle = "Login";
 // server's master database and lists its account sets; OK opens the chosen one and unloads the
 // dialog; Cancel only hides it, keeping the server name, the password, the list and the state
 // of OK for the next time; the close box unloads it. Refresh and OK skip any step that fails.
+// No exception leaves the calls a front-end makes: whatever goes wrong inside one is shown in a
+// message box titled with the dialog's caption.
 class LoginDialog {
  public:
   // What outlives the dialog: the last name the computer picker returned in this run, and the
@@ -41,6 +43,8 @@ class LoginDialog {
   bool unloaded() const { return unloaded_; }
 
  private:
+  template <class Step>
+  void guarded(Step&& step);
   void reportFailedLogin();
   void unload();
 

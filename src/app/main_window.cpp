@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <exception>
+
 #include "app/login_dialog.h"
 #include "audit/check.h"
 #include "audit/recorded_update.h"
@@ -20,39 +22,58 @@ MainWindow::MainWindow(connection::SharedConnection& shared, MainView& view, Log
                        std::string recordFolder)
     : shared_(shared), view_(view), login_(login), recordFolder_(std::move(recordFolder)) {}
 
+template <class Step>
+void MainWindow::guarded(Step&& step, bool tickAfter) {
+  try {
+    step();
+  } catch (const std::exception& error) {
+    // What went wrong is told, not lost, and the window is usable again.
+    attempt([&] { view_.showMessage(error.what(), kMainWindow.caption); });
+    attempt([&] { audit::busyOff(*this); });
+    if (tickAfter) view_.requestTick();
+  }
+}
+
 void MainWindow::load() {
-  shared_.startUp();
+  guarded([&] { shared_.startUp(); });
 }
 
 void MainWindow::unload() {
-  shared_.shutDown();
+  guarded([&] { shared_.shutDown(); });
 }
 
 void MainWindow::toolbarButtonClick(std::string_view key) {
-  if (key == "Link") {
-    commandLink();
-  } else if (key == "Open") {
-    commandOpen();
-  } else if (key == "Check") {
-    audit::runCheck(shared_, *this);
-  } else if (key == "Update") {
-    commandUpdate();
-  } else if (key == "help") {
-    keyDown(kKeyF1, 0);
-  }
-  // A command that ended while busy leaves the window usable again on the tick that follows.
-  view_.requestTick();
+  guarded([&] {
+    if (key == "Link") {
+      commandLink();
+    } else if (key == "Open") {
+      commandOpen();
+    } else if (key == "Check") {
+      audit::runCheck(shared_, *this);
+    } else if (key == "Update") {
+      commandUpdate();
+    } else if (key == "help") {
+      keyDown(kKeyF1);
+    }
+    // A command that ended while busy leaves the window usable again on the tick that follows.
+    view_.requestTick();
+  });
 }
 
-bool MainWindow::keyDown(int keyCode, int /*shift*/) {
+bool MainWindow::keyDown(int keyCode) {
   if (keyCode != kKeyF1) return false;
-  view_.showMessage(kNotice, kMainWindow.caption);
+  guarded([&] { view_.showMessage(kNotice, kMainWindow.caption); });
   return true;
 }
 
 void MainWindow::tick() {
-  view_.setPanelText(2, view_.timeOfDay());
-  audit::busyOff(*this);
+  // A tick that failed asks for no other: the clock brings the next one.
+  guarded(
+      [&] {
+        view_.setPanelText(2, view_.timeOfDay());
+        audit::busyOff(*this);
+      },
+      false);
 }
 
 void MainWindow::commandLink() {
@@ -64,12 +85,15 @@ void MainWindow::commandLink() {
   attempt([&] { view_.setPanelText(1, shared_.cnData.defaultDatabase()); });
   if (shared_.accessFileOpen()) return;  // still the file opened before
   accountSet_.reset();
-  attempt([&] {
-    if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
-      accountSet_ = record::AccountSet::serverDatabase(login_->connectedServer(),
-                                                       shared_.cnData.defaultDatabase());
-    }
-  });
+  accountSetFailure_.clear();
+  attempt(
+      [&] {
+        if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
+          accountSet_ = record::AccountSet::serverDatabase(login_->connectedServer(),
+                                                           shared_.cnData.defaultDatabase());
+        }
+      },
+      &accountSetFailure_);
 }
 
 void MainWindow::commandOpen() {
@@ -80,9 +104,10 @@ void MainWindow::commandOpen() {
   const bool opened = attempt([&] { shared_.openAccess(path); }, &failure);
   shared_.blnServer = false;
   accountSet_.reset();
+  accountSetFailure_.clear();
   const std::string name = platform::fileName(path);
   if (opened) {
-    attempt([&] { accountSet_ = record::AccountSet::accessFile(path); });
+    attempt([&] { accountSet_ = record::AccountSet::accessFile(path); }, &accountSetFailure_);
     view_.setPanelText(1, name);
     return;
   }
@@ -91,11 +116,15 @@ void MainWindow::commandOpen() {
   attempt([&] { audit::appendLine(*this, "无法打开Access文件：" + name + "（" + failure + "）"); });
 }
 
-// Every repair of a known account set is recorded; without one (nothing open) the Update does
-// nothing anyway.
+// Every repair is recorded, so that it can be undone: one that cannot be is not made. With
+// nothing open the Update does nothing anyway.
 void MainWindow::commandUpdate() {
   if (accountSet_) {
     audit::runRecordedUpdate(shared_, *this, {recordFolder_, *accountSet_});
+  } else if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
+    const std::string why =
+        accountSetFailure_.empty() ? "不知道打开的是哪个账套" : accountSetFailure_;
+    audit::appendLine(*this, "未修复任何科目：无法记录这次修复（" + why + "）");
   } else {
     audit::runUpdate(shared_, *this);
   }
@@ -108,18 +137,16 @@ bool MainWindow::canUndoLastRepair() const {
 void MainWindow::undoLastRepairClick() {
   if (!canUndoLastRepair()) return;
   const audit::RecordTarget target{recordFolder_, *accountSet_};
-  attempt([&] {
+  guarded([&] {
     const audit::UndoPreview preview = audit::previewUndo(target);
     // Nothing to put back, or a record that cannot be read: the box says which.
     if (preview.state != audit::UndoPreview::State::Ready) {
       audit::appendLine(*this, preview.question());
-      return;
-    }
-    if (view_.askYesNo(preview.question(), kMainWindow.caption)) {
+    } else if (view_.askYesNo(preview.question(), kMainWindow.caption)) {
       audit::runUndo(shared_, *this, target, preview.repairId);
     }
+    view_.requestTick();
   });
-  view_.requestTick();
 }
 
 std::string MainWindow::reportText() const {
@@ -131,12 +158,10 @@ void MainWindow::setReportText(std::string text) {
 }
 
 void MainWindow::setEnabled(bool enabled) {
-  enabled_ = enabled;
   view_.setWindowEnabled(enabled);
 }
 
 void MainWindow::setMousePointer(int pointer) {
-  pointer_ = pointer;
   view_.setWaitPointer(pointer == audit::kPointerHourglass);
 }
 

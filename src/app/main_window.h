@@ -13,9 +13,8 @@ namespace leafward::app {
 
 class LoginDialogHost;
 
-// Key codes and shift bits as the key handler receives them.
+// The key code of F1 as the key handler receives it.
 inline constexpr int kKeyF1 = 112;
-inline constexpr int kShiftBit = 1, kCtrlBit = 2, kAltBit = 4;
 
 // The notice that F1 and the help button show, titled with the window's caption.
 inline constexpr std::string_view kNotice =
@@ -35,11 +34,12 @@ class MainWindow : private audit::Workbench {
   void load();
   // The toolbar: runs the command whose key matches exactly, comparing with "Link", "Open",
   // "Check", "Update" and "help" in that order; any other key does nothing. No failing step
-  // stops a command. A tick follows every command.
+  // stops a command. A tick follows every command. Update changes nothing while a connection
+  // is open whose repairs cannot be recorded, and says why in the result box.
   void toolbarButtonClick(std::string_view key);
   // Every key of the window, before the control with the focus sees it: F1 shows the notice,
   // whatever the shift state; any other key does nothing. Returns whether the key was taken.
-  bool keyDown(int keyCode, int shift);
+  bool keyDown(int keyCode);
   // The clock: the time into panel 2, then the busy state ends.
   void tick();
   // The result box's "undo the last repair" item: names the last repair of the account set
@@ -51,15 +51,16 @@ class MainWindow : private audit::Workbench {
   // The window closes: the connection and the recordset are shut down.
   void unload();
 
-  // What the audit commands see of the window.
-  audit::Workbench& workbench() { return *this; }
-  bool busy() const { return !enabled_ && pointer_ == audit::kPointerHourglass; }
-
  private:
   std::string reportText() const override;
   void setReportText(std::string text) override;
   void setEnabled(bool enabled) override;
   void setMousePointer(int pointer) override;
+
+  // Runs one call of the front-end: what it throws is shown in a message box, the busy state
+  // ends and, unless told otherwise, a tick follows.
+  template <class Step>
+  void guarded(Step&& step, bool tickAfter = true);
 
   void commandLink();
   void commandOpen();
@@ -69,10 +70,10 @@ class MainWindow : private audit::Workbench {
   MainView& view_;
   LoginDialogHost* login_;
   std::string recordFolder_;
-  // The account set that is open, by which its repairs are recorded.
+  // The account set that is open, by which its repairs are recorded; when it could not be
+  // told, why not.
   std::optional<record::AccountSet> accountSet_;
-  bool enabled_ = true;
-  int pointer_ = audit::kPointerDefault;
+  std::string accountSetFailure_;
 };
 
 // Milliseconds from `millisecond` (0 to 999, the clock's current place within its second) to

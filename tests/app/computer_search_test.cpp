@@ -67,6 +67,20 @@ TEST(ComputerSearchTest, AnEmptyNetworkSaysSoAndAStoppedSearchReportsNothing) {
   EXPECT_EQ(view.status, "正在搜索网络上的数据库服务器……");
 }
 
+// A request that cannot be sent (nothing listens on port 0, and no system sends there) ends the
+// search at once with the reason; searching again is possible.
+TEST(ComputerSearchTest, ARequestThatCannotBeSentSaysWhy) {
+  testing::FakeSearchView view;
+  ComputerSearch search({"127.0.0.1", 0, 100ms}, view);
+  search.start();
+  ASSERT_TRUE(runUntil(view, [&] { return !search.searching(); }));
+  EXPECT_EQ(view.status.rfind("搜索失败：", 0), 0u) << view.status;
+  EXPECT_GT(view.status.size(), std::string("搜索失败：").size());
+  EXPECT_TRUE(view.names.empty());
+  EXPECT_FALSE(view.okEnabled);
+  EXPECT_TRUE(view.againEnabled);
+}
+
 // A search that would listen for an hour ends with its session (or the test runner's time-out
 // ends the test).
 TEST(ComputerSearchTest, EndingTheSessionStopsALongSearch) {

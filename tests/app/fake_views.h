@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ class FakeMainView : public app::MainView {
   std::vector<Asked> asked;             // {"open", title, description, pattern, extension},
                                         // {"message", text, title} or {"yes/no", text, title}
   std::deque<bool> yesNoAnswers;        // taken in turn; none left: No
-  std::function<void()> whileMessageShown;
+  std::string fileBoxFailure;           // when set, the file-open box throws it
   int ticksRequested = 0;
 
   std::string resultText() const override { return result; }
@@ -38,6 +39,7 @@ class FakeMainView : public app::MainView {
   std::string askOpenFileName(const app::FileBoxDesign& box) override {
     asked.push_back({"open", std::string(box.title), std::string(box.description),
                      std::string(box.pattern), std::string(box.defaultExtension)});
+    if (!fileBoxFailure.empty()) throw std::runtime_error(fileBoxFailure);
     if (fileAnswers.empty()) return {};
     std::string answer = fileAnswers.front();
     fileAnswers.pop_front();
@@ -45,7 +47,6 @@ class FakeMainView : public app::MainView {
   }
   void showMessage(std::string_view text, std::string_view title) override {
     asked.push_back({"message", std::string(text), std::string(title)});
-    if (whileMessageShown) whileMessageShown();
   }
   bool askYesNo(std::string_view text, std::string_view title) override {
     asked.push_back({"yes/no", std::string(text), std::string(title)});
@@ -73,6 +74,7 @@ class FakeLoginView : public app::LoginView {
   Control focus = Control::Computer;
   std::vector<std::pair<std::string, std::string>> messages;  // text, title
   std::deque<std::string> picks;                              // what the picker returns
+  std::string pickerFailure;                                  // when set, the picker throws it
   int browsed = 0, shown = 0;
   bool showing = false;
 
@@ -95,6 +97,7 @@ class FakeLoginView : public app::LoginView {
   }
   std::string browseForComputer() override {
     ++browsed;
+    if (!pickerFailure.empty()) throw std::runtime_error(pickerFailure);
     if (picks.empty()) return {};
     std::string pick = picks.front();
     picks.pop_front();

@@ -168,6 +168,13 @@ TEST_F(LoginDialogTest, BrowseFillsTheServerBoxWithTheLastPick) {
     dialog.selectClick();
     EXPECT_EQ(view.text(Control::txtUserName), "ACCT1\\YEAR2024");
     EXPECT_EQ(view.browsed, 3);
+    // A picker that fails is told in a box titled with the dialog's caption; the box keeps
+    // what it held.
+    view.pickerFailure = "no picker";
+    EXPECT_NO_THROW(dialog.selectClick());
+    EXPECT_EQ(view.messages,
+              (std::vector<std::pair<std::string, std::string>>{{"no picker", "登陆"}}));
+    EXPECT_EQ(view.text(Control::txtUserName), "ACCT1\\YEAR2024");
   });
 }
 

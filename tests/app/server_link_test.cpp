@@ -63,7 +63,8 @@ TEST_F(ServerLinkTest, LinkThenCheckUpdateCheck) {
   window_.toolbarButtonClick("Update");
   window_.toolbarButtonClick("Check");
   EXPECT_EQ(view_.result, testing::expectedBoxReport("worked-example.mdb") + kRepaired);
-  EXPECT_FALSE(window_.busy());
+  EXPECT_TRUE(view_.enabled);
+  EXPECT_FALSE(view_.wait);
 
   // The repair was recorded under the server and database the dialog opened: undone, the
   // account set is as it was.

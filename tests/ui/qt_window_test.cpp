@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -266,7 +267,10 @@ TEST(QtComputerPickerTest, ListsTheServersThatAnswerAndReturnsThePick) {
     EXPECT_EQ(picker->parentWidget(), &owner);
     ASSERT_TRUE(QTest::qWaitFor([&] { return picker->list()->count() == 2; }, 5000));
     picker->list()->setCurrentRow(1);
-    picker->accept();
+    // OK as the user presses it: a button the pick left disabled takes no click.
+    QPushButton* ok = picker->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    ASSERT_NE(ok, nullptr);
+    QTest::mouseClick(ok, Qt::LeftButton);
   });
   EXPECT_EQ(BrowseForComputer(&owner, {"127.0.0.1", responder.port(), 2000ms}), "ACCT1\\Y2024");
 }

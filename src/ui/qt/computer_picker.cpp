@@ -7,15 +7,9 @@
 #include <QVBoxLayout>
 
 #include "app/layout.h"
+#include "ui/qt/q_text.h"
 
 namespace leafward::ui {
-namespace {
-
-QString qText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 ComputerPicker::ComputerPicker(netbrowse::BrowseRequest request, QWidget* owner) : QDialog(owner) {
   setWindowTitle(qText(app::kComputerPicker.caption));

@@ -25,8 +25,6 @@ class ComputerPicker : public QDialog, private app::ComputerSearchView {
   QString chosen() const;
 
   QListWidget* list() const { return list_; }
-  QLabel* status() const { return status_; }
-  bool searching() const { return search_->searching(); }
 
  private:
   void clearNames() override;

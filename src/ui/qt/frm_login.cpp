@@ -10,16 +10,13 @@
 #include <QScreen>
 
 #include "ui/qt/mod_sh_browse.h"
+#include "ui/qt/q_text.h"
 
 namespace leafward::ui {
 namespace {
 
 using app::ControlKind;
 using app::LoginControl;
-
-QString qText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QRect pixelRect(const app::Twips& place) {
   return QRect(app::pixels(place.left), app::pixels(place.top), app::pixels(place.width),

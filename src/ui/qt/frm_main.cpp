@@ -17,14 +17,11 @@
 
 #include "platform/file.h"
 #include "ui/qt/pictures.h"
+#include "ui/qt/q_text.h"
 #include "ui/qt/result_box.h"
 
 namespace leafward::ui {
 namespace {
-
-QString qText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The system's long time format (hours, minutes, seconds) without the time zone.
 QString clockFormat() {
@@ -36,12 +33,6 @@ QString clockFormat() {
     if (quoted || c != QLatin1Char('t')) result += c;
   }
   return result.trimmed();
-}
-
-int shiftBits(Qt::KeyboardModifiers modifiers) {
-  return (modifiers & Qt::ShiftModifier ? app::kShiftBit : 0) |
-         (modifiers & Qt::ControlModifier ? app::kCtrlBit : 0) |
-         (modifiers & Qt::AltModifier ? app::kAltBit : 0);
 }
 
 }  // namespace
@@ -202,7 +193,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     auto* key = static_cast<QKeyEvent*>(event);
     if (widget && widget->window() == this && key->key() == Qt::Key_F1) {
-      return logic_.keyDown(app::kKeyF1, shiftBits(key->modifiers()));
+      return logic_.keyDown(app::kKeyF1);
     }
   }
   return QWidget::eventFilter(watched, event);

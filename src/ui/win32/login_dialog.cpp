@@ -4,7 +4,6 @@
 #include <imm.h>
 
 #include <cstddef>
-#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -79,11 +78,20 @@ INT_PTR CALLBACK LoginDialog::procedure(HWND dialog, UINT message, WPARAM w, LPA
   }
   auto* self = reinterpret_cast<LoginDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
   if (!self) return FALSE;
+  if (message == WM_NCDESTROY) {
+    // Windows destroys the dialog with its owner: nothing of it is left to destroy or show.
+    SetWindowLongPtrW(dialog, DWLP_USER, 0);
+    self->dialog_ = nullptr;
+    self->controls_.fill(nullptr);
+    self->pendingFocus_ = nullptr;
+    self->showing_ = false;
+    return FALSE;
+  }
+  // The dialog's logic tells the user what goes wrong in its buttons. Nothing else may unwind
+  // through Windows' own code, which cannot carry an exception (a failed allocation, say).
   try {
     return self->handle(message, w, l);
-  } catch (const std::exception& error) {
-    MessageBoxW(dialog, wide(error.what()).c_str(), wide(app::kLoginDialog.caption).c_str(),
-                MB_OK | MB_ICONERROR);
+  } catch (...) {
     return TRUE;
   }
 }
@@ -147,18 +155,20 @@ void LoginDialog::createControls() {
 
 void LoginDialog::applyDpi(UINT dpi) {
   const int scale = static_cast<int>(dpi);
-  if (font_) DeleteObject(font_);
-  font_ = createMessageFont(dpi);
+  // The new font is in use before the old one is deleted.
+  HFONT font = createMessageFont(dpi);
   for (int i = 0; i < app::kLoginControlCount; ++i) {
     const app::Twips& place = app::kLoginControls[i].place;
     int height = app::pixels(place.height, scale);
     // A combo box's height includes its open list.
     if (app::kLoginControls[i].kind == ControlKind::ComboBox) height *= kListRows;
-    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowPos(controls_[i], nullptr, app::pixels(place.left, scale),
                  app::pixels(place.top, scale), app::pixels(place.width, scale), height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  if (font_) DeleteObject(font_);
+  font_ = font;
   setClientSize(dialog_, app::pixels(app::kLoginDialog.clientWidth, scale),
                 app::pixels(app::kLoginDialog.clientHeight, scale));
   InvalidateRect(dialog_, nullptr, TRUE);
@@ -234,6 +244,7 @@ std::string LoginDialog::browseForComputer() {
 }
 
 void LoginDialog::showModal() {
+  if (!dialog_) return;  // gone with its owner
   ModalScope modal;
   if (!placed_) {
     if (app::kLoginDialog.placement == app::Placement::CentreOfScreen) centreOnScreen();

@@ -5,7 +5,6 @@
 #include <windowsx.h>
 
 #include <array>
-#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -38,16 +37,9 @@ const std::array<std::wstring, app::kToolbarButtons.size()>& tooltips() {
   return texts;
 }
 
-int shiftState() {
-  return (GetKeyState(VK_SHIFT) < 0 ? app::kShiftBit : 0) |
-         (GetKeyState(VK_CONTROL) < 0 ? app::kCtrlBit : 0) |
-         (GetKeyState(VK_MENU) < 0 ? app::kAltBit : 0);
-}
-
-// What went wrong inside an event, said rather than left to end the program.
-void reportUnexpected(HWND owner, const std::exception& error) {
-  MessageBoxW(owner, wide(error.what()).c_str(), wide(app::kMainWindow.caption).c_str(),
-              MB_OK | MB_ICONERROR);
+// A result-box menu item's command, from 1 (0 is no choice).
+UINT menuCommandOf(app::ResultMenuItem item) {
+  return static_cast<UINT>(item) + 1;
 }
 
 }  // namespace
@@ -62,6 +54,9 @@ MainWindow::MainWindow(HINSTANCE instance, connection::SharedConnection& shared,
 MainWindow::~MainWindow() {
   setKeyPreview(nullptr);
   if (window_) DestroyWindow(window_);
+  // The class goes with its only window, and its icon after it.
+  UnregisterClassW(kClassName, instance_);
+  if (classIcon_) DestroyIcon(classIcon_);
   if (pictures_) ImageList_Destroy(pictures_);
   if (font_) DeleteObject(font_);
   for (HICON icon : icons_) {
@@ -77,8 +72,11 @@ void MainWindow::create() {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
-  windowClass.hIcon = loadWindowIcon(instance_, 32);
-  RegisterClassExW(&windowClass);
+  classIcon_ = loadWindowIcon(instance_, 32);
+  windowClass.hIcon = classIcon_;
+  if (!RegisterClassExW(&windowClass)) {
+    throw std::runtime_error("the main window's class could not be registered");
+  }
   // A fixed tool window: a thin title bar with a close box only, no taskbar button.
   CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, wide(app::kMainWindow.caption).c_str(),
                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -99,11 +97,18 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPAR
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, w, l);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    return DefWindowProcW(window, message, w, l);
+  }
+  // The window's logic tells the user what goes wrong in its commands. Nothing else may unwind
+  // through Windows' own code, which cannot carry an exception (a failed allocation, say): a
+  // window that cannot be made is not made, any other message is dropped.
   try {
     return self->handle(message, w, l);
-  } catch (const std::exception& error) {
-    reportUnexpected(window, error);
-    return 0;
+  } catch (...) {
+    return message == WM_CREATE ? -1 : 0;
   }
 }
 
@@ -170,6 +175,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     }
     case WM_NOTIFY:
       return notify(*reinterpret_cast<const NMHDR*>(l));
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(w) != result_) break;
+      showResultMenu(l);
+      return 0;
     case WM_TIMER:
       if (w != kClockTimer) break;
       logic_.tick();
@@ -192,17 +201,14 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       }
       return 0;
     case WM_CLOSE:
-      DestroyWindow(window_);
+      // Not under a box or the login dialog, whose loop still runs, nor while a command is busy.
+      if (!ModalScope::active() && IsWindowEnabled(window_)) DestroyWindow(window_);
       return 0;
     case WM_DESTROY:
       KillTimer(window_, kClockTimer);
       logic_.unload();
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      break;
     default:
       break;
   }
@@ -220,12 +226,14 @@ LRESULT MainWindow::notify(const NMHDR& header) {
   return 0;
 }
 
+// Each new font, picture list and icon is in use before the one it replaces is deleted.
 void MainWindow::applyDpi(UINT dpi) {
-  if (font_) DeleteObject(font_);
-  font_ = createMessageFont(dpi);
+  HFONT font = createMessageFont(dpi);
   for (HWND control : {result_, status_}) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
+  if (font_) DeleteObject(font_);
+  font_ = font;
   const int pictureSize = scaled(app::kPictureSize, dpi);
   HIMAGELIST pictures = createToolbarPictures(instance_, pictureSize);
   SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(pictureSize, pictureSize));
@@ -235,13 +243,14 @@ void MainWindow::applyDpi(UINT dpi) {
   SendMessageW(
       toolbar_, TB_SETBUTTONSIZE, 0,
       MAKELPARAM(scaled(app::kToolbarButtonWidth, dpi), scaled(app::kToolbarButtonHeight, dpi)));
-  for (HICON& icon : icons_) {
-    if (icon) DestroyIcon(icon);
+  const HICON icons[2] = {loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXICON, dpi)),
+                          loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXSMICON, dpi))};
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons[0]));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons[1]));
+  for (int i = 0; i < 2; ++i) {
+    if (icons_[i]) DestroyIcon(icons_[i]);
+    icons_[i] = icons[i];
   }
-  icons_[0] = loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXICON, dpi));
-  icons_[1] = loadWindowIcon(instance_, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons_[0]));
-  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons_[1]));
   setClientSize(window_, app::pixels(app::kMainWindow.clientWidth, static_cast<int>(dpi)),
                 app::pixels(app::kMainWindow.clientHeight, static_cast<int>(dpi)));
   layout();
@@ -271,12 +280,7 @@ void MainWindow::armClock() {
 
 bool MainWindow::previewKey(const MSG& message) {
   if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
-  try {
-    return logic_.keyDown(static_cast<int>(message.wParam), shiftState());
-  } catch (const std::exception& error) {
-    reportUnexpected(window_, error);
-    return true;
-  }
+  return logic_.keyDown(static_cast<int>(message.wParam));
 }
 
 std::string MainWindow::resultText() const {
@@ -346,8 +350,8 @@ std::string MainWindow::askOpenFileName(const app::FileBoxDesign& box) {
   request.nMaxFile = static_cast<DWORD>(file.size());
   request.lpstrTitle = title.c_str();
   request.lpstrDefExt = extension.c_str();
-  // No option flags: a typed name need not exist.
-  request.Flags = OFN_EXPLORER;
+  // A typed name need not exist; the working folder stays where it was.
+  request.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
   ModalScope modal;
   if (!GetOpenFileNameW(&request)) return {};
   return utf8(file.data());
@@ -366,13 +370,10 @@ bool MainWindow::askYesNo(std::string_view text, std::string_view title) {
 
 LRESULT CALLBACK MainWindow::resultBoxProcedure(HWND box, UINT message, WPARAM w, LPARAM l,
                                                 UINT_PTR, DWORD_PTR self) {
+  // The menu is the main window's, shown by its procedure.
   if (message == WM_CONTEXTMENU) {
-    try {
-      reinterpret_cast<MainWindow*>(self)->showResultMenu(l);
-    } catch (const std::exception& error) {
-      reportUnexpected(box, error);
-    }
-    return 0;
+    return SendMessageW(reinterpret_cast<MainWindow*>(self)->window_, message,
+                        reinterpret_cast<WPARAM>(box), l);
   }
   if (message == WM_NCDESTROY) RemoveWindowSubclass(box, &MainWindow::resultBoxProcedure, 0);
   return DefSubclassProc(box, message, w, l);
@@ -380,25 +381,34 @@ LRESULT CALLBACK MainWindow::resultBoxProcedure(HWND box, UINT message, WPARAM w
 
 // The box's own editing menu, and after it the item that undoes the last repair.
 void MainWindow::showResultMenu(LPARAM at) {
-  enum : UINT { kUndoTyping = 1, kCut, kCopy, kPaste, kDelete, kSelectAll, kUndoRepair };
+  using Item = app::ResultMenuItem;
   DWORD from = 0, to = 0;
   SendMessageW(result_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-  const UINT selected = from != to ? MF_ENABLED : MF_GRAYED;
-  HMENU menu = CreatePopupMenu();
-  const auto add = [&](UINT command, UINT state, const wchar_t* text) {
-    AppendMenuW(menu, MF_STRING | state, command, text);
+  const auto enabled = [&](Item item) {
+    switch (item) {
+      case Item::UndoTyping:
+        return SendMessageW(result_, EM_CANUNDO, 0, 0) != 0;
+      case Item::Cut:
+      case Item::Copy:
+      case Item::Delete:
+        return from != to;
+      case Item::Paste:
+        return IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
+      case Item::UndoLastRepair:
+        return logic_.canUndoLastRepair();
+      default:
+        return true;
+    }
   };
-  add(kUndoTyping, SendMessageW(result_, EM_CANUNDO, 0, 0) ? MF_ENABLED : MF_GRAYED, L"撤消(&U)");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  add(kCut, selected, L"剪切(&T)");
-  add(kCopy, selected, L"复制(&C)");
-  add(kPaste, IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_ENABLED : MF_GRAYED, L"粘贴(&P)");
-  add(kDelete, selected, L"删除(&D)");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  add(kSelectAll, MF_ENABLED, L"全选(&A)");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  add(kUndoRepair, logic_.canUndoLastRepair() ? MF_ENABLED : MF_GRAYED,
-      wide(app::kUndoLastRepairItem).c_str());
+  HMENU menu = CreatePopupMenu();
+  for (const app::ResultMenuItemDesign& entry : app::kResultMenu) {
+    if (entry.item == Item::Separator) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuW(menu, MF_STRING | (enabled(entry.item) ? MF_ENABLED : MF_GRAYED),
+                  menuCommandOf(entry.item), wide(entry.caption).c_str());
+    }
+  }
   // From the keyboard (Shift+F10, the menu key) the menu opens at the box's corner.
   POINT place{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
   if (at == -1) {
@@ -408,13 +418,31 @@ void MainWindow::showResultMenu(LPARAM at) {
   const UINT chosen = static_cast<UINT>(TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, place.x, place.y, 0, window_, nullptr));
   DestroyMenu(menu);
-  const UINT editCommand[] = {0, WM_UNDO, WM_CUT, WM_COPY, WM_PASTE, WM_CLEAR};
-  if (chosen >= kUndoTyping && chosen <= kDelete) {
-    SendMessageW(result_, editCommand[chosen], 0, 0);
-  } else if (chosen == kSelectAll) {
-    SendMessageW(result_, EM_SETSEL, 0, -1);
-  } else if (chosen == kUndoRepair) {
-    logic_.undoLastRepairClick();
+  if (chosen == 0) return;
+  switch (static_cast<Item>(chosen - 1)) {
+    case Item::UndoTyping:
+      SendMessageW(result_, WM_UNDO, 0, 0);
+      break;
+    case Item::Cut:
+      SendMessageW(result_, WM_CUT, 0, 0);
+      break;
+    case Item::Copy:
+      SendMessageW(result_, WM_COPY, 0, 0);
+      break;
+    case Item::Paste:
+      SendMessageW(result_, WM_PASTE, 0, 0);
+      break;
+    case Item::Delete:
+      SendMessageW(result_, WM_CLEAR, 0, 0);
+      break;
+    case Item::SelectAll:
+      SendMessageW(result_, EM_SETSEL, 0, -1);
+      break;
+    case Item::UndoLastRepair:
+      logic_.undoLastRepairClick();
+      break;
+    case Item::Separator:
+      break;
   }
 }
 

@@ -55,6 +55,7 @@ class MainWindow : private app::MainView {
   HWND status_ = nullptr;
   HFONT font_ = nullptr;
   HIMAGELIST pictures_ = nullptr;
+  HICON classIcon_ = nullptr;
   HICON icons_[2] = {nullptr, nullptr};
   HWND focusBeforeBusy_ = nullptr;
   bool wait_ = false;
