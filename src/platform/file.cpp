@@ -80,7 +80,7 @@ std::size_t File::readAt(std::uint64_t offset, std::span<std::uint8_t> into) con
 
 void File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
 #ifdef LEAFWARD_TEST_HOOKS
-  if (const auto fault = faults::take(Operation::Write, path_)) {
+  if (const auto fault = faults::take(Operation::Write, path_, bytes.size())) {
     if (*fault == faults::Fault::ShortWrite) systemWriteAt(offset, bytes.first(bytes.size() / 2));
     faults::fail(*fault, "cannot write", path_);
   }

@@ -16,7 +16,7 @@ struct Plan {
 
 std::vector<Plan> plans;
 std::array<std::size_t, 9> counts{};
-std::vector<std::string> synced;
+std::vector<Change> changed;
 
 }  // namespace
 
@@ -27,20 +27,23 @@ void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) 
 void reset() {
   plans.clear();
   counts.fill(0);
-  synced.clear();
+  changed.clear();
 }
 
 std::size_t count(Operation operation) {
   return counts.at(static_cast<std::size_t>(operation));
 }
 
-const std::vector<std::string>& syncedPaths() {
-  return synced;
+const std::vector<Change>& changes() {
+  return changed;
 }
 
-std::optional<Fault> take(Operation operation, const std::string& path) {
+std::optional<Fault> take(Operation operation, const std::string& path, std::size_t bytes) {
   const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
-  if (operation == Operation::Sync) synced.push_back(path);
+  if (operation == Operation::Write || operation == Operation::Sync ||
+      operation == Operation::Remove || operation == Operation::Resize) {
+    changed.push_back(Change{operation, path, bytes});
+  }
   for (const Plan& plan : plans) {
     if (plan.operation == operation && (n == plan.nth || (plan.persistent && n > plan.nth))) {
       return plan.fault;

@@ -34,12 +34,22 @@ void reset();
 // How many operations of that kind were asked for since the last reset, failed ones included.
 std::size_t count(Operation operation);
 
-// What every sync since the last reset was asked to make durable, in order: a file's path, or a
-// folder's for a folder flush.
-const std::vector<std::string>& syncedPaths();
+// A write, sync, remove or resize the seam was asked for: what it was made on (a file's path, or a
+// folder's for a folder flush) and, for a write, how many bytes.
+struct Change {
+  Operation operation;
+  std::string path;
+  std::size_t bytes = 0;
+  bool operator==(const Change&) const = default;
+};
 
-// For the file seam: counts the operation on `path` and gives the fault chosen for it, if any.
-std::optional<Fault> take(Operation operation, const std::string& path);
+// Every write, sync, remove and resize since the last reset, failed ones included, in the order asked:
+// what a crash at any moment would find done.
+const std::vector<Change>& changes();
+
+// For the file seam: counts the operation on `path` (a write of `bytes` bytes), notes it when it
+// changes something, and gives the fault chosen for it, if any.
+std::optional<Fault> take(Operation operation, const std::string& path, std::size_t bytes = 0);
 
 // Throws the SystemError the system would give for `fault`: "<what> <path>: <reason>".
 [[noreturn]] void fail(Fault fault, const char* what, const std::string& path);

@@ -2,6 +2,7 @@
 // through Debian's SQLite ODBC driver, which repeats a table's name, secrets kept out of a
 // driver's messages and a text longer than one read. (The stand-in runs the rest of the ODBC
 // plumbing end to end; Leafward's own statements fetch only texts and whole numbers.)
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -122,6 +123,34 @@ TEST(SqlServerLoginTest, DecimalsAndMoneyArriveExactly) {
             "12345678901234567890.0123456789|-0.5|NULL|"
             "9999999999999999999999999999.9999999999|");
   EXPECT_EQ(texts("select fee from ledger"), "922337203685477.5807|-922337203685477.5808|12.34|");
+}
+
+// A commit whose connection fails under it may or may not have been carried out: the change is
+// reported failed and unknown, never as undone. Once the server has committed it, a connection
+// that cannot be set back to commit each statement on its own is only a notice.
+TEST(SqlServerLoginTest, AConnectionLostAtTheCommitLeavesTheOutcomeUnknown) {
+  const dataaccess::KeyedFlagUpdate update{"code", "ccode", "bend", {{"100201", false, true, 1}}};
+  const auto connected = [](testing::TdsStandIn& server, dataaccess::Connection& connection) {
+    server.addDatabase("pelkor_001_2024", testing::fixtureAccountSet("worked-example"));
+    connection.open(loginString("right", server.serverName(), "pelkor_001_2024"));
+  };
+  {
+    testing::TdsStandIn server;
+    dataaccess::Connection connection;
+    connected(server, connection);
+    server.dropConnection(testing::TdsStandIn::Drop::AtCommit);
+    EXPECT_THAT(failureOf([&] { connection.setFlagsByKey(update); }),
+                ::testing::HasSubstr("is not known"));
+  }
+  testing::TdsStandIn server;
+  dataaccess::Connection connection;
+  connected(server, connection);
+  server.dropConnection(testing::TdsStandIn::Drop::AfterCommit);
+  EXPECT_EQ(connection.setFlagsByKey(update), 1);
+  const std::vector<std::string> notices = connection.takeNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_THAT(notices[0], ::testing::HasSubstr("the change was committed"));
+  EXPECT_EQ(server.accountSet("pelkor_001_2024").code[3].bend, true);
 }
 
 // FreeTDS ends a braced value at the first "};", so a value holding it cannot be passed: it is

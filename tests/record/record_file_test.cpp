@@ -19,6 +19,15 @@ using ::testing::HasSubstr;
 using testing::readFile;
 namespace faults = platform::faults;
 
+// What the syncs since the last reset made durable, in order.
+std::vector<std::string> syncedPaths() {
+  std::vector<std::string> paths;
+  for (const faults::Change& change : faults::changes()) {
+    if (change.operation == platform::faults::Operation::Sync) paths.push_back(change.path);
+  }
+  return paths;
+}
+
 void writeText(const std::string& path, const std::string& text) {
   testing::writeBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
@@ -48,7 +57,7 @@ TEST_F(RecordFileTest, RowsAreAppendedAndReadBack) {
     faults::reset();
     record.begin(first);
     // The rows, and the new file's name in its folder, are durable before anything runs.
-    EXPECT_EQ(faults::syncedPaths(), (std::vector<std::string>{record.path(), folder()}));
+    EXPECT_EQ(syncedPaths(), (std::vector<std::string>{record.path(), folder()}));
     // Written down and durable before anything runs: another reader sees it already.
     const RecordReading meanwhile = readRecord(folder(), set_);
     EXPECT_TRUE(meanwhile.repairUnderWay);
@@ -75,7 +84,7 @@ TEST_F(RecordFileTest, RowsAreAppendedAndReadBack) {
     EXPECT_EQ(record.repairs()[0].steps, first.steps);
     faults::reset();
     record.begin(second);
-    EXPECT_EQ(faults::syncedPaths(), std::vector<std::string>{record.path()});
+    EXPECT_EQ(syncedPaths(), std::vector<std::string>{record.path()});
     record.begin(third);
   }
   EXPECT_NE(second.id, first.id);
@@ -193,7 +202,7 @@ TEST_F(RecordFileTest, AHeaderCutShortIsWrittenAgain) {
   faults::reset();
   record.begin(repair);
   // The file may have been made by a run that stopped before its name was durable.
-  EXPECT_EQ(faults::syncedPaths(), (std::vector<std::string>{path, folder()}));
+  EXPECT_EQ(syncedPaths(), (std::vector<std::string>{path, folder()}));
   EXPECT_TRUE(readFile(path).starts_with(std::string(kByteOrderMark) + headerLine()));
   EXPECT_EQ(readRecord(folder(), set_).repairs.size(), 1u);
 }

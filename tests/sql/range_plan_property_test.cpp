@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
+#include <type_traits>
 
+#include "dataaccess/sql/column_values.h"
+#include "dataaccess/sql/prefix_index.h"
 #include "dataaccess/sql/run_sort.h"
 #include "memory_tables.h"
 
@@ -251,6 +255,21 @@ TEST(SqlRunSort, SortsInputMadeOfSortedStretches) {
     EXPECT_EQ(sortMergingRuns(elements.begin(), elements.end(), std::less<Element>()), !wasSorted);
     ASSERT_EQ(elements, expected) << "round " << round;
   }
+}
+
+// A column whose texts are their own folded keys serves as its own index, which points back at
+// it: a column moved elsewhere must not keep an index into the one it left.
+TEST(SqlFoldedIndex, FollowsItsColumnWhenTheColumnMoves) {
+  static_assert(!std::is_copy_constructible_v<ColumnValues>);
+  auto first = std::make_unique<ColumnValues>();
+  for (const char* code : {"1001", "1002", "2001"}) first->appendText(code);
+  ASSERT_EQ(first->foldedIndex().key(2), "2001");
+  ColumnValues moved = std::move(*first);
+  first.reset();
+  const FoldedPrefixIndex& index = moved.foldedIndex();
+  ASSERT_EQ(index.size(), 3u);
+  EXPECT_EQ(index.key(0), "1001");
+  EXPECT_EQ(index.key(2), "2001");
 }
 
 }  // namespace

@@ -390,9 +390,15 @@ void TdsStandIn::serve(int client) {
   const std::optional<std::string> database = login(client, packetSize);
   if (!database) return;
   std::optional<ServerAccountSet> snapshot;  // the account set when its transaction began
+  bool dropNext = false;
+  const auto dropped = [&] {
+    shutdownSocket(static_cast<SOCKET>(client));
+    return;
+  };
   for (;;) {
     const auto message = readMessage(client);
     if (!message) return;
+    if (dropNext) return dropped();
     Bytes reply;
     std::optional<ParameterisedStatement> call;
     std::optional<TransactionRequest> transaction;
@@ -405,6 +411,15 @@ void TdsStandIn::serve(int client) {
       reply = encode(answer(*database, *call));
     } else if (message->first == kTransactionManager &&
                (transaction = parseTransactionRequest(message->second))) {
+      if (transaction->kind == TransactionRequest::Commit) {
+        const std::lock_guard lock(mutex_);
+        if (drop_ == Drop::AtCommit) {
+          drop_ = Drop::Never;
+          return dropped();
+        }
+        dropNext = drop_ == Drop::AfterCommit;
+        drop_ = Drop::Never;
+      }
       reply = transact(*database, *transaction, snapshot);
     } else {
       const std::string type = std::to_string(message->first);
@@ -447,6 +462,11 @@ std::vector<std::uint8_t> TdsStandIn::transact(const std::string& database,
   }
   append(reply, done(0, 0, 0));
   return reply;
+}
+
+void TdsStandIn::dropConnection(Drop when) {
+  const std::lock_guard lock(mutex_);
+  drop_ = when;
 }
 
 void TdsStandIn::answerAlso(std::string statement, Reply reply) {

@@ -56,6 +56,11 @@ class TdsStandIn {
   using StatementHook = std::function<void(const std::string& text, ServerAccountSet& accounts)>;
   void onStatement(StatementHook hook);
 
+  // Closes the next connection to ask for a commit, as a failing network would: instead of
+  // carrying the commit out (AtCommit), or at the next request after it (AfterCommit).
+  enum class Drop { Never, AtCommit, AfterCommit };
+  void dropConnection(Drop when);
+
  private:
   struct Database {
     std::string name;
@@ -77,6 +82,7 @@ class TdsStandIn {
   bool stopping_ = false;
   std::vector<Database> databases_;
   StatementHook hook_;
+  Drop drop_ = Drop::Never;
   std::vector<std::pair<std::string, Reply>> canned_;
   std::vector<Login> logins_;
   std::vector<int> clients_;

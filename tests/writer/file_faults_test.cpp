@@ -7,6 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "dataaccess/jet/write/journal_format.h"
 #include "platform/file.h"
 #include "writer_test_support.h"
 
@@ -125,28 +128,81 @@ TEST_F(FileFaultTest, AStatementWhoseLastFlushFailsIsReportedDone) {
   EXPECT_FALSE(fileExists(journal_));
 }
 
-// Syncs are counted where they are made. A statement syncs its journal, the journal's folder
-// (the new name), the committed journal, the file and the folder (the name gone); an open that
-// rolls a statement back syncs the file and the folder; one that throws a torn journal away,
-// the folder.
+// Each write, sync and remove comes in the order a crash anywhere needs: the journal's header
+// and records are durable (with the journal's name) before its commit block is written, the
+// commit block before any page of the file, and every page before the journal is removed. An
+// open that rolls a statement back writes and syncs the file before it removes the journal; one
+// that throws a torn journal away only removes it. Runs of writes to one file count as one.
 TEST_F(FileFaultTest, EachSyncIsMadeWhereAndWhenItMustBe) {
   const std::string file = platform::canonicalPath(path_);
   const std::string folder = platform::parentFolder(journal_);
+  const auto order = [&] {
+    std::vector<std::string> steps;
+    for (const faults::Change& change : faults::changes()) {
+      const std::string what = change.operation == Operation::Write  ? "write "
+                               : change.operation == Operation::Sync ? "sync "
+                                                                     : "remove ";
+      const std::string step = what + (change.path == journal_ ? "journal"
+                                       : change.path == file   ? "file"
+                                       : change.path == folder ? "folder"
+                                                               : change.path);
+      if (steps.empty() || steps.back() != step || change.operation != Operation::Write) {
+        steps.push_back(step);
+      }
+    }
+    return steps;
+  };
+  using Steps = std::vector<std::string>;
   faults::reset();
   EXPECT_EQ(testing::writeFlagsOf(path_, changes_).durability.fsyncs, 5u);
-  EXPECT_EQ(faults::syncedPaths(),
-            (std::vector<std::string>{journal_, folder, journal_, file, folder}));
+  EXPECT_EQ(order(),
+            (Steps{"write journal", "sync journal", "sync folder", "write journal", "sync journal",
+                   "write file", "sync file", "remove journal", "sync folder"}));
+  // After the first syncs, only the commit block and the header's mark are written.
+  const auto& changes = faults::changes();
+  const auto commit =
+      std::find(changes.begin(), changes.end(), faults::Change{Operation::Sync, folder, 0});
+  ASSERT_GT(std::distance(commit, changes.end()), 2);
+  EXPECT_EQ(commit[1], (faults::Change{Operation::Write, journal_, journal::kCommitSize}));
+  EXPECT_EQ(commit[2], (faults::Change{Operation::Write, journal_, journal::kHeaderSize}));
 
   testing::writeBytes(path_, original_);
   testing::crashAt(path_, changes_, WriteStep::PageWritten, 2);
   faults::reset();
   EXPECT_EQ(openFailure(), "");
-  EXPECT_EQ(faults::syncedPaths(), (std::vector<std::string>{file, folder}));
+  EXPECT_EQ(order(), (Steps{"write file", "sync file", "remove journal", "sync folder"}));
 
   leaveTornJournal();
   faults::reset();
   EXPECT_EQ(openFailure(), "");
-  EXPECT_EQ(faults::syncedPaths(), std::vector<std::string>{folder});
+  EXPECT_EQ(order(), (Steps{"remove journal", "sync folder"}));
+  EXPECT_TRUE(readBytes(path_) == original_);
+}
+
+// A reader that cannot write the file removes a torn journal holding its shared lock: no writer
+// can get in meanwhile, put a journal of its own under that name, and have it removed as the
+// torn one.
+TEST_F(FileFaultTest, AReaderRemovesATornJournalOnlyUnderItsLock) {
+  leaveTornJournal();
+  static std::string file;
+  static int writersLetIn;
+  static int removals;
+  file = path_;
+  writersLetIn = 0;
+  removals = 0;
+  faults::reset();
+  faults::failAt(Operation::OpenForWriting, 1, Fault::ReadOnly);  // the reader's only try
+  setWriteStepHook([](WriteStep step, std::size_t) {
+    if (step != WriteStep::JournalRemoved) return;
+    ++removals;
+    platform::File writer = platform::File::open(file, platform::FileAccess::ReadWrite);
+    writersLetIn += writer.tryLock(platform::LockKind::Exclusive) ? 1 : 0;
+  });
+  EXPECT_EQ(openFailure(), "");
+  setWriteStepHook(nullptr);
+  EXPECT_EQ(removals, 1);
+  EXPECT_EQ(writersLetIn, 0);
+  EXPECT_FALSE(fileExists(journal_));
   EXPECT_TRUE(readBytes(path_) == original_);
 }
 

@@ -63,7 +63,8 @@ TEST_F(JournalTest, ACompleteJournalIsRolledBackAtTheNextOpen) {
 }
 
 // A journal that was never committed belongs to a statement that never wrote: it is thrown
-// away and the file is left as it is.
+// away and the file is left as it is. So is one whose header says it is committed without the
+// commit block that the same sync should have made durable, as a power loss then may leave.
 TEST_F(JournalTest, ATornJournalIsDiscardedWithoutTouchingTheFile) {
   testing::crashAt(path_, changes_, WriteStep::JournalCommitted, 0);
   const auto committed = readBytes(journal_);
@@ -73,7 +74,9 @@ TEST_F(JournalTest, ATornJournalIsDiscardedWithoutTouchingTheFile) {
            {},
            {committed.begin(), committed.begin() + 40},
            {uncommitted.begin(), uncommitted.begin() + commitAt / 2},
-           {uncommitted.begin(), uncommitted.begin() + commitAt}}) {
+           {uncommitted.begin(), uncommitted.begin() + commitAt},
+           {committed.begin(), committed.begin() + commitAt},
+           {committed.begin(), committed.end() - 1}}) {
     SCOPED_TRACE("journal of " + std::to_string(torn.size()) + " bytes");
     writeBytes(journal_, torn);
     EXPECT_EQ(openFailure(), "");
@@ -124,11 +127,13 @@ TEST_F(JournalTest, ADamagedJournalIsRolledBackAsFarAsItGoesAndKept) {
   writeU32(pastTheEnd, second + journal::kRecordPageAt,
            static_cast<std::uint32_t>(original_.size() / 4096));
   pastTheEnd = withChecksum(pastTheEnd, second, third);
+  const std::vector<std::uint8_t> noCommit(journal.begin(), journal.end() - journal::kCommitSize);
   const std::set<std::uint32_t> fromSecond(pages.begin() + 1, pages.end());
   for (const Damage& damage :
        {Damage{"a flipped bit in a record", flipped, {pages[1]}},
         Damage{"a record's last byte flipped", lastByte, {pages[1]}},
         Damage{"a flipped bit in the header", badHeader, {}}, Damage{"a cut end", cut, {}},
+        Damage{"no commit block, the header committed", noCommit, {}},
         Damage{"two records swapped", swapped, {}},
         Damage{"a record of the page past the end", pastTheEnd, fromSecond}}) {
     SCOPED_TRACE(damage.what);
@@ -198,6 +203,26 @@ TEST_F(JournalTest, AJournalLeftWhileAReaderRecoveredIsRecoveredToo) {
   EXPECT_TRUE(left);
   EXPECT_FALSE(fileExists(journal_));
   EXPECT_EQ(readBytes(path_), original_);
+}
+
+// A journal whose header is damaged and that has no commit block was never committed, so its
+// statement never wrote: a flag found changed on a page it records was changed by another
+// program, and is not undone. Nothing is written, and the journal is kept.
+TEST_F(JournalTest, AnUncommittedJournalNeverUndoesAnotherProgramsChange) {
+  testing::crashAt(path_, changes_, WriteStep::JournalSynced, 0);
+  auto journal = readBytes(journal_);
+  ASSERT_EQ(journal.size(), readU64(journal, journal::kLengthAt));
+  journal[journal::kRecordsAt] ^= 0x01;
+  writeBytes(journal_, journal);
+  auto edited = original_;
+  const testing::ByteDifference flag = testing::differences(original_, changed_).front();
+  edited[flag.offset] ^= flag.bits;
+  writeBytes(path_, edited);
+  ErrorKind kind = ErrorKind::General;
+  EXPECT_THAT(openFailure(&kind), ::testing::HasSubstr("changed by another program"));
+  EXPECT_EQ(kind, ErrorKind::PendingRollback);
+  EXPECT_EQ(readBytes(path_), edited);
+  EXPECT_EQ(readBytes(journal_), journal);
 }
 
 TEST_F(JournalTest, RollbackStopsWhenAnotherProgramChangedThePagesSince) {

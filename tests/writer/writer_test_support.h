@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,19 +48,26 @@ inline void expectRefused(const std::string& path, const std::vector<jet::FlagCh
   EXPECT_FALSE(fileExists(jet::journalPathFor(platform::canonicalPath(path))));
 }
 
-// Stands for a crash: thrown by the write hook, it leaves the writer as a kill would (no clean
-// up, the journal and any pages written stay as they are).
+// Stands for a crash: thrown by the write hook.
 struct Crash {};
 
-// Runs the statement and stops it at the given step, as if the program were killed there.
+// Runs the statement and stops it at the given step, leaving the file and its journal as a kill
+// there would: the writer's unwinding removes a journal it has not committed, so the journal is
+// put back as it was at the step.
 inline void crashAt(const std::string& path, const std::vector<jet::FlagChange>& changes,
                     jet::WriteStep step, std::size_t count) {
   static jet::WriteStep stopStep;
   static std::size_t stopCount;
+  static std::string journal;
+  static std::optional<std::vector<std::uint8_t>> journalAtCrash;
   stopStep = step;
   stopCount = count;
+  journal = jet::journalPathFor(platform::canonicalPath(path));
+  journalAtCrash.reset();
   jet::setWriteStepHook([](jet::WriteStep reached, std::size_t n) {
-    if (reached == stopStep && n == stopCount) throw Crash{};
+    if (reached != stopStep || n != stopCount) return;
+    if (fileExists(journal)) journalAtCrash = readBytes(journal);
+    throw Crash{};
   });
   try {
     writeFlagsOf(path, changes);
@@ -67,6 +75,7 @@ inline void crashAt(const std::string& path, const std::vector<jet::FlagChange>&
   } catch (const Crash&) {
   }
   jet::setWriteStepHook(nullptr);
+  if (journalAtCrash && !fileExists(journal)) writeBytes(journal, *journalAtCrash);
 }
 
 // A statement over many pages of a file with moved rows (every ninth row of overflow-2k.mdb),

@@ -57,22 +57,25 @@ class ReadLock {
       : pager_(pager), notices_(notices), source_(source) {
     const std::string journal = journalPathFor(pager_.path());
     lock();
-    for (int round = 0; journalBeside(journal); ++round) {
-      pager_.file().unlock();
-      if (round == kMostRecoveries) beingUpdated(pager_);
-      std::string keptBecause;
-      const Recovery done = recover(journal, keptBecause);
-      lock();
-      // A torn journal that cannot be removed stays; every writer refuses while it is there.
-      if (done == Recovery::KeptTornJournal) {
-        if (std::find(notices_.begin(), notices_.end(), keptBecause) == notices_.end()) {
-          notices_.push_back(keptBecause);
+    try {
+      for (int round = 0; journalBeside(journal); ++round) {
+        if (round == kMostRecoveries) beingUpdated(pager_);
+        std::string keptBecause;
+        const Recovery done = recover(journal, keptBecause);
+        // A torn journal that cannot be removed stays; every writer refuses while it is there.
+        if (done == Recovery::KeptTornJournal) {
+          if (std::find(notices_.begin(), notices_.end(), keptBecause) == notices_.end()) {
+            notices_.push_back(keptBecause);
+          }
+          break;
         }
-        break;
       }
+      pager_.refreshSize();
+      if (source_) source_->lockTaken();
+    } catch (...) {
+      pager_.file().unlock();
+      throw;
     }
-    pager_.refreshSize();
-    if (source_) source_->lockTaken();
   }
   ~ReadLock() { release(); }
   ReadLock(const ReadLock&) = delete;
@@ -104,14 +107,20 @@ class ReadLock {
     }
   }
 
+  // Undoes what the journal beside the file records. Called holding the shared lock, and
+  // returns holding it again.
   Recovery recover(const std::string& journal, std::string& keptBecause) {
     std::optional<Pager> writer;
     try {
       writer.emplace(pager_.path(), Pager::Access::ReadWrite, pager_.displayName());
     } catch (const DataAccessError& error) {
       if (error.kind() != ErrorKind::ReadOnly) throw;
+      // This writes nothing to the file, so the shared lock stays throughout: no writer can get
+      // in meanwhile, put its own journal under the same name, and have it taken for a torn one
+      // here and removed under it.
       return recoverWithoutWriting(pager_, journal, &keptBecause);
     }
+    pager_.file().unlock();
     bool locked = false;
     try {
       locked = platform::waitForLock(writer->file(), platform::LockKind::Exclusive);
@@ -119,7 +128,10 @@ class ReadLock {
       writer->failed("cannot be read", error);
     }
     if (!locked) beingUpdated(pager_);
-    return recoverLocked(*writer, journal, &keptBecause);
+    const Recovery done = recoverLocked(*writer, journal, &keptBecause);
+    writer.reset();  // lets go of the exclusive lock before the shared one is taken again
+    lock();
+    return done;
   }
 
   Pager& pager_;

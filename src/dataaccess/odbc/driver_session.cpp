@@ -79,6 +79,7 @@ std::unique_ptr<DriverSession> DriverSession::connect(std::string_view odbcConne
 }
 
 dataaccess::StatementResult DriverSession::execute(std::string_view text) {
+  restoreAutocommit();
   Handle statement = allocate(SQL_HANDLE_STMT, connection_);
   const SQLRETURN rc = executeText(statement, text);
   dataaccess::StatementResult result;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "dataaccess/odbc/odbc_handles.h"
 #include "dataaccess/session.h"
@@ -28,12 +30,19 @@ class DriverSession : public dataaccess::Session {
   // One transaction of parameterised UPDATEs, one per entry, committed only when each entry
   // changed the rows it expects (see flag_transaction.cpp).
   std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override;
+  std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
 
  private:
   DriverSession(Handle environment, Handle connection, std::string secret);
+  // Sets the connection back to committing each statement on its own, when a transaction
+  // could not: a statement run before that would never be committed. Throws when it cannot.
+  void restoreAutocommit();
+
   Handle environment_;
   Handle connection_;
   std::string secret_;
+  std::vector<std::string> notices_;
+  bool autocommitOff_ = false;
 };
 
 }  // namespace leafward::odbc

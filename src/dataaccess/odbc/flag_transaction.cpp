@@ -55,9 +55,16 @@ void setAutocommit(const Handle& connection, bool on, std::string_view secret) {
 
 }  // namespace
 
+void DriverSession::restoreAutocommit() {
+  if (!autocommitOff_) return;
+  setAutocommit(connection_, true, secret_);
+  autocommitOff_ = false;
+}
+
 std::int64_t DriverSession::setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) {
   const dataaccess::KeyedFlagStatements texts = dataaccess::keyedFlagStatements(update);
   std::int64_t changed = 0;
+  restoreAutocommit();
   setAutocommit(connection_, false, secret_);
   try {
     for (const dataaccess::KeyedFlag& entry : update.flags) {
@@ -89,17 +96,37 @@ std::int64_t DriverSession::setFlagsByKey(const dataaccess::KeyedFlagUpdate& upd
       }
       changed += rows;
     }
-    check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT), connection_,
-          "Cannot commit the change", secret_);
+    // A commit that fails may have been carried out all the same (a connection lost before the
+    // answer came, which drivers do not always tell apart from a refusal): it is never taken
+    // for one undone.
+    const SQLRETURN committed = SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT);
+    if (!succeeded(committed)) {
+      throw DataAccessError(
+          "The commit of the change failed, so whether the server made the change is not "
+          "known: " +
+          (committed == SQL_INVALID_HANDLE ? std::string("invalid ODBC handle")
+                                           : diagnostics(connection_, secret_)) +
+          ". Check the flags before changing them again");
+    }
   } catch (...) {
-    // Nothing of it stays: the server undoes every statement of the transaction.
+    // The server undoes every statement of a transaction that was not committed.
     SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
-    SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
-                      reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_AUTOCOMMIT_ON)),
-                      SQL_IS_UINTEGER);
+    autocommitOff_ = !succeeded(SQLSetConnectAttr(
+        connection_.get(), SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_AUTOCOMMIT_ON)),
+        SQL_IS_UINTEGER));
     throw;
   }
-  setAutocommit(connection_, true, secret_);
+  // The change is made: a connection left committing by hand is worth a notice, not a failure,
+  // and is set back before the next statement.
+  autocommitOff_ = true;
+  try {
+    restoreAutocommit();
+  } catch (const DataAccessError& error) {
+    notices_.push_back(std::string("the change was committed, but the connection could not be "
+                                   "set back to commit each statement on its own (") +
+                       error.what() + "); that is tried again before the next statement");
+  }
   return changed;
 }
 

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/sql/value_ops.h"
@@ -128,6 +129,17 @@ bool ColumnValues::operator==(const ColumnValues& other) const {
     }
   }
   return true;
+}
+
+ColumnValues& ColumnValues::operator=(ColumnValues&& other) noexcept {
+  kinds_ = std::move(other.kinds_);
+  bytes_ = std::move(other.bytes_);
+  ends_ = std::move(other.ends_);
+  words_ = std::move(other.words_);
+  sharedAnswers_ = std::move(other.sharedAnswers_);
+  foldedIndex_.reset();
+  other.foldedIndex_.reset();
+  return *this;
 }
 
 const FoldedPrefixIndex& ColumnValues::foldedIndex() const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/sql/datum.h"
@@ -23,6 +24,14 @@ using dataaccess::Value;
 // a million short codes take little more than their characters and four bytes each.
 class ColumnValues {
  public:
+  ColumnValues() = default;
+  // The folded index may point back at the column it was built on (see FoldedPrefixIndex): it
+  // never goes with the values. A column is not copied; one moved builds its own when asked.
+  ColumnValues(const ColumnValues&) = delete;
+  ColumnValues& operator=(const ColumnValues&) = delete;
+  ColumnValues(ColumnValues&& other) noexcept { *this = std::move(other); }
+  ColumnValues& operator=(ColumnValues&& other) noexcept;
+
   std::size_t size() const { return kinds_.size(); }
   // Room for `rows` rows, with `bytes` bytes of text among them.
   void reserve(std::size_t rows, std::size_t bytes = 0);

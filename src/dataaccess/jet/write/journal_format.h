@@ -22,11 +22,13 @@
 // `committed` 1, and both are synced. Pages of the database are written only after that.
 //
 // So a journal that is not committed was never fully synced and its statement never touched
-// the database: it is torn, and may be thrown away. A committed journal that does not read
-// back whole is damaged: the database may hold some of its statement's pages, so whatever its
-// intact records prove is rolled back and the journal is kept for a person to look at. A
-// journal with the magic but another version was written in a layout this program does not
-// read (version 1: a 40-byte header and no commit block): it is kept, never taken for torn.
+// the database: it is torn, and may be thrown away. So is one whose header alone says it is
+// committed while every page it records still holds its image: a power loss kept the header
+// but not the commit block. A committed journal that does not read back whole is damaged: the
+// database may hold some of its statement's pages, so whatever its intact records prove is
+// rolled back and the journal is kept for a person to look at. A journal with the magic but
+// another version was written in a layout this program does not read (version 1: a 40-byte
+// header and no commit block): it is kept, never taken for torn.
 namespace leafward::jet::journal {
 
 inline constexpr std::string_view kMagic{"LWJRNL\r\n", 8};

@@ -46,8 +46,17 @@ std::optional<platform::File> openJournal(const Pager& pager, const std::string&
   }
 }
 
-bool pageDiffers(const Pager& pager, const PageChange& change) {
-  return pager.readPage(change.page) != change.original;
+// The first page among the journal's first `most` intact records that no longer holds the
+// image its record holds; nothing when each still does.
+std::optional<std::uint32_t> pageChangedSince(const platform::File& journal, const Pager& pager,
+                                              std::uint64_t length, std::uint32_t most) {
+  JournalRecords records(journal, pager.pageSize(), pager.pageCount(), length);
+  for (std::uint32_t n = 0; n + records.skipped() < most; ++n) {
+    const auto record = records.next();
+    if (!record) break;
+    if (pager.readPage(record->page) != record->original) return record->page;
+  }
+  return std::nullopt;
 }
 
 Assessment assess(const platform::File& journal, const std::string& journalPath,
@@ -65,13 +74,13 @@ Assessment assess(const platform::File& journal, const std::string& journalPath,
     if (size >= journal::kCommitSize && readCommitBlock(journal, size - journal::kCommitSize)) {
       return {Assessment::State::Damaged, "its header is damaged", 0, pager.pageCount()};
     }
-    // Not known to have been committed: it is torn unless the file holds part of its change,
-    // which only a committed journal's statement can have written.
-    JournalRecords records(journal, pager.pageSize(), pager.pageCount(), 0);
-    while (const auto record = records.next()) {
-      if (pageDiffers(pager, *record)) {
-        return {Assessment::State::Damaged, "its header is damaged", 0, pager.pageCount()};
-      }
+    // Never committed, so its statement never wrote: it is torn. A page that no longer holds
+    // its recorded image was changed by someone else, whose change an undo would throw away:
+    // nothing is written, and the journal stays for a person to look at.
+    if (const auto page = pageChangedSince(journal, pager, 0, pager.pageCount())) {
+      refuse(pager, journalPath,
+             "its header is damaged and it has no commit block, yet page " + std::to_string(*page) +
+                 " has since been changed by another program");
     }
     return result;
   }
@@ -92,6 +101,13 @@ Assessment assess(const platform::File& journal, const std::string& journalPath,
                     std::to_string(header->records) + " records do not read back whole";
   } else if (records.position() != header->length || !commit ||
              commit->records != header->records || commit->digest != records.digest()) {
+    // The header is marked committed in the same sync as the commit block is written: a power
+    // loss may keep the mark without the block. No page was written then, so each one the
+    // journal records still holds its image, and there is nothing to undo.
+    if (!commit && records.position() == header->length &&
+        !pageChangedSince(journal, pager, header->length, header->records)) {
+      return {};
+    }
     result.state = Assessment::State::Damaged;
     result.damage = "its end does not match its header";
   } else if (size != header->length + journal::kCommitSize) {

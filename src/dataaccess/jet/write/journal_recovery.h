@@ -31,7 +31,8 @@ Recovery recoverLocked(Pager& pager, const std::string& journalPath,
                        std::string* keptBecause = nullptr);
 
 // For a file that cannot be written: a torn journal is removed, or kept as above; any other
-// leaves the change undone, and DataAccessError(PendingRollback) says so.
+// leaves the change undone, and DataAccessError(PendingRollback) says so. The caller holds
+// the file's shared lock throughout, so that no writer's journal can be taken for a torn one.
 Recovery recoverWithoutWriting(const Pager& pager, const std::string& journalPath,
                                std::string* keptBecause = nullptr);
 
