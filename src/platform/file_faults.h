@@ -43,8 +43,8 @@ struct Change {
   bool operator==(const Change&) const = default;
 };
 
-// Every write, sync, remove and resize since the last reset, failed ones included, in the order asked:
-// what a crash at any moment would find done.
+// Every write, sync, remove and resize since the last reset, failed ones included, in the order
+// asked: what a crash at any moment would find done.
 const std::vector<Change>& changes();
 
 // For the file seam: counts the operation on `path` (a write of `bytes` bytes), notes it when it
