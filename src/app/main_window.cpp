@@ -124,7 +124,7 @@ void MainWindow::commandUpdate() {
   } else if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
     const std::string why =
         accountSetFailure_.empty() ? "不知道打开的是哪个账套" : accountSetFailure_;
-    audit::appendLine(*this, "未修复任何科目：无法记录这次修复（" + why + "）");
+    audit::appendLine(*this, std::string(audit::kUnrecordedRefusal) + why);
   } else {
     audit::runUpdate(shared_, *this);
   }

@@ -175,9 +175,7 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   };
   if (repair.plannedCount() > 0 && !keep(begin)) {
     busyOff(bench);
-    attempt([&] {
-      appendLine(bench, "未能写入修复记录，没有更新任何科目标志：" + outcome.recordFailure);
-    });
+    attempt([&] { appendLine(bench, std::string(kUnrecordedRefusal) + outcome.recordFailure); });
     return outcome;
   }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "audit/record_target.h"
 #include "audit/update.h"
 
@@ -17,8 +19,8 @@ namespace leafward::audit {
 // hindrance.
 //
 // When the record cannot be written, nothing is changed: the report says why in one line,
-// "未能写入修复记录，没有更新任何科目标志：why", and the outcome's recordFailure holds the
-// reason.
+// kUnrecordedRefusal followed by the reason, and the outcome's recordFailure holds the reason.
+inline constexpr std::string_view kUnrecordedRefusal = "未能写入修复记录，没有更新任何科目标志：";
 UpdateOutcome runRecordedUpdate(connection::SharedConnection& shared, Workbench& bench,
                                 const RecordTarget& target);
 

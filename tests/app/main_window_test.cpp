@@ -213,7 +213,8 @@ TEST(MainWindowTest, LinkWithoutADialogUpdateWithoutARecordAndClosingTheWindow) 
   EXPECT_FALSE(shared.blnServer);
   view.result = "earlier";
   window.toolbarButtonClick("Update");
-  EXPECT_EQ(view.result, "earlier\r\n未修复任何科目：无法记录这次修复（不知道打开的是哪个账套）");
+  EXPECT_EQ(view.result,
+            "earlier\r\n未能写入修复记录，没有更新任何科目标志：不知道打开的是哪个账套");
   EXPECT_TRUE(sent->empty());
   EXPECT_TRUE(view.enabled);
   window.unload();
