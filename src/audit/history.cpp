@@ -15,6 +15,10 @@ const char* stateName(record::RepairState state) {
       return "已完成";
     case record::RepairState::Interrupted:
       return "已中断";
+    case record::RepairState::Failed:
+      return "未能完成";
+    case record::RepairState::Partial:
+      return "部分完成";
     case record::RepairState::Undone:
       return "已撤销";
   }
@@ -23,12 +27,12 @@ const char* stateName(record::RepairState state) {
 
 // "非末级科目标志 3个", "非末级科目标志未能更新" or, unconfirmed, "非末级科目标志 3个（未确认）".
 std::string stepText(const record::Step& step) {
-  std::string text(step.direction == record::Direction::NonLeaf ? kNonLeafFlags : kLeafFlags);
-  if (step.confirmation && step.confirmation->failed) return text + "未能更新";
+  std::string text(flagsOf(step.direction));
+  if (!step.done() && (step.confirmation || step.abandoned())) return text + "未能更新";
   text += ' ';
   text += std::to_string(record::flagsChanged(step));
   text += "个";
-  return step.confirmation ? text : text + "（未确认）";
+  return step.confirmation || step.done() ? text : text + "（未确认）";
 }
 
 std::string lineOf(const record::RecordReading& reading, std::size_t index) {
@@ -36,7 +40,8 @@ std::string lineOf(const record::RecordReading& reading, std::size_t index) {
   std::string line = repair.id + " " + repair.user + "@" + repair.computer + " " +
                      (repair.undoes.empty() ? "修复" : "撤销 " + repair.undoes) + "：";
   for (const record::Step& step : repair.steps) line += stepText(step) + "，";
-  return line + stateName(record::stateOf(reading.repairs, index, reading.repairUnderWay));
+  line += stateName(record::stateOf(reading.repairs, index, reading.repairUnderWay));
+  return record::takenUp(repair) ? line + "（中断后续做）" : line;
 }
 
 }  // namespace

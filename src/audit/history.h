@@ -14,7 +14,10 @@ struct History {
 
 // The repairs of an account set as its record holds them, newest first, one line each: the
 // id, the user and computer, what it was (a repair, or the undo of an earlier one), the flags
-// of each kind it changed, and how it stands: 计划中 (running now), 已完成, 已中断 or 已撤销.
+// of each kind it changed, and how it stands: 计划中 (running now), 已完成 (every statement
+// carried out), 未能完成 (every statement failed: nothing changed), 部分完成 (a statement given
+// up beside one carried out), 已中断 (the next Update or undo takes it up) or 已撤销;
+// "（中断后续做）" follows when a later command carried a statement of it out.
 //
 //   2025-03-14T09:26:53.589+08:00 alice@PC1 修复：非末级科目标志 3个，末级科目标志 1个，已撤销
 //

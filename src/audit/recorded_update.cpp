@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "audit/code_lists.h"
+#include "audit/recorded_run.h"
 #include "audit/repair_report.h"
 #include "audit/report.h"
 #include "audit/statements.h"
@@ -46,7 +47,8 @@ PlannedStatement planOnAccessFile(SharedConnection& shared, Direction direction,
   const auto& changes = statement.plan->changes();
   for (std::size_t i = 0; i < changes.size(); ++i) {
     if (changes[i].before == changes[i].after) continue;
-    statement.codes.push_back({codeOf(changes[i].key), changes[i].before, changes[i].after});
+    statement.codes.push_back(
+        {codeOf(changes[i].key), changes[i].before, changes[i].after, changes[i].row});
     statement.planned.push_back(i);
   }
   return statement;
@@ -59,7 +61,7 @@ PlannedStatement planOnServer(SharedConnection& shared, Direction direction, std
   const bool after = direction == Direction::Leaf;
   RepairRun listing = runRepair([&] {
     for (Code& code : listCodes(shared, list)) {
-      statement.codes.push_back({std::move(code), !after, after});
+      statement.codes.push_back({std::move(code), !after, after, {}});
     }
     return 0;
   });
@@ -114,14 +116,6 @@ RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
   return run;
 }
 
-record::Repair repairOf(const std::vector<PlannedStatement>& statements) {
-  record::Repair repair;
-  for (const PlannedStatement& statement : statements) {
-    repair.steps.push_back({statement.direction, statement.text, statement.codes, {}});
-  }
-  return repair;
-}
-
 }  // namespace
 
 UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
@@ -131,78 +125,67 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   outcome.ran = true;
   busyOn(bench);
 
-  // The record is taken before the codes are listed, so that another repair of the account
-  // set cannot change them between the list and our statements. When it cannot be taken the
-  // Update goes on only if it finds nothing to change.
-  std::optional<record::RecordFile> book;
-  std::string unopened;
-  try {
-    book.emplace(record::RecordFile::openForRepair(target.folder, target.accountSet));
-    if (!book->notice().empty()) attempt([&] { appendLine(bench, book->notice()); });
-  } catch (const record::RecordError& error) {
-    unopened = error.what();
+  // The record is held before the codes are listed, so that another repair of the account set
+  // cannot change them between the list and our statements. When it cannot be taken the Update
+  // goes on only if it finds nothing to change.
+  RecordedRun run(shared, bench, target);
+  if (std::string failure; !run.takeUpUnsettled(failure)) {
+    busyOff(bench);
+    outcome.recordFailure = "an interrupted repair could not be completed: " + failure;
+    return outcome;
   }
 
   const bool server = shared.blnServer;
-  std::vector<PlannedStatement> statements;
+  std::vector<std::shared_ptr<PlannedStatement>> statements;
   if (shared.accessFileOpen()) {
-    statements.push_back(
-        planOnAccessFile(shared, Direction::NonLeaf, std::string(kClearNonLeafFlagsStatement)));
-    statements.push_back(planOnAccessFile(shared, Direction::Leaf, setLeafFlagsStatement(server)));
+    statements.push_back(std::make_shared<PlannedStatement>(
+        planOnAccessFile(shared, Direction::NonLeaf, std::string(kClearNonLeafFlagsStatement))));
+    statements.push_back(std::make_shared<PlannedStatement>(
+        planOnAccessFile(shared, Direction::Leaf, setLeafFlagsStatement(server))));
   } else {
-    statements.push_back(planOnServer(shared, Direction::NonLeaf,
-                                      std::string(kClearNonLeafFlagsStatement),
-                                      nonLeafFlaggedAsLeafQuery(server)));
-    statements.push_back(planOnServer(shared, Direction::Leaf, setLeafFlagsStatement(server),
-                                      leafFlaggedAsNonLeafQuery(server)));
+    statements.push_back(std::make_shared<PlannedStatement>(
+        planOnServer(shared, Direction::NonLeaf, std::string(kClearNonLeafFlagsStatement),
+                     nonLeafFlaggedAsLeafQuery(server))));
+    statements.push_back(std::make_shared<PlannedStatement>(
+        planOnServer(shared, Direction::Leaf, setLeafFlagsStatement(server),
+                     leafFlaggedAsNonLeafQuery(server))));
   }
-
-  record::Repair repair = repairOf(statements);
-  bool begun = false;
-  const auto keep = [&](const std::function<void()>& step) {
-    try {
-      step();
-      return true;
-    } catch (const record::RecordError& error) {
-      outcome.recordFailure = error.what();
-      return false;
-    }
-  };
-  const auto begin = [&] {
-    if (!book) throw record::RecordError(unopened);
-    book->begin(repair);
-    begun = true;
-  };
-  if (repair.plannedCount() > 0 && !keep(begin)) {
+  std::vector<PlannedStep> steps;
+  for (const auto& statement : statements) {
+    steps.push_back({{statement->direction, statement->text, statement->codes, {}, {}},
+                     [&shared, statement](record::Confirmation& confirmation) {
+                       return carryOut(shared, *statement, confirmation);
+                     }});
+  }
+  RecordedRun::Outcome done = run.carryOut({}, std::move(steps), false);
+  outcome.recordFailure = done.recordFailure;
+  if (done.refused) {
     busyOff(bench);
     attempt([&] { appendLine(bench, std::string(kUnrecordedRefusal) + outcome.recordFailure); });
     return outcome;
   }
-
-  std::vector<RepairRun> runs;
-  for (std::size_t i = 0; i < statements.size(); ++i) {
-    record::Confirmation confirmation;
-    runs.push_back(carryOut(shared, statements[i], confirmation));
-    repair.steps[i].confirmation = confirmation;
-    if (begun && !keep([&] { book->confirm(repair, i); })) break;
-  }
   busyOff(bench);
+  const std::vector<RepairRun>& runs = done.runs;
   if (runs.size() > 0) reportRepair(bench, runs[0], kNonLeafFlags);
   if (runs.size() > 1) reportRepair(bench, runs[1], kLeafFlags);
 
   // A statement changed rows that no list held (another program changed the account set after
   // it was read): that is written down now. A count the database could not give is taken for
   // none here, as nothing was listed to change.
+  record::Repair& repair = done.repair;
   const bool changedUnlisted =
-      repair.plannedCount() == 0 && repair.steps.size() == runs.size() &&
+      !done.begun && repair.steps.size() == runs.size() &&
       std::any_of(repair.steps.begin(), repair.steps.end(), [](const record::Step& step) {
         return !step.confirmation->failed && step.confirmation->count > 0;
       });
   if (changedUnlisted) {
-    keep([&] {
-      begin();
-      for (std::size_t i = 0; i < repair.steps.size(); ++i) book->confirm(repair, i);
-    });
+    try {
+      if (!run.held()) throw record::RecordError(run.heldFailure());
+      run.book().begin(repair);
+      for (std::size_t i = 0; i < repair.steps.size(); ++i) run.book().confirm(repair, i);
+    } catch (const record::RecordError& error) {
+      outcome.recordFailure = error.what();
+    }
   }
   if (!outcome.recordFailure.empty()) {
     attempt([&] { appendLine(bench, "未能在修复记录中写下修复的结果：" + outcome.recordFailure); });

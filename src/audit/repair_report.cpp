@@ -44,6 +44,7 @@ RepairRun runRepair(const std::function<std::int64_t()>& statement) {
           run.outcome.count = statement();
         } catch (const dataaccess::DataAccessError& error) {
           run.reason = refusalText(error.kind());
+          run.kind = error.kind();
           throw;
         }
       },
@@ -69,6 +70,23 @@ void reportRepair(Workbench& bench, const RepairRun& repair, std::string_view fl
   for (const std::string& notice : repair.notices) {
     attempt([&] { appendLine(bench, "注意：" + notice); });
   }
+}
+
+std::string_view flagsOf(record::Direction direction) {
+  return direction == record::Direction::NonLeaf ? kNonLeafFlags : kLeafFlags;
+}
+
+void listRows(Workbench& bench, record::Direction direction,
+              const std::vector<record::CodeChange>& rows, std::string_view why) {
+  if (rows.empty()) return;
+  std::string list;
+  for (const record::CodeChange& row : rows) {
+    if (!list.empty()) list += ',';
+    list += row.code.value_or("");
+  }
+  attempt([&] {
+    appendLine(bench, "如下" + std::string(flagsOf(direction)) + std::string(why) + "：" + list);
+  });
 }
 
 }  // namespace leafward::audit

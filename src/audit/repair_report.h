@@ -8,6 +8,7 @@
 #include "audit/update.h"
 #include "audit/workbench.h"
 #include "dataaccess/errors.h"
+#include "record/repair.h"
 
 namespace leafward::audit {
 
@@ -15,6 +16,7 @@ namespace leafward::audit {
 struct RepairRun {
   RepairOutcome outcome;
   std::string reason;  // why it failed, in the words of the report
+  dataaccess::ErrorKind kind = dataaccess::ErrorKind::General;  // of the refusal
   // What else the database said of it (a journal whose removal may not be durable).
   std::vector<std::string> notices;
 };
@@ -35,5 +37,14 @@ inline constexpr std::string_view kLeafFlags = "末级科目标志";
 // that failed; `done` is "更新" for Update. Then "注意：what" for each notice.
 void reportRepair(Workbench& bench, const RepairRun& repair, std::string_view flags,
                   std::string_view done = "更新");
+
+// The flags a statement of that direction sets, as the report names them.
+std::string_view flagsOf(record::Direction direction);
+
+// "如下<flags><why>：1001,1002", the codes of `rows` in order, a NULL code as an empty entry as
+// Check lists them; nothing when there are none. `why` ends with what was not done
+// ("...，未恢复").
+void listRows(Workbench& bench, record::Direction direction,
+              const std::vector<record::CodeChange>& rows, std::string_view why);
 
 }  // namespace leafward::audit

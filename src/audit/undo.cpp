@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <set>
 
 #include "audit/code_lists.h"
+#include "audit/recorded_run.h"
 #include "audit/repair_report.h"
 #include "audit/report.h"
 #include "audit/statements.h"
@@ -26,113 +26,37 @@ using record::Direction;
 constexpr const char* kNothingToUndo = "没有可以撤销的修复";
 constexpr const char* kCannotUndo = "无法撤销：";
 
-// How many rows hold each code with each flag value, as the account set stands now.
-using FlagCounts = std::map<std::pair<Code, bool>, std::int64_t>;
-
-FlagCounts currentFlags(SharedConnection& shared) {
-  FlagCounts counts;
-  for (const bool flag : {true, false}) {
-    for (Code& code : listCodes(shared, codesFlaggedQuery(shared.blnServer, flag))) {
-      ++counts[{std::move(code), flag}];
-    }
-  }
-  return counts;
-}
-
-dataaccess::KeyedFlagUpdate codeFlags(std::vector<dataaccess::KeyedFlag> flags = {}) {
-  return {"code", "ccode", "bend", std::move(flags)};
-}
-
-// How one statement of the repair is put back.
+// How one statement of the repair is put back (C6).
 struct UndoStep {
   Direction direction = Direction::NonLeaf;
-  std::vector<dataaccess::KeyedFlag> flags;  // one per code put back
-  std::vector<CodeChange> planned;           // one per row put back, for the record
-  std::vector<Code> changedSince;            // left alone: changed since the repair, or gone
-  std::vector<Code> inexact;  // left alone: the statement changed another number of rows
+  RowsNow rows;                     // its changed rows turned round, as they stand now
+  std::vector<CodeChange> inexact;  // left alone: the statement changed another number of rows
 };
 
-// Each code the statement changed, with the number of its rows, in the order first listed.
-std::vector<std::pair<CodeChange, std::int64_t>> codesOf(const record::Step& step) {
-  std::vector<std::pair<CodeChange, std::int64_t>> codes;
-  std::map<std::pair<Code, bool>, std::size_t> seen;
-  for (const CodeChange& change : step.planned) {
-    const auto [at, added] = seen.insert({{change.code, change.after}, codes.size()});
-    if (added) codes.push_back({change, 0});
-    ++codes[at->second].second;
-  }
-  return codes;
-}
-
-// The codes an earlier undo of the repair that stopped or failed in part set out to put back,
-// by kind of flag, leaving out those of its statements that failed (each is all or nothing):
-// where they hold what the repair found, that undo got that far, and they need nothing more.
-using Begun = std::set<std::pair<Direction, Code>>;
-
-Begun begunByUnfinishedUndos(const std::vector<record::Repair>& repairs, const std::string& id) {
-  Begun begun;
-  for (const record::Repair& repair : repairs) {
-    if (repair.undoes != id || repair.succeeded()) continue;
-    for (const record::Step& step : repair.steps) {
-      if (step.confirmation && step.confirmation->failed) continue;
-      for (const CodeChange& change : step.planned) begun.insert({step.direction, change.code});
-    }
-  }
-  return begun;
-}
-
-UndoStep planUndo(const record::Step& step, const FlagCounts& now, const Begun& begun) {
+UndoStep planUndo(SharedConnection& shared, const record::Step& step) {
   UndoStep undo;
   undo.direction = step.direction;
-  const std::optional<record::Confirmation>& how = step.confirmation;
-  if (how && (how->failed || (how->count == 0 && how->countKnown()))) {
-    return undo;  // it changed nothing
+  std::vector<CodeChange> rows = record::rowsChanged(step);
+  // A count that differs from the rows listed (SQL Server: another program changed the table
+  // between the list and the statement): which rows changed is not known.
+  if (step.confirmation && !step.confirmation->failed && !step.exact()) {
+    undo.inexact = std::move(rows);
+    return undo;
   }
-  const bool inexact = step.confirmation && !step.exact();
-  for (const auto& [change, rows] : codesOf(step)) {
-    if (inexact) {
-      undo.inexact.push_back(change.code);
-      continue;
-    }
-    const auto held = now.find({change.code, change.after});
-    const auto back = now.find({change.code, change.before});
-    // Back as the repair found it: put back by an earlier undo, or never changed by a statement
-    // that was not confirmed (it may never have run).
-    const bool mayBeBack = begun.count({step.direction, change.code}) || !how;
-    if (mayBeBack && back != now.end() && back->second == rows && held == now.end()) continue;
-    if (held == now.end() || held->second != rows) {
-      undo.changedSince.push_back(change.code);
-      continue;
-    }
-    undo.flags.push_back({change.code, change.after, change.before, rows});
-    for (std::int64_t i = 0; i < rows; ++i) {
-      undo.planned.push_back({change.code, change.after, change.before});
-    }
-  }
+  for (CodeChange& row : rows) std::swap(row.before, row.after);
+  if (!rows.empty()) undo.rows = lookAtRows(shared, rows);
   return undo;
-}
-
-std::string_view flagsOf(Direction direction) {
-  return direction == Direction::NonLeaf ? kNonLeafFlags : kLeafFlags;
-}
-
-// "如下<flags><why>，未恢复：code,code" with a NULL code as an empty entry, as Check lists them.
-void listLeftAlone(Workbench& bench, Direction direction, const std::vector<Code>& codes,
-                   const char* why) {
-  if (codes.empty()) return;
-  std::string list;
-  for (const Code& code : codes) {
-    if (!list.empty()) list += ',';
-    list += code.value_or("");
-  }
-  attempt([&] {
-    appendLine(bench, "如下" + std::string(flagsOf(direction)) + why + "，未恢复：" + list);
-  });
 }
 
 std::string whoAndWhen(const record::Repair& repair) {
   return repair.id + " 的" + (repair.undoes.empty() ? "修复" : "撤销") + "（" + repair.user + "，" +
          repair.computer + "）";
+}
+
+std::vector<CodeChange> changedSince(const RowsNow& rows) {
+  std::vector<CodeChange> changed = rows.holdingAfter;
+  changed.insert(changed.end(), rows.gone.begin(), rows.gone.end());
+  return changed;
 }
 
 }  // namespace
@@ -155,22 +79,24 @@ std::string UndoPreview::question() const {
 UndoPreview previewUndo(const RecordTarget& target) {
   UndoPreview preview;
   try {
-    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
-    if (reading.repairUnderWay) {
+    const std::optional<record::RecordPeek> peek =
+        record::RecordFile::peek(target.folder, target.accountSet);
+    if (!peek) return preview;
+    if (peek->repairUnderWay) {
       preview.state = UndoPreview::State::Unreadable;
       preview.problem = "a repair of " + target.accountSet.describe() +
                         " is running now; try again when it has finished";
       return preview;
     }
-    const auto index = record::repairToUndo(reading.repairs);
+    const auto index = record::chooseUndo(peek->repairs).target;
     if (!index) return preview;
-    const record::Repair& repair = reading.repairs[*index];
+    const record::Repair& repair = peek->repairs[*index];
     preview.state = UndoPreview::State::Ready;
     preview.repairId = repair.id;
     preview.user = repair.user;
     preview.computer = repair.computer;
-    preview.isUndo = !repair.undoes.empty();
-    preview.interrupted = !repair.finished();
+    preview.isUndo = repair.isUndo();
+    preview.interrupted = !record::settled(repair);
     for (const record::Step& step : repair.steps) {
       (step.direction == Direction::NonLeaf ? preview.nonLeaf : preview.leaf) +=
           record::flagsChanged(step);
@@ -195,87 +121,81 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
     return outcome;
   };
 
-  std::optional<record::RecordFile> book;
-  try {
-    book.emplace(record::RecordFile::openForRepair(target.folder, target.accountSet));
-  } catch (const record::RecordError& error) {
-    return refuse(error.what());
-  }
-  if (!book->notice().empty()) attempt([&] { appendLine(bench, book->notice()); });
-  const auto index = record::repairToUndo(book->repairs());
-  const std::string chosen = index ? book->repairs()[*index].id : std::string();
+  RecordedRun run(shared, bench, target);
+  if (!run.held()) return refuse(run.heldFailure());
+  const record::UndoChoice choice = record::chooseUndo(run.book().repairs());
+  const std::string chosen =
+      choice.target ? run.book().repairs()[*choice.target].id : std::string();
   if (!confirmedRepairId.empty() && chosen != confirmedRepairId) {
     return refuse("the record of " + target.accountSet.describe() +
                   " has changed since the undo was confirmed: the repair to undo is now " +
-                  (index ? chosen : std::string("none")) + ", not " + confirmedRepairId +
+                  (choice.target ? chosen : std::string("none")) + ", not " + confirmedRepairId +
                   "; ask again");
   }
+  // C4, C7: an interrupted undo is the undo asked for, once taken up; an interrupted Update is
+  // completed and then put back.
+  if (std::string failure; !run.takeUpUnsettled(failure)) {
+    busyOff(bench);
+    outcome.failure = failure;
+    return outcome;
+  }
+  if (choice.finishesUndo()) {
+    busyOff(bench);
+    return outcome;
+  }
+  const auto index = record::repairToUndo(run.book().repairs());
   if (!index) {
     busyOff(bench);
     outcome.nothingToUndo = true;
     attempt([&] { appendLine(bench, kNothingToUndo); });
     return outcome;
   }
-  const record::Repair undone = book->repairs()[*index];
-  FlagCounts now;
-  if (std::string failure; !attempt([&] { now = currentFlags(shared); }, &failure)) {
+  const record::Repair undone = run.book().repairs()[*index];
+
+  std::vector<UndoStep> plans;
+  if (std::string failure; !attempt(
+          [&] {
+            for (const record::Step& step : undone.steps) plans.push_back(planUndo(shared, step));
+          },
+          &failure)) {
     return refuse("cannot read the flags of " + target.accountSet.describe() + ": " + failure);
   }
-
-  std::vector<UndoStep> steps;
-  record::Repair undo;
-  undo.undoes = undone.id;
-  const std::string statement = dataaccess::keyedFlagStatements(codeFlags()).byKey;
-  const Begun begun = begunByUnfinishedUndos(book->repairs(), undone.id);
-  for (const record::Step& step : undone.steps) {
-    steps.push_back(planUndo(step, now, begun));
-    undo.steps.push_back({step.direction, statement, steps.back().planned, {}});
+  const std::string statement =
+      dataaccess::keyedFlagStatements({"code", "ccode", "bend", {}}).byKey;
+  std::vector<PlannedStep> steps;
+  for (const UndoStep& plan : plans) {
+    steps.push_back({{plan.direction, statement, plan.rows.toSet, {}, {}},
+                     [&shared, flags = plan.rows.flags](record::Confirmation& confirmation) {
+                       RepairRun run;
+                       if (!flags.empty()) {
+                         run = runRepair([&] { return setRows(shared, flags); });
+                         run.notices = shared.cnData.takeNotices();
+                       }
+                       confirmation = {run.outcome.failed, run.outcome.count, run.outcome.failure};
+                       return run;
+                     }});
   }
-  // An undo taken up again, or of a repair that stopped, may find nothing left to put back: an
-  // undo of no codes is recorded then, so that the repair counts as undone and the next undo
-  // moves on rather than coming back to it for ever.
-  const bool takenUp = std::any_of(
-      book->repairs().begin(), book->repairs().end(),
-      [&](const auto& other) { return other.undoes == undone.id && !other.succeeded(); });
-  const bool recorded = undo.plannedCount() > 0 || takenUp || !undone.finished();
-  if (recorded) {
-    try {
-      book->begin(undo);
-    } catch (const record::RecordError& error) {
-      return refuse(error.what());
-    }
-  }
-
-  attempt([&] { appendLine(bench, "撤销 " + whoAndWhen(undone)); });
-  std::vector<RepairRun> runs;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    const UndoStep& step = steps[i];
-    RepairRun run;
-    if (!step.flags.empty()) {
-      run = runRepair([&] { return shared.cnData.setFlagsByKey(codeFlags(step.flags)); });
-      run.notices = shared.cnData.takeNotices();
-    }
-    runs.push_back(run);
-    undo.steps[i].confirmation = {run.outcome.failed, run.outcome.count, run.outcome.failure};
-    if (!recorded) continue;
-    try {
-      book->confirm(undo, i);
-    } catch (const record::RecordError& error) {
-      outcome.failure = error.what();  // what was not confirmed does not run either
-      break;
-    }
-  }
+  // C6: recorded even when every row is left alone, so that the repair counts as undone.
+  const RecordedRun::Outcome done = run.carryOut(undone.id, std::move(steps), true, [&] {
+    attempt([&] { appendLine(bench, "撤销 " + whoAndWhen(undone)); });
+  });
+  if (done.refused) return refuse(done.recordFailure);
   busyOff(bench);
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    reportRepair(bench, runs[i], flagsOf(steps[i].direction), "恢复");
-    listLeftAlone(bench, steps[i].direction, steps[i].changedSince, "在修复后已被改动或已不存在");
-    listLeftAlone(bench, steps[i].direction, steps[i].inexact, "的修复记录与更新的行数不符");
+  for (std::size_t i = 0; i < done.runs.size(); ++i) {
+    const UndoStep& plan = plans[i];
+    reportRepair(bench, done.runs[i], flagsOf(plan.direction), "恢复");
+    const std::vector<CodeChange> changed = changedSince(plan.rows);
+    listRows(bench, plan.direction, changed, "在修复后已被改动或已不存在，未恢复");
+    listRows(bench, plan.direction, plan.rows.shared,
+             "由多行共用，无法确定修复改动的是哪几行，未恢复");
+    listRows(bench, plan.direction, plan.inexact, "的修复记录与更新的行数不符，未恢复");
     outcome.leftAlone +=
-        static_cast<std::int64_t>(steps[i].changedSince.size() + steps[i].inexact.size());
-    RepairOutcome& kind = steps[i].direction == Direction::NonLeaf ? outcome.nonLeaf : outcome.leaf;
-    kind.count += runs[i].outcome.count;
-    if (runs[i].outcome.failed) kind = runs[i].outcome;
+        static_cast<std::int64_t>(changed.size() + plan.rows.shared.size() + plan.inexact.size());
+    RepairOutcome& kind = plan.direction == Direction::NonLeaf ? outcome.nonLeaf : outcome.leaf;
+    kind.count += done.runs[i].outcome.count;
+    if (done.runs[i].outcome.failed) kind = done.runs[i].outcome;
   }
+  outcome.failure = done.recordFailure;
   if (!outcome.failure.empty()) {
     attempt([&] { appendLine(bench, "未能在修复记录中写下撤销的结果：" + outcome.failure); });
   }

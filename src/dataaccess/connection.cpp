@@ -55,6 +55,11 @@ std::int64_t Connection::setFlagsByKey(const KeyedFlagUpdate& update) {
   return session_->setFlagsByKey(update);
 }
 
+FlagsNow Connection::lookUpFlags(const FlagLookup& lookup) {
+  if (!session_) throw DataAccessError("The connection is not open");
+  return session_->lookUpFlags(lookup);
+}
+
 void Connection::adopt(std::unique_ptr<Session> session, std::string provider) {
   session_ = std::move(session);
   provider_ = session_ ? std::move(provider) : std::string();

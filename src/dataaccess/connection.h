@@ -47,10 +47,11 @@ class Connection {
   // Session::takeNotices); nothing when the connection is closed.
   std::vector<std::string> takeNotices();
 
-  // Session::planUpdate and Session::setFlagsByKey on the open connection; throw
+  // Session::planUpdate, setFlagsByKey and lookUpFlags on the open connection; throw
   // DataAccessError when it is closed.
   std::unique_ptr<PlannedUpdate> planUpdate(std::string_view text, std::string_view keyColumn);
   std::int64_t setFlagsByKey(const KeyedFlagUpdate& update);
+  FlagsNow lookUpFlags(const FlagLookup& lookup);
 
   const std::string& lastError() const { return lastError_; }
 

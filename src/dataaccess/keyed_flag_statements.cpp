@@ -23,4 +23,10 @@ KeyedFlagStatements keyedFlagStatements(const KeyedFlagUpdate& update) {
   return {set + " = ? COLLATE Latin1_General_BIN2" + flagIs, set + " is null" + flagIs};
 }
 
+KeyedFlagStatements flagLookupStatements(const FlagLookup& lookup) {
+  const std::string select = "SELECT " + bracketed(lookup.flagColumn) + " FROM " +
+                             bracketed(lookup.table) + " where " + bracketed(lookup.keyColumn);
+  return {select + " = ? COLLATE Latin1_General_BIN2", select + " is null"};
+}
+
 }  // namespace leafward::dataaccess

@@ -15,4 +15,8 @@ struct KeyedFlagStatements {
 };
 KeyedFlagStatements keyedFlagStatements(const KeyedFlagUpdate& update);
 
+// The parameterised SELECTs that Session::lookUpFlags runs on SQL Server: the flag of every row
+// of one key (compared as above), or of the rows whose key is NULL.
+KeyedFlagStatements flagLookupStatements(const FlagLookup& lookup);
+
 }  // namespace leafward::dataaccess

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/connection_string.h"
@@ -26,11 +28,18 @@ struct StatementResult {
 };
 
 // A row an UPDATE selects, named by the value of a key column, with its Yes/No value before
-// and after the statement.
+// and after the statement, and where the provider keeps it: a text that the same provider
+// takes back to find that very row again (an Access file's data page and row entry, "812:3"),
+// or empty where the key is all that names a row.
 struct PlannedChange {
+  PlannedChange() = default;
+  PlannedChange(Value key, bool before, bool after, std::string row = {})
+      : key(std::move(key)), before(before), after(after), row(std::move(row)) {}
+
   Value key;
   bool before = false;
   bool after = false;
+  std::string row;
 };
 
 // What carrying out a planned UPDATE did.
@@ -54,16 +63,56 @@ class PlannedUpdate {
   virtual PlannedUpdateResult carryOut() = 0;
 };
 
-// Yes/No values to set in the rows that a key names.
+// Yes/No values to set in the rows that a key names, or in the one row that `row` names (as
+// PlannedChange::row gives it), which must also hold that key.
 struct KeyedFlag {
+  KeyedFlag() = default;
+  KeyedFlag(std::optional<std::string> key, bool from, bool to, std::int64_t rows = 1,
+            std::string row = {})
+      : key(std::move(key)), from(from), to(to), rows(rows), row(std::move(row)) {}
+
   std::optional<std::string> key;  // nothing: the rows whose key is NULL
   bool from = false;
   bool to = false;
-  std::int64_t rows = 1;  // how many such rows there must be
+  std::int64_t rows = 1;  // how many such rows there must be; 1 for a named row
+  std::string row;        // empty: every row of the key
 };
 struct KeyedFlagUpdate {
   std::string table, keyColumn, flagColumn;
   std::vector<KeyedFlag> flags;
+};
+
+// Rows to look at as a record of repairs names them: by where the provider keeps a row
+// (PlannedChange::row), checked against its key, or by the key alone.
+struct NamedRow {
+  std::optional<std::string> key;
+  std::string row;  // empty: named by its key alone
+};
+struct FlagLookup {
+  std::string table, keyColumn, flagColumn;
+  std::vector<NamedRow> rows;
+};
+
+// What the rows of a FlagLookup hold now. A row named by where it is kept is `found` when a
+// live row is there and holds the key; its flag is then given (nothing for NULL). Rows named
+// by key are counted per key: how many rows of that key hold Yes, and how many No.
+struct FlagsNow {
+  struct Row {
+    bool found = false;
+    std::optional<bool> flag;
+  };
+  struct Counts {
+    std::int64_t yes = 0, no = 0;
+  };
+  std::vector<Row> rows;  // one per named row, in order; default for rows named by key
+  std::vector<std::pair<std::optional<std::string>, Counts>> keys;  // per distinct key, sorted
+  // The counts of `key`; nothing when no row holds it.
+  const Counts* countsOf(const std::optional<std::string>& key) const {
+    const auto found = std::lower_bound(
+        keys.begin(), keys.end(), key,
+        [](const auto& entry, const auto& wanted) { return entry.first < wanted; });
+    return found != keys.end() && found->first == key ? &found->second : nullptr;
+  }
 };
 
 // An open connection of one provider. Every method throws DataAccessError on failure.
@@ -88,10 +137,16 @@ class Session {
 
   // Sets the flag column in the rows that keys name, as one all-or-nothing change: for each
   // entry, the rows whose key column equals its key (exactly) and whose flag holds `from` get
-  // `to`, and there must be `rows` of them. When an entry finds another number, nothing is
+  // `to`, and there must be `rows` of them; an entry that names a row sets that row alone,
+  // which must still hold the key and `from`. When an entry finds another number, nothing is
   // changed and DataAccessError ChangedSinceRead is thrown. Returns the rows changed.
   virtual std::int64_t setFlagsByKey(const KeyedFlagUpdate& /*update*/) {
     throw DataAccessError("This provider cannot set flags by key");
+  }
+
+  // Reads what the rows of `lookup` hold now, changing nothing.
+  virtual FlagsNow lookUpFlags(const FlagLookup& /*lookup*/) {
+    throw DataAccessError("This provider cannot look up flags by key");
   }
 };
 

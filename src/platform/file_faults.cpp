@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/process.h"
 #include "platform/system_error.h"
 
 namespace leafward::platform::faults {
@@ -17,6 +18,7 @@ struct Plan {
 std::vector<Plan> plans;
 std::array<std::size_t, 9> counts{};
 std::vector<Change> changed;
+std::size_t killAt = 0;
 
 }  // namespace
 
@@ -24,7 +26,12 @@ void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) 
   plans.push_back(Plan{operation, nth, fault, persistent});
 }
 
+void killBeforeChange(std::size_t nth) {
+  killAt = nth;
+}
+
 void reset() {
+  killAt = 0;
   plans.clear();
   counts.fill(0);
   changed.clear();
@@ -43,6 +50,7 @@ std::optional<Fault> take(Operation operation, const std::string& path, std::siz
   if (operation == Operation::Write || operation == Operation::Sync ||
       operation == Operation::Remove || operation == Operation::Resize) {
     changed.push_back(Change{operation, path, bytes});
+    if (changed.size() == killAt) killCurrentProcess();
   }
   for (const Plan& plan : plans) {
     if (plan.operation == operation && (n == plan.nth || (plan.persistent && n > plan.nth))) {

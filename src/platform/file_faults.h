@@ -28,6 +28,11 @@ enum class Fault {
 // several kinds of operation all apply (a read-only medium fails opens for writing and removes).
 void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent = false);
 
+// Ends the process (as a kill would) instead of carrying out the nth write, sync, remove or
+// resize, counted together from 1 since the last reset: what a crash between any two of them
+// leaves. 0 ends nothing.
+void killBeforeChange(std::size_t nth);
+
 // Forgets the chosen faults and sets every count to zero.
 void reset();
 

@@ -11,11 +11,20 @@ namespace {
 
 constexpr std::size_t kMostNameBytes = 120;
 
-std::uint32_t fnv1a(std::string_view text) {
+std::uint32_t fnv1a32(std::string_view text) {
   std::uint32_t hash = 2166136261u;
   for (char c : text) {
     hash ^= static_cast<unsigned char>(c);
     hash *= 16777619u;
+  }
+  return hash;
+}
+
+std::uint64_t fnv1a64(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
   }
   return hash;
 }
@@ -39,6 +48,19 @@ std::string safeFileName(std::string_view text) {
   return name.empty() ? "_" : name;
 }
 
+// What the hash of a record's name is taken over: the path, or the server and the database in
+// one spelling, so that every spelling finds the same file.
+std::string identityOf(const AccountSet& set) {
+  return set.isFile()
+             ? set.name
+             : dataaccess::asciiLowered(set.server) + "\n" + dataaccess::asciiLowered(set.name);
+}
+
+std::string shownName(const AccountSet& set) {
+  return safeFileName(set.isFile() ? platform::fileName(set.name)
+                                   : dataaccess::asciiLowered(set.describe()));
+}
+
 }  // namespace
 
 AccountSet AccountSet::accessFile(const std::string& path) {
@@ -60,15 +82,19 @@ std::string AccountSet::describe() const {
   return isFile() ? name : name + " on " + server;
 }
 
-std::string AccountSet::recordFileName() const {
-  const std::string identity =
-      isFile() ? name : dataaccess::asciiLowered(server) + "\n" + dataaccess::asciiLowered(name);
+std::string AccountSet::recordFileName(unsigned probe) const {
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx",
+                static_cast<unsigned long long>(fnv1a64(identityOf(*this))));
+  std::string name = shownName(*this) + " (" + hash;
+  if (probe > 1) name += "-" + std::to_string(probe);
+  return name + ").csv";
+}
+
+std::string AccountSet::legacyRecordFileName() const {
   char hash[9];
-  std::snprintf(hash, sizeof hash, "%08x", fnv1a(identity));
-  // A server's names in one spelling, so that every spelling finds the same file.
-  const std::string shown =
-      isFile() ? platform::fileName(name) : dataaccess::asciiLowered(describe());
-  return safeFileName(shown) + " (" + hash + ").csv";
+  std::snprintf(hash, sizeof hash, "%08x", fnv1a32(identityOf(*this)));
+  return shownName(*this) + " (" + hash + ").csv";
 }
 
 }  // namespace leafward::record

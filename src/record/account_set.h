@@ -21,9 +21,15 @@ struct AccountSet {
   // The path, or "DATABASE on SERVER".
   std::string describe() const;
   // The name of its record file: what a person recognises the account set by (the file's name,
-  // or "DATABASE on SERVER"), made safe for every file system, then a short hash of the whole
-  // path or name that tells apart files of the same name in different folders.
-  std::string recordFileName() const;
+  // or "DATABASE on SERVER"), made safe for every file system, then a 64-bit hash of the whole
+  // path or name that tells apart files of the same name in different folders. Should another
+  // account set's record hold the name all the same, the `probe`th name after it is
+  // "... (HASH-2).csv", "... (HASH-3).csv" and so on.
+  std::string recordFileName(unsigned probe = 1) const;
+  // The name Leafward 0.1.0 gave it, with a 32-bit hash: still found and written to.
+  std::string legacyRecordFileName() const;
+
+  bool operator==(const AccountSet&) const = default;
 };
 
 }  // namespace leafward::record

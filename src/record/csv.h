@@ -32,4 +32,29 @@ struct CsvText {
 // after a closing quote, and a line ended by LF or CR alone are problems.
 CsvText readCsv(std::string_view text);
 
+// The same, one record at a time, so that a long text is never held as records all at once.
+class CsvCursor {
+ public:
+  explicit CsvCursor(std::string_view text) : text_(text) {}
+  // The next record, ended by CR LF; false at the end of the text, at a problem, or when the
+  // text ends inside a record.
+  bool next(CsvRecord& record);
+  const std::string& problem() const { return problem_; }
+  std::size_t problemLine() const { return problemLine_; }
+  bool cutShort() const { return cutShort_; }
+
+ private:
+  bool readField(std::string& field);
+  bool readQuoted(std::string& field);
+  bool fail(const char* what);
+  bool cut();
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+  std::size_t line_ = 1;
+  std::string problem_;
+  std::size_t problemLine_ = 0;
+  bool cutShort_ = false;
+};
+
 }  // namespace leafward::record

@@ -25,7 +25,59 @@ int number(std::string_view text, std::size_t at, std::size_t digits) {
   return value;
 }
 
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, and back.
+std::int64_t daysFromCivil(std::int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const std::int64_t yearOfEra = year - era * 400;
+  const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+void civilFromDays(std::int64_t days, int& year, int& month, int& day) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t dayOfEra = days - era * 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t shifted = (5 * dayOfYear + 2) / 153;
+  day = static_cast<int>(dayOfYear - (153 * shifted + 2) / 5 + 1);
+  month = static_cast<int>(shifted < 10 ? shifted + 3 : shifted - 9);
+  year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
+
 }  // namespace
+
+std::int64_t instantOf(std::string_view id) {
+  const std::int64_t days = daysFromCivil(number(id, 0, 4), number(id, 5, 2), number(id, 8, 2));
+  const std::int64_t local = days * kMillisecondsPerDay + number(id, 11, 2) * 3'600'000LL +
+                             number(id, 14, 2) * 60'000LL + number(id, 17, 2) * 1'000LL +
+                             number(id, 20, 3);
+  const std::int64_t offset = (number(id, 24, 2) * 60 + number(id, 27, 2)) * 60'000LL;
+  return id[23] == '-' ? local + offset : local - offset;
+}
+
+platform::LocalTime localTimeAt(std::int64_t instant, int utcOffsetMinutes) {
+  const std::int64_t local = instant + std::int64_t{utcOffsetMinutes} * 60'000;
+  std::int64_t days = local / kMillisecondsPerDay;
+  std::int64_t within = local % kMillisecondsPerDay;
+  if (within < 0) {
+    within += kMillisecondsPerDay;
+    --days;
+  }
+  platform::LocalTime time;
+  civilFromDays(days, time.year, time.month, time.day);
+  time.hour = static_cast<int>(within / 3'600'000);
+  time.minute = static_cast<int>(within / 60'000 % 60);
+  time.second = static_cast<int>(within / 1'000 % 60);
+  time.millisecond = static_cast<int>(within % 1'000);
+  time.utcOffsetMinutes = utcOffsetMinutes;
+  return time;
+}
 
 std::string repairId(const platform::LocalTime& time) {
   const int offset = std::abs(time.utcOffsetMinutes);

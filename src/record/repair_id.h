@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,11 @@ std::string displayTime(std::string_view id);
 
 // The same moment one millisecond on, for two repairs begun within one millisecond.
 platform::LocalTime oneMillisecondLater(platform::LocalTime time);
+
+// The moment an id names, in milliseconds since 1970-01-01 UTC; the id must be one.
+std::int64_t instantOf(std::string_view id);
+
+// The local time, at `utcOffsetMinutes`, of a moment in milliseconds since 1970-01-01 UTC.
+platform::LocalTime localTimeAt(std::int64_t instant, int utcOffsetMinutes);
 
 }  // namespace leafward::record

@@ -1,5 +1,6 @@
 #include "record/repair_states.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -12,7 +13,7 @@ std::set<std::string> undoneIds(const std::vector<Repair>& repairs) {
   std::set<std::string> undone;
   for (std::size_t i = repairs.size(); i-- > 0;) {
     const Repair& repair = repairs[i];
-    if (!repair.undoes.empty() && repair.succeeded() && !undone.count(repair.id)) {
+    if (repair.isUndo() && repair.succeeded() && !undone.count(repair.id)) {
       undone.insert(repair.undoes);
     }
   }
@@ -20,52 +21,98 @@ std::set<std::string> undoneIds(const std::vector<Repair>& repairs) {
 }
 
 std::optional<std::size_t> indexOf(const std::vector<Repair>& repairs, const std::string& id) {
-  for (std::size_t i = 0; i < repairs.size(); ++i) {
+  for (std::size_t i = repairs.size(); i-- > 0;) {
     if (repairs[i].id == id) return i;
   }
   return std::nullopt;
 }
 
+const TakeUp* completingTakeUp(const Step& step) {
+  for (const TakeUp& takeUp : step.takeUps) {
+    if (!takeUp.confirmation.failed) return &takeUp;
+  }
+  return nullptr;
+}
+
+bool doneByItsRun(const Step& step) {
+  return step.confirmation && !step.confirmation->failed;
+}
+
 }  // namespace
+
+std::vector<CodeChange> rowsChanged(const Step& step) {
+  if (doneByItsRun(step)) return step.planned;
+  const TakeUp* takeUp = completingTakeUp(step);
+  if (!takeUp) return {};
+  // The planned rows less those left alone, each left-alone row taking away one planned row.
+  std::vector<CodeChange> rows = step.planned;
+  for (const CodeChange& alone : takeUp->leftAlone) {
+    const auto found = std::find(rows.begin(), rows.end(), alone);
+    if (found != rows.end()) rows.erase(found);
+  }
+  return rows;
+}
+
+bool mayHaveChanged(const Step& step) {
+  if (doneByItsRun(step)) return step.confirmation->count > 0 || !step.confirmation->countKnown();
+  if (completingTakeUp(step)) return !rowsChanged(step).empty();
+  // Never confirmed by the command that ran it: it may have run.
+  return !step.confirmation && !step.planned.empty();
+}
+
+bool changedNothing(const Repair& repair) {
+  return std::none_of(repair.steps.begin(), repair.steps.end(), mayHaveChanged);
+}
+
+bool settled(const Repair& repair) {
+  const bool carriedOutOrGivenUp =
+      std::all_of(repair.steps.begin(), repair.steps.end(),
+                  [](const Step& step) { return step.done() || step.abandoned(); });
+  return carriedOutOrGivenUp || (repair.finished() && changedNothing(repair));
+}
+
+std::int64_t flagsChanged(const Step& step) {
+  if (doneByItsRun(step)) {
+    return step.confirmation->countKnown() ? step.confirmation->count
+                                           : static_cast<std::int64_t>(step.planned.size());
+  }
+  if (step.done()) return static_cast<std::int64_t>(rowsChanged(step).size());
+  return step.confirmation ? 0 : static_cast<std::int64_t>(step.planned.size());
+}
+
+bool takenUp(const Repair& repair) {
+  return std::any_of(repair.steps.begin(), repair.steps.end(),
+                     [](const Step& step) { return !step.takeUps.empty(); });
+}
 
 RepairState stateOf(const std::vector<Repair>& repairs, std::size_t index, bool repairUnderWay) {
   const Repair& repair = repairs.at(index);
   if (undoneIds(repairs).count(repair.id)) return RepairState::Undone;
-  if (repair.finished()) return RepairState::Done;
-  return repairUnderWay && index + 1 == repairs.size() ? RepairState::Planned
-                                                       : RepairState::Interrupted;
-}
-
-bool changedNothing(const Repair& repair) {
-  for (const Step& step : repair.steps) {
-    if (!step.confirmation) return false;
-    if (!step.confirmation->failed && step.confirmation->count > 0) return false;
-    if (!step.confirmation->countKnown()) return false;
-  }
-  return true;
-}
-
-std::int64_t flagsChanged(const Step& step) {
-  if (!step.confirmation || !step.confirmation->countKnown()) {
-    return static_cast<std::int64_t>(step.planned.size());
-  }
-  return step.confirmation->failed ? 0 : step.confirmation->count;
+  if (repairUnderWay && index + 1 == repairs.size()) return RepairState::Planned;
+  if (repair.succeeded()) return RepairState::Done;
+  if (!settled(repair)) return RepairState::Interrupted;
+  return changedNothing(repair) ? RepairState::Failed : RepairState::Partial;
 }
 
 std::optional<std::size_t> repairToUndo(const std::vector<Repair>& repairs) {
   const std::set<std::string> undone = undoneIds(repairs);
   for (std::size_t i = repairs.size(); i-- > 0;) {
-    const Repair& repair = repairs[i];
-    if (undone.count(repair.id)) continue;
-    // An undo that stopped or failed in part or whole is taken up again.
-    if (!repair.undoes.empty() && !repair.succeeded()) {
-      if (undone.count(repair.undoes)) continue;
-      return indexOf(repairs, repair.undoes);
-    }
-    if (changedNothing(repair)) continue;
+    if (undone.count(repairs[i].id) || changedNothing(repairs[i])) continue;
     return i;
   }
   return std::nullopt;
+}
+
+UndoChoice chooseUndo(const std::vector<Repair>& repairs) {
+  UndoChoice choice;
+  if (!repairs.empty() && !settled(repairs.back())) {
+    const std::size_t last = repairs.size() - 1;
+    choice.takeUp = last;
+    choice.target = repairs[last].isUndo() ? indexOf(repairs, repairs[last].undoes) : last;
+    return choice;
+  }
+  choice.target = repairToUndo(repairs);
+  return choice;
 }
 
 }  // namespace leafward::record

@@ -113,13 +113,14 @@ TEST(UndoPreviewTest, TheQuestionNamesTheRepair) {
   }
   EXPECT_EQ(previewUndo(target).question(), asked + "更新了 2个非末级科目标志、1个末级科目标志。");
 
-  // A row left unfinished is passed over; a row changed by hand makes the record unreadable.
+  // A record cut short, or a row changed by hand, makes the record unreadable.
   const std::string path = record::recordPath(target.folder, kSet);
-  std::vector<std::uint8_t> damaged = testing::readBytes(path);
-  damaged.pop_back();
+  const std::vector<std::uint8_t> whole = testing::readBytes(path);
+  std::vector<std::uint8_t> damaged(whole.begin(), whole.end() - 1);
   testing::writeBytes(path, damaged);
-  EXPECT_EQ(previewUndo(target).question(),
-            asked + "中断前更新了 2个非末级科目标志、1个末级科目标志。");
+  EXPECT_THAT(previewUndo(target).question(),
+              ::testing::StartsWith("无法撤销：" + path + " has been cut short"));
+  damaged = whole;
   damaged[std::string(damaged.begin(), damaged.end()).find(",1001,") + 4] = '9';
   testing::writeBytes(path, damaged);
   preview = previewUndo(target);

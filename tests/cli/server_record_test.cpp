@@ -115,9 +115,9 @@ TEST_F(ServerRecordTest, TheRecordReadsBackThroughACsvReader) {
   const std::string script =
       "import csv,sys\n"
       "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig',newline='')))\n"
-      "print(len(rows[0]),len(rows),rows[0][10])\n"
+      "print(len(rows[0]),len(rows),rows[0][11])\n"
       "for r in rows[1:]:\n"
-      "  if r[1]=='计划': print(repr(r[10]),r[11],r[12],r[16])\n";
+      "  if r[1]=='计划': print(repr(r[11]),r[13],r[14],r[18])\n";
   platform::ProcessRun python;
   try {
     python = platform::runProcess({"python3", "-c", script, path});
@@ -125,7 +125,7 @@ TEST_F(ServerRecordTest, TheRecordReadsBackThroughACsvReader) {
     GTEST_SKIP() << "no python3 to read the CSV with";
   }
   ASSERT_EQ(python.exitCode, 0) << python.err;
-  EXPECT_THAT(python.out, ::testing::StartsWith("18 "));
+  EXPECT_THAT(python.out, ::testing::StartsWith("20 "));
   EXPECT_THAT(python.out, HasSubstr(" 科目代码\n"));
   EXPECT_THAT(python.out, HasSubstr("'30,\"1' 1 0 \n"));
   EXPECT_THAT(python.out, HasSubstr("'40\\r\\n' 0 1 \n"));
@@ -185,22 +185,23 @@ TEST_F(ServerRecordTest, AnUndoChangesEachKindOfFlagInOneTransaction) {
   EXPECT_TRUE(undone.steps[0].confirmation->failed);
   EXPECT_EQ(undone.steps[1].confirmation->count, 1);
 
-  // The next undo takes up the same repair. 1002, whose statement failed, now holds what the
-  // repair found by another hand: listed, not taken for put back by that statement.
+  // The next undo takes up that undo: 1002, whose statement failed, now holds what the repair
+  // found by another hand, and counts as put back; the rest is put back, and that is the undo.
   bool byHand = false;
   server_.onStatement([&](const std::string&, testing::ServerAccountSet& set) {
     if (!std::exchange(byHand, true)) set.code[2].bend = true;
   });
   const CliRun again = run("undo");
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_THAT(again.out, HasSubstr("撤销 " + record().repairs.at(0).id + " 的修复"));
-  EXPECT_THAT(again.out, HasSubstr("有 2个非末级科目标志被恢复\n如下非末级科目标志在修复后已被"
-                                   "改动或已不存在，未恢复：1002\n"));
+  EXPECT_THAT(again.out, HasSubstr("续做中断的撤销 " + undone.id));
+  EXPECT_THAT(again.out, ::testing::EndsWith("\n有 2个非末级科目标志被恢复\n"));
   EXPECT_EQ(rows(), original);
   const CliRun history = run("history");
   EXPECT_THAT(history.out, ::testing::EndsWith("已撤销\n"));
-  // Next, the undo that succeeded is the last repair, not the one that failed in part.
-  EXPECT_THAT(run("undo").out, HasSubstr("撤销 " + record().repairs.at(2).id + " 的撤销"));
+  EXPECT_THAT(history.out, HasSubstr("已完成（中断后续做）\n"));
+  // Next, the undo is the last repair, and is put back.
+  EXPECT_THAT(run("undo").out, HasSubstr("撤销 " + undone.id + " 的撤销"));
+  EXPECT_EQ(rows(), repaired);
 }
 
 }  // namespace

@@ -113,6 +113,17 @@ bool sameCode(std::string a, std::string b) {
   return a == b;
 }
 
+// The flag of every row of one code (compared code point by code point), a NULL flag as NULL.
+Reply flagsOf(const std::vector<CodeRow>& rows, const std::optional<std::string>& code) {
+  Reply reply{.column = "bend", .integers = true};
+  for (const CodeRow& row : rows) {
+    const bool named = code ? row.ccode && sameCode(*row.ccode, *code) : !row.ccode;
+    if (!named) continue;
+    reply.cells.push_back(row.bend ? Reply::Cell(std::int32_t{*row.bend ? 1 : 0}) : Reply::Cell());
+  }
+  return reply;
+}
+
 CodeRow row(const char* code, int bend) {
   return {code ? std::optional<std::string>(code) : std::nullopt, bend != 0};
 }
@@ -156,10 +167,10 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     }
     return reply;
   }
-  const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
-                                  text == kFlaggedServer || text == kUnflaggedServer ||
-                                  text == kLengths || text == kAccScheme || text == kGradeScheme ||
-                                  text == kClearNonLeaf || text == kSetLeafServer;
+  const bool knownToAccountSets =
+      text == kFirstListServer || text == kSecondListServer || text == kFlaggedServer ||
+      text == kUnflaggedServer || text == kLengths || text == kAccScheme || text == kGradeScheme ||
+      text == kClearNonLeaf || text == kSetLeafServer || text == kFlagsOfNullCode;
   if (!knownToAccountSets) return std::nullopt;
   if (!accounts) {
     if (text == kAccScheme) return invalidObject("AccInformation");
@@ -176,12 +187,19 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");
   if (text == kClearNonLeaf) return repair(rows, true, true, false);
+  if (text == kFlagsOfNullCode) return flagsOf(rows, std::nullopt);
   return repair(rows, false, false, true);
 }
 
 std::optional<Reply> answerParameterised(std::string_view text,
                                          const std::vector<Reply::Cell>& values,
                                          ServerAccountSet* accounts) {
+  if (text == kFlagsOfCode) {
+    const auto* code = values.size() == 1 ? std::get_if<std::string>(&values[0]) : nullptr;
+    if (!code) return std::nullopt;
+    if (!accounts) return invalidObject("code");
+    return flagsOf(accounts->code, *code);
+  }
   const bool byCode = text == kSetFlagByCode;
   if (!byCode && text != kSetFlagOfNullCode) return std::nullopt;
   if (!accounts) return invalidObject("code");

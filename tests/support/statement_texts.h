@@ -40,6 +40,10 @@ inline const std::string kSetFlagByCode =
     "@P3";
 inline const std::string kSetFlagOfNullCode =
     "update [code] Set [bend] = @P1 where [ccode] is null and [bend] = @P2";
+// It first reads the flags of each code it puts back; a NULL code's without a parameter.
+inline const std::string kFlagsOfCode =
+    "SELECT [bend] FROM [code] where [ccode] = @P1 COLLATE Latin1_General_BIN2";
+inline const std::string kFlagsOfNullCode = "SELECT [bend] FROM [code] where [ccode] is null";
 
 // The login dialog's list of a server's account-set databases.
 inline const std::string kAccountSetList =

@@ -12,6 +12,7 @@
 #include "dataaccess/jet/keyed_flags.h"
 #include "dataaccess/jet/read/jet_database.h"
 #include "dataaccess/jet/read/jet_table_source.h"
+#include "dataaccess/jet/read/rows_at.h"
 #include "dataaccess/jet/write/journal_recovery.h"
 #include "dataaccess/sql/engine.h"
 #include "platform/lock_wait.h"
@@ -200,6 +201,11 @@ class JetSession : public dataaccess::Session {
     return static_cast<std::int64_t>(written.rowsChanged);
   }
 
+  dataaccess::FlagsNow lookUpFlags(const dataaccess::FlagLookup& lookup) override {
+    const ReadLock lock(pager_, notices_, source_.get());
+    return jet::lookUpFlags(lookup, *source_);
+  }
+
  private:
   FlagWriteResult write(const FlagStatement& statement) {
     return writeKeepingLittle(canonicalPath_, pager_.displayName(), statement, *source_);
@@ -271,7 +277,8 @@ std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_vi
     const sql::TableData keys = source_->read(plan.table, {key});
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
       const FlagChange& change = statement.changes[i];
-      changes.push_back({keys.columns[0]->value(plan.rows[i]), change.expected, change.value});
+      changes.push_back({keys.columns[0]->value(plan.rows[i]), change.expected, change.value,
+                         rowIdOf(change.row)});
     }
   }
   return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(), source_,

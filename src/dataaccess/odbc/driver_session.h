@@ -30,6 +30,8 @@ class DriverSession : public dataaccess::Session {
   // One transaction of parameterised UPDATEs, one per entry, committed only when each entry
   // changed the rows it expects (see flag_transaction.cpp).
   std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override;
+  // One parameterised SELECT per key; rows are named by key alone here.
+  dataaccess::FlagsNow lookUpFlags(const dataaccess::FlagLookup& lookup) override;
   std::vector<std::string> takeNotices() override { return std::exchange(notices_, {}); }
 
  private:

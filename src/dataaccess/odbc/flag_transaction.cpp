@@ -1,6 +1,8 @@
-// Flags set back by key on SQL Server: one transaction, one parameterised UPDATE per key, so
-// that no code is ever pasted into the text of a statement.
+// Flags looked up and set back by key on SQL Server: one parameterised statement per key (the
+// updates in one transaction), so that no code is ever pasted into the text of a statement.
 #include <cstdint>
+#include <optional>
+#include <set>
 
 #include "dataaccess/errors.h"
 #include "dataaccess/keyed_flag_statements.h"
@@ -27,18 +29,19 @@ void bindFlag(const Handle& statement, SQLUSMALLINT number, unsigned char& value
         statement, "Cannot pass a flag to the statement", secret);
 }
 
-void bindKey(const Handle& statement, Parameters& values, std::string_view secret) {
+void bindKey(const Handle& statement, Parameters& values, SQLUSMALLINT number,
+             std::string_view secret) {
   SQLRETURN rc = SQL_ERROR;
   if (statement.textMode() == TextMode::Utf8) {
     values.keyLength = static_cast<SQLLEN>(values.utf8.size());
     const auto characters = static_cast<SQLULEN>(utf16FromUtf8(values.utf8).size());
-    rc = SQLBindParameter(statement.get(), 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_WVARCHAR,
+    rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_WVARCHAR,
                           characters > 0 ? characters : 1, 0, values.utf8.data(), values.keyLength,
                           &values.keyLength);
   } else {
     values.keyLength = static_cast<SQLLEN>(values.utf16.size() * sizeof(char16_t));
     const auto characters = static_cast<SQLULEN>(values.utf16.size());
-    rc = SQLBindParameter(statement.get(), 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+    rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
                           characters > 0 ? characters : 1, 0, values.utf16.data(), values.keyLength,
                           &values.keyLength);
   }
@@ -53,6 +56,11 @@ void setAutocommit(const Handle& connection, bool on, std::string_view secret) {
         connection, on ? "Cannot end the transaction" : "Cannot begin a transaction", secret);
 }
 
+// A row is named by its key alone on SQL Server.
+void refuseNamedRows(bool named) {
+  if (named) throw DataAccessError("Rows of a SQL Server table are named by their key alone");
+}
+
 }  // namespace
 
 void DriverSession::restoreAutocommit() {
@@ -61,8 +69,45 @@ void DriverSession::restoreAutocommit() {
   autocommitOff_ = false;
 }
 
+dataaccess::FlagsNow DriverSession::lookUpFlags(const dataaccess::FlagLookup& lookup) {
+  const dataaccess::KeyedFlagStatements texts = dataaccess::flagLookupStatements(lookup);
+  std::set<std::optional<std::string>> keys;
+  for (const dataaccess::NamedRow& row : lookup.rows) {
+    refuseNamedRows(!row.row.empty());
+    keys.insert(row.key);
+  }
+  restoreAutocommit();
+  dataaccess::FlagsNow now;
+  now.rows.resize(lookup.rows.size());
+  for (const std::optional<std::string>& key : keys) {
+    Handle statement = allocate(SQL_HANDLE_STMT, connection_);
+    Parameters values;
+    if (key) {
+      values.utf8 = *key;
+      values.utf16 = utf16FromUtf8(*key);
+      bindKey(statement, values, 1, secret_);
+    }
+    check(executeText(statement, key ? texts.byKey : texts.byNullKey), statement,
+          "The statement failed", secret_);
+    dataaccess::FlagsNow::Counts counts;
+    for (SQLRETURN rc = SQLFetch(statement.get()); rc != SQL_NO_DATA;
+         rc = SQLFetch(statement.get())) {
+      check(rc, statement, "Cannot read the next row", secret_);
+      SQLINTEGER flag = 0;
+      SQLLEN indicator = 0;
+      check(SQLGetData(statement.get(), 1, SQL_C_SLONG, &flag, 0, &indicator), statement,
+            "Cannot read a flag", secret_);
+      if (indicator == SQL_NULL_DATA) continue;
+      ++(flag != 0 ? counts.yes : counts.no);
+    }
+    if (counts.yes + counts.no > 0) now.keys.emplace_back(key, counts);
+  }
+  return now;
+}
+
 std::int64_t DriverSession::setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) {
   const dataaccess::KeyedFlagStatements texts = dataaccess::keyedFlagStatements(update);
+  for (const dataaccess::KeyedFlag& entry : update.flags) refuseNamedRows(!entry.row.empty());
   std::int64_t changed = 0;
   restoreAutocommit();
   setAutocommit(connection_, false, secret_);
@@ -76,7 +121,7 @@ std::int64_t DriverSession::setFlagsByKey(const dataaccess::KeyedFlagUpdate& upd
       if (entry.key) {
         values.utf8 = *entry.key;
         values.utf16 = utf16FromUtf8(*entry.key);
-        bindKey(statement, values, secret_);
+        bindKey(statement, values, 2, secret_);
       }
       bindFlag(statement, entry.key ? 3 : 2, values.from, secret_);
       const SQLRETURN rc = executeText(statement, entry.key ? texts.byKey : texts.byNullKey);

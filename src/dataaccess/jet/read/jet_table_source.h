@@ -35,6 +35,7 @@ class JetTableSource : public sql::TableSource {
                       const std::vector<std::size_t>& columns) override;
 
   const JetDatabase& database() const { return database_; }
+  JetDatabase& database() { return database_; }
 
   // Where each row delivered by the latest read of `table` lives, in the order read
   // delivered them; empty when the table has not been read.

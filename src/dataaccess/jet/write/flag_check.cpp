@@ -5,7 +5,7 @@
 #include <set>
 
 #include "dataaccess/errors.h"
-#include "dataaccess/jet/format/page_stretches.h"
+#include "dataaccess/jet/format/entry_pages.h"
 #include "dataaccess/jet/format/row.h"
 
 namespace leafward::jet {
@@ -17,48 +17,6 @@ using dataaccess::ErrorKind;
 std::string rowName(RowLocation at) {
   return "page " + std::to_string(at.page) + ", entry " + std::to_string(at.slot);
 }
-
-// Pages are read this many at most at a time.
-constexpr std::size_t kPagesPerRead = 32;
-
-// The pages a statement's check reads: the pages its rows' entries lie on, which the check
-// visits in order, read a stretch at a time; and the odd page a moved row's pointer leads to,
-// read alone. A page handed out stays valid until the next entry page that is not at hand.
-class CheckPages {
- public:
-  // `entryPages`: ascending, each once, each within the file.
-  CheckPages(const Pager& pager, std::vector<std::uint32_t> entryPages)
-      : pager_(pager),
-        entryPages_(std::move(entryPages)),
-        stretches_(pager, entryPages_, kPagesPerRead),
-        other_(pager.pageSize()) {}
-
-  Bytes entryPage(std::uint32_t page) {
-    if (stretches_.holds(page)) return stretches_.page(page);
-    const auto listed = std::lower_bound(entryPages_.begin(), entryPages_.end(), page);
-    if (listed == entryPages_.end() || *listed != page) return otherPage(page);
-    stretches_.readFrom(static_cast<std::size_t>(listed - entryPages_.begin()));
-    return stretches_.page(page);
-  }
-
-  // A page of the stretch at hand, or read alone.
-  Bytes otherPage(std::uint32_t page) {
-    if (stretches_.holds(page)) return stretches_.page(page);
-    if (otherNumber_ != page) {
-      otherNumber_ = UINT64_MAX;
-      pager_.readPage(page, other_);
-      otherNumber_ = page;
-    }
-    return other_;
-  }
-
- private:
-  const Pager& pager_;
-  std::vector<std::uint32_t> entryPages_;
-  PageStretches stretches_;
-  std::vector<std::uint8_t> other_;
-  std::uint64_t otherNumber_ = UINT64_MAX;
-};
 
 struct LocatedFlag {
   RowLocation row;  // where the row's data lives
@@ -138,7 +96,7 @@ class FlagLocator {
 
   const Pager& pager_;
   const FlagTarget& target_;
-  CheckPages pages_;
+  EntryPages pages_;
   RowDecoder row_;
 };
 
@@ -156,16 +114,11 @@ std::vector<PageFlips> checkFlagChanges(const Pager& pager, const FlagTarget& ta
   };
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return entryOf(a) < entryOf(b); });
-  std::vector<std::uint32_t> entryPages;
-  for (const std::size_t i : order) {
-    const std::uint32_t page = changes[i].row.page;
-    if (page != 0 && page < pager.pageCount() &&
-        (entryPages.empty() || entryPages.back() != page)) {
-      entryPages.push_back(page);
-    }
-  }
+  std::vector<RowLocation> rows;
+  rows.reserve(order.size());
+  for (const std::size_t i : order) rows.push_back(changes[i].row);
 
-  FlagLocator locator(pager, target, std::move(entryPages));
+  FlagLocator locator(pager, target, EntryPages::pagesOf(pager, rows));
   std::map<std::uint32_t, std::map<std::uint16_t, std::pair<std::uint8_t, std::uint8_t>>> flips;
   std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
   for (const std::size_t i : order) {
