@@ -138,7 +138,10 @@ void MainWindow::undoLastRepairClick() {
   if (!canUndoLastRepair()) return;
   const audit::RecordTarget target{recordFolder_, *accountSet_};
   guarded([&] {
+    // Reading the record is work like the undo's own: the window is busy for it too.
+    audit::busyOn(*this);
     const audit::UndoPreview preview = audit::previewUndo(target);
+    audit::busyOff(*this);
     // Nothing to put back, or a record that cannot be read: the box says which.
     if (preview.state != audit::UndoPreview::State::Ready) {
       audit::appendLine(*this, preview.question());

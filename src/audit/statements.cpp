@@ -24,12 +24,6 @@ std::string leafFlaggedAsNonLeafQuery(bool server) {
   return text;
 }
 
-std::string codesFlaggedQuery(bool server, bool flag) {
-  std::string text = "SELECT  ccode FROM [code] where ";
-  if (server) return text + (flag ? "[bend]=1" : "[bend]=0");
-  return text + (flag ? "[bend]" : "not [bend]");
-}
-
 std::string setLeafFlagsStatement(bool server) {
   std::string text = "update code Set [bend] = ";
   text += server ? "1" : "true";

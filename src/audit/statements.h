@@ -22,10 +22,6 @@ inline constexpr std::string_view kClearNonLeafFlagsStatement =
 // Sets the flag of every code with no longer code under it that is flagged as non-leaf.
 std::string setLeafFlagsStatement(bool server);
 
-// The codes whose flag is `flag`: an undo reads them to see which codes still hold what a
-// repair wrote.
-std::string codesFlaggedQuery(bool server, bool flag);
-
 // The distinct code lengths, in the order the database delivers them.
 inline constexpr std::string_view kCodeLengthsQuery = "SELECT  distinct len(ccode) FROM  code ";
 inline constexpr std::string_view kAccInformationSchemeQuery =

@@ -30,12 +30,17 @@ class FakeMainView : public app::MainView {
   std::deque<bool> yesNoAnswers;        // taken in turn; none left: No
   std::string fileBoxFailure;           // when set, the file-open box throws it
   int ticksRequested = 0;
+  // The busy state as it changes, and the boxes between: "busy", "idle", "yes/no".
+  std::vector<std::string> busyLog;
 
   std::string resultText() const override { return result; }
   void setResultText(std::string_view text) override { result = text; }
   void setPanelText(int panel, std::string_view text) override { panels[panel - 1] = text; }
   void setWindowEnabled(bool value) override { enabled = value; }
-  void setWaitPointer(bool value) override { wait = value; }
+  void setWaitPointer(bool value) override {
+    wait = value;
+    busyLog.push_back(value ? "busy" : "idle");
+  }
   std::string askOpenFileName(const app::FileBoxDesign& box) override {
     asked.push_back({"open", std::string(box.title), std::string(box.description),
                      std::string(box.pattern), std::string(box.defaultExtension)});
@@ -50,6 +55,7 @@ class FakeMainView : public app::MainView {
   }
   bool askYesNo(std::string_view text, std::string_view title) override {
     asked.push_back({"yes/no", std::string(text), std::string(title)});
+    busyLog.push_back("yes/no");
     if (yesNoAnswers.empty()) return false;
     const bool yes = yesNoAnswers.front();
     yesNoAnswers.pop_front();

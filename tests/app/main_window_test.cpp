@@ -159,8 +159,12 @@ TEST(MainWindowTest, OpenCheckUpdateAndUndoTheRepair) {
   EXPECT_EQ(w.view.asked[0][2], "Leafward");
   EXPECT_EQ(w.view.result, repaired);
 
+  // Yes: busy as Update is, while the record is read and while the flags are put back, never
+  // under the question.
   w.view.yesNoAnswers = {true};
+  w.view.busyLog.clear();
   w.window.undoLastRepairClick();
+  EXPECT_EQ(w.view.busyLog, (std::vector<std::string>{"busy", "idle", "yes/no", "busy", "idle"}));
   EXPECT_NE(w.view.result.find("\r\n有 3个非末级科目标志被恢复\r\n有 1个末级科目标志被恢复"),
             std::string::npos)
       << w.view.result;

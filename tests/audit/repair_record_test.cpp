@@ -59,14 +59,71 @@ TEST(RecordedUpdateTest, ListsBeforeUpdatesOnRecordAndTheSameLines) {
             (std::vector<record::CodeChange>{{"100201", false, true}}));
   EXPECT_TRUE(repairs[0].steps[0].exact() && repairs[0].steps[1].exact());
 
-  // A count that differs from the list, or that the database does not give, is noted and
-  // not taken for exact.
-  for (const std::int64_t count : {2, -1}) {
+  // A count that differs from the list (none at all too), or that the database does not give,
+  // is noted and not taken for exact.
+  for (const std::int64_t count : {2, 0, -1}) {
     const RecordedUpdateRun other(dir.file("repairs"), count);
     const record::Step step = record::readRecord(dir.file("repairs"), kSet).repairs.back().steps[0];
     EXPECT_FALSE(step.exact());
     EXPECT_THAT(step.confirmation->note, HasSubstr("所列科目代码"));
   }
+}
+
+// The codes of a statement whose count the database did not give are listed and left alone by
+// the undo: which rows that statement changed is not known.
+TEST(RecordedUpdateTest, AnUndoLeavesAStatementWithoutACountAlone) {
+  // The leaf flag of 100201 stands as the repair left it, and is put back.
+  struct Now : testing::FakeSession {
+    dataaccess::FlagsNow lookUpFlags(const dataaccess::FlagLookup& lookup) override {
+      dataaccess::FlagsNow now;
+      now.rows.resize(lookup.rows.size());
+      now.keys = {{"100201", {1, 0}}};
+      return now;
+    }
+    std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override {
+      return static_cast<std::int64_t>(update.flags.size());
+    }
+  };
+  testing::TempDir dir;
+  RecordedUpdateRun run(dir.file("repairs"), -1);
+  run.shared.cnData.adopt(std::make_unique<Now>());
+  TextWorkbench bench;
+  const UndoOutcome undo = runUndo(run.shared, bench, {dir.file("repairs"), kSet});
+  EXPECT_EQ(undo.leaf.count, 1);
+  EXPECT_THAT(bench.text, HasSubstr("\r\n如下非末级科目标志的修复记录与更新的行数不符，未恢复："
+                                    "1001,1002,\r\n"));
+  EXPECT_EQ(undo.leftAlone, 3);
+}
+
+// On an Access file the writer says which planned rows it changed: other rows than planned, as
+// many, are noted, and the statement is not taken for exact.
+TEST(RecordedUpdateTest, AnAccessUpdateThatChangedOtherRowsIsNoted) {
+  struct OtherRows : dataaccess::PlannedUpdate {
+    std::vector<dataaccess::PlannedChange> planned = {
+        {dataaccess::Value::text("1001"), true, false, "3:0"},
+        {dataaccess::Value::text("1002"), false, false, "3:1"},
+        {dataaccess::Value::text("1003"), true, false, "3:2"}};
+    const std::vector<dataaccess::PlannedChange>& changes() const override { return planned; }
+    dataaccess::PlannedUpdateResult carryOut() override { return {2, {0, 1}, {}}; }
+  };
+  struct Planning : testing::FakeSession {
+    std::unique_ptr<dataaccess::PlannedUpdate> planUpdate(std::string_view,
+                                                          std::string_view) override {
+      return std::make_unique<OtherRows>();
+    }
+  };
+  testing::TempDir dir;
+  connection::SharedConnection shared;
+  shared.startUp();
+  shared.cnData.adopt(std::make_unique<Planning>(), "Microsoft.Jet.OLEDB.4.0");
+  TextWorkbench bench;
+  runRecordedUpdate(shared, bench, {dir.file("repairs"), kSet});
+  const record::Step step = record::readRecord(dir.file("repairs"), kSet).repairs.at(0).steps[0];
+  EXPECT_EQ(step.planned, (std::vector<record::CodeChange>{{"1001", true, false, "3:0"},
+                                                           {"1003", true, false, "3:2"}}));
+  EXPECT_EQ(step.confirmation->count, 2);
+  EXPECT_EQ(step.confirmation->note, "更新的行与计划的行不同，所列科目代码不确切");
+  EXPECT_FALSE(step.exact());
 }
 
 TEST(RecordedUpdateTest, NothingIsUpdatedWhenTheRecordCannotBeWritten) {

@@ -145,6 +145,42 @@ TEST(UndoTest, ACodeChangedSinceTheRepairIsLeftAloneAndListed) {
             (std::multiset<std::string>{"1001 0 1", "100202 0 1", "100201 1 0"}));
 }
 
+// A code held by two rows, one of them repaired: the record names the very row, so that undo
+// gives the file back byte for byte and, once another program has set that row back, leaves it
+// and the other row alone.
+TEST(UndoTest, OfACodeHeldByTwoRowsTouchesOnlyTheRowTheRepairChanged) {
+  FixtureCopy copy("odd-codes.mdb");  // 1001 is held by two rows, both leaf and flagged so
+  const auto setFirst1001 = [&](bool from, bool to) {
+    dataaccess::Connection connection;
+    connection.open(connection::accessConnectionString(copy.path()));
+    const auto plan = connection.planUpdate(
+        std::string("update code set bend = ") + (to ? "true" : "false") + " where ccode = '1001'",
+        "ccode");
+    ASSERT_EQ(plan->changes().size(), 2u);
+    EXPECT_EQ(connection.setFlagsByKey(
+                  {"code", "ccode", "bend", {{"1001", from, to, 1, plan->changes()[0].row}}}),
+              1);
+  };
+  setFirst1001(true, false);
+  const auto original = readBytes(copy.path());
+  ASSERT_EQ(command("update", copy.path()).exitCode, 0);
+  const auto repaired = readBytes(copy.path());
+  EXPECT_EQ(codeRows(copy.path())[4], "1001\t-1");
+  ASSERT_EQ(command("undo", copy.path()).exitCode, 0);
+  EXPECT_EQ(readBytes(copy.path()), original);
+  ASSERT_EQ(command("undo", copy.path()).exitCode, 0);
+  EXPECT_EQ(readBytes(copy.path()), repaired);
+
+  // Another program sets the repaired row back: undo leaves it, and the other 1001, alone.
+  setFirst1001(true, false);
+  const CliRun undo = command("undo", copy.path());
+  EXPECT_EQ(undo.exitCode, 0) << undo.err;
+  EXPECT_THAT(undo.out, HasSubstr("如下末级科目标志在修复后已被改动或已不存在，未恢复：1001\n"));
+  const std::vector<std::string> rows = codeRows(copy.path());
+  EXPECT_EQ(rows[4], "1001\t0");
+  EXPECT_EQ(rows[5], "1001\t-1");
+}
+
 // A record that was edited, cut short or is not Leafward's is never trusted: undo and history
 // refuse it with the reason, and update refuses to add to it, changing nothing.
 TEST(RecordRefusalTest, ARecordThatCannotBeTrustedOrWrittenChangesNothing) {

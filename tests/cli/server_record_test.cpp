@@ -204,5 +204,62 @@ TEST_F(ServerRecordTest, AnUndoChangesEachKindOfFlagInOneTransaction) {
   EXPECT_EQ(rows(), repaired);
 }
 
+// A code is all that names a row on SQL Server. Every row of a code the repair changed whole is
+// put back; a code that more rows hold with the repaired flag than the repair changed is listed
+// and left alone, whichever rows they are.
+TEST_F(ServerRecordTest, AnUndoPutsBackACodeOnlyWhereItsRowsAddUp) {
+  testing::ServerAccountSet set = testing::fixtureAccountSet("worked-example");
+  set.code.push_back({"1001", true});   // 1001 twice, both wrong: both repaired
+  set.code.push_back({"1002", false});  // 1002 twice, one already right: repaired in part
+  server_.addDatabase(kDatabase, set);
+  const std::vector<CodeRow> original = rows();
+  ASSERT_EQ(run("update").exitCode, 0);
+  const CliRun undo = run("undo");
+  EXPECT_EQ(undo.exitCode, 0) << undo.err;
+  EXPECT_THAT(undo.out, HasSubstr("\n有 3个非末级科目标志被恢复\n如下非末级科目标志由多行共用，"
+                                  "无法确定修复改动的是哪几行，未恢复：1002\n"));
+  std::vector<CodeRow> expected = original;
+  expected[2].bend = false;  // 1002 left as the repair made it
+  EXPECT_EQ(rows(), expected);
+}
+
+// An undo stopped before its statements ran, taken up after another program gave one of its
+// codes the flag it was to put back, on more rows than it planned: the code is listed, not
+// taken for done, and not put back again when that undo is undone.
+TEST_F(ServerRecordTest, ATakenUpUndoListsACodeBackOnMoreRowsThanItPlanned) {
+  server_.addDatabase(kDatabase, testing::fixtureAccountSet("worked-example"));
+  ASSERT_EQ(run("update").exitCode, 0);
+  // The undo written down, then stopped before it ran.
+  const record::Repair update = record().repairs.at(0);
+  {
+    record::RecordFile book = record::RecordFile::openForRepair(
+        (folder_.path() / "repairs").string(),
+        record::AccountSet::serverDatabase(server_.serverName(), kDatabase));
+    record::Repair undo;
+    undo.undoes = update.id;
+    for (const record::Step& step : update.steps) {
+      std::vector<record::CodeChange> back;
+      for (const record::CodeChange& change : step.planned) {
+        back.push_back({change.code, change.after, change.before});
+      }
+      undo.steps.push_back({step.direction, "s", back});
+    }
+    book.begin(undo);
+  }
+  server_.onStatement([&](const std::string&, testing::ServerAccountSet& set) {
+    if (set.code.size() > 6) return;
+    set.code[0].bend = true;             // 1001 back as the repair found it...
+    set.code.push_back({"1001", true});  // ...and on a row it never had
+  });
+  const CliRun taken = run("undo");
+  EXPECT_EQ(taken.exitCode, 0) << taken.err;
+  EXPECT_THAT(taken.out, HasSubstr("续做中断的撤销"));
+  EXPECT_THAT(taken.out, HasSubstr("如下非末级科目标志已被改动或已不存在，未续做：1001\n"));
+  const record::Repair undone = record().repairs.at(1);
+  ASSERT_EQ(undone.steps[0].takeUps.size(), 1u);
+  EXPECT_EQ(undone.steps[0].takeUps[0].leftAlone,
+            (std::vector<record::CodeChange>{{"1001", false, true}}));
+}
+
 }  // namespace
 }  // namespace leafward::cli

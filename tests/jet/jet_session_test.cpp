@@ -82,7 +82,7 @@ TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
       setBack({{"1001", true, false, 2}, {std::nullopt, false, true, 1}, {"1_", false, true, 1}}),
       4);
   EXPECT_EQ(flags(), "NULL=-1 1_=-1 100=0 10=0 1001=0 1001=0 20%=0 2001=-1 ab=0 AB12=-1 ");
-  const auto unchanged = testing::readBytes(path);
+  auto unchanged = testing::readBytes(path);
   for (const std::vector<KeyedFlag>& wrong :
        {std::vector<KeyedFlag>{{"100", false, true, 1}, {"1001", false, true, 1}},
         std::vector<KeyedFlag>{{"100", false, true, 1}, {"AB", false, true, 1}},
@@ -96,9 +96,48 @@ TEST(JetSessionTest, UpdatesArePlannedAheadAndFlagsSetBackByKey) {
     EXPECT_EQ(testing::readBytes(path), unchanged);
   }
 
+  // Rows named where they are kept: each plan names its rows so, and the very row is looked at
+  // and set, checked against its key; a name that is not a row's, or another row's, finds none.
+  std::vector<std::string> rowIds;
+  for (const PlannedChange& change : plan->changes()) rowIds.push_back(change.row);
+  const FlagsNow now = connection.lookUpFlags({"code",
+                                               "ccode",
+                                               "bend",
+                                               {{"1_", rowIds[0]},
+                                                {"100", rowIds[0]},
+                                                {"100", rowIds[1]},
+                                                {"1001", ""},
+                                                {"none", ""},
+                                                {"1_", "65000:3"}}});
+  ASSERT_EQ(now.rows.size(), 6u);
+  EXPECT_TRUE(now.rows[0].found && now.rows[0].flag == true);
+  EXPECT_FALSE(now.rows[1].found);  // 100 is not held by 1_'s row
+  EXPECT_TRUE(now.rows[2].found && now.rows[2].flag == false);
+  EXPECT_FALSE(now.rows[5].found);
+  ASSERT_NE(now.countsOf("1001"), nullptr);
+  EXPECT_EQ(now.countsOf("1001")->no, 2);
+  EXPECT_EQ(now.countsOf("none"), nullptr);
+  for (const char* notARow : {"1:", ":2", "01:2", "1:70000", "x"}) {
+    EXPECT_THROW(connection.lookUpFlags({"code", "ccode", "bend", {{"1_", notARow}}}),
+                 DataAccessError)
+        << notARow;
+  }
+  EXPECT_EQ(setBack({{"100", false, true, 1, rowIds[1]}}), 1);
+  EXPECT_EQ(flags(), "NULL=-1 1_=-1 100=-1 10=0 1001=0 1001=0 20%=0 2001=-1 ab=0 AB12=-1 ");
+  for (const KeyedFlag& wrong :
+       {KeyedFlag{"100", false, true, 1, rowIds[1]}, KeyedFlag{"10", false, true, 1, rowIds[1]}}) {
+    try {
+      setBack({wrong});
+      ADD_FAILURE() << "set";
+    } catch (const DataAccessError& error) {
+      EXPECT_EQ(error.kind(), ErrorKind::ChangedSinceRead);
+    }
+  }
+
   // A plan outlives its connection only to be refused.
   auto orphan = connection.planUpdate("update code set bend = 0 where ccode = '2001'", "ccode");
   connection.close();
+  unchanged = testing::readBytes(path);
   EXPECT_THROW(orphan->carryOut(), DataAccessError);
   EXPECT_EQ(testing::readBytes(path), unchanged);
 }

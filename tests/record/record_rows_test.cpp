@@ -41,8 +41,13 @@ std::string fileText(bool withUndo = false) {
   text += writer.confirmation(repair, 0);
   repair.steps[1].confirmation = Confirmation{true, 0, "文件正被其他程序使用, \"locked\""};
   text += writer.confirmation(repair, 1);
-  TakeUp takeUp{"2025-03-14T10:00:00.000+08:00", "李四", "PC-2", "0.2.0", {false, 1, {}}, false,
-                {repair.steps[1].planned[0]}};
+  TakeUp takeUp;
+  takeUp.time = "2025-03-14T10:00:00.000+08:00";
+  takeUp.user = "李四";
+  takeUp.computer = "PC-2";
+  takeUp.version = "0.2.0";
+  takeUp.confirmation.count = 1;
+  takeUp.leftAlone = {repair.steps[1].planned[0]};
   text += writer.takeUp(repair, 1, takeUp);
   if (withUndo) {
     Repair undo;
@@ -101,13 +106,14 @@ TEST(RecordRowsTest, WhatIsWrittenReadsBackTheSame) {
   Repair expected = update();
   expected.steps[0].confirmation = Confirmation{false, 2, {}};
   expected.steps[1].confirmation = Confirmation{true, 0, "文件正被其他程序使用, \"locked\""};
-  expected.steps[1].takeUps = {{"2025-03-14T10:00:00.000+08:00",
-                                "李四",
-                                "PC-2",
-                                "0.2.0",
-                                {false, 1, {}},
-                                false,
-                                {{std::nullopt, false, true}}}};
+  TakeUp takeUp;
+  takeUp.time = "2025-03-14T10:00:00.000+08:00";
+  takeUp.user = "李四";
+  takeUp.computer = "PC-2";
+  takeUp.version = "0.2.0";
+  takeUp.confirmation.count = 1;
+  takeUp.leftAlone = {{std::nullopt, false, true}};
+  expected.steps[1].takeUps = {takeUp};
   EXPECT_EQ(repairs[0], expected);
   EXPECT_TRUE(settled(repairs[0]));
   EXPECT_EQ(repairs[1].undoes, expected.id);

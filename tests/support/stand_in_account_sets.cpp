@@ -63,15 +63,6 @@ Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
   return reply;
 }
 
-Reply flagged(const std::vector<CodeRow>& rows, bool bend) {
-  Reply reply{.column = "ccode"};
-  for (const CodeRow& row : rows) {
-    if (row.bend == bend)
-      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
-  }
-  return reply;
-}
-
 // LEN() counts characters without the trailing spaces; NULL sorts first.
 Reply distinctLengths(const std::vector<CodeRow>& rows) {
   bool anyNull = false;
@@ -119,7 +110,11 @@ Reply flagsOf(const std::vector<CodeRow>& rows, const std::optional<std::string>
   for (const CodeRow& row : rows) {
     const bool named = code ? row.ccode && sameCode(*row.ccode, *code) : !row.ccode;
     if (!named) continue;
-    reply.cells.push_back(row.bend ? Reply::Cell(std::int32_t{*row.bend ? 1 : 0}) : Reply::Cell());
+    if (row.bend) {
+      reply.cells.emplace_back(std::int32_t{*row.bend ? 1 : 0});
+    } else {
+      reply.cells.emplace_back();
+    }
   }
   return reply;
 }
@@ -167,10 +162,10 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     }
     return reply;
   }
-  const bool knownToAccountSets =
-      text == kFirstListServer || text == kSecondListServer || text == kFlaggedServer ||
-      text == kUnflaggedServer || text == kLengths || text == kAccScheme || text == kGradeScheme ||
-      text == kClearNonLeaf || text == kSetLeafServer || text == kFlagsOfNullCode;
+  const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
+                                  text == kLengths || text == kAccScheme || text == kGradeScheme ||
+                                  text == kClearNonLeaf || text == kSetLeafServer ||
+                                  text == kFlagsOfNullCode;
   if (!knownToAccountSets) return std::nullopt;
   if (!accounts) {
     if (text == kAccScheme) return invalidObject("AccInformation");
@@ -180,9 +175,6 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   std::vector<CodeRow>& rows = accounts->code;
   if (text == kFirstListServer) return codes(rows, true, true);
   if (text == kSecondListServer) return codes(rows, false, false);
-  if (text == kFlaggedServer || text == kUnflaggedServer) {
-    return flagged(rows, text == kFlaggedServer);
-  }
   if (text == kLengths) return distinctLengths(rows);
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");

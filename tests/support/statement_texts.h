@@ -31,9 +31,6 @@ inline const std::string kAccScheme =
 inline const std::string kGradeScheme =
     "SELECT  [CODINGRULE] FROM [GradeDef] where [KEYWORD]='code'";
 
-// An undo reads the codes as they stand, by flag.
-inline const std::string kFlaggedServer = "SELECT  ccode FROM [code] where [bend]=1";
-inline const std::string kUnflaggedServer = "SELECT  ccode FROM [code] where [bend]=0";
 // An undo on SQL Server puts flags back by code with parameters, as FreeTDS sends them.
 inline const std::string kSetFlagByCode =
     "update [code] Set [bend] = @P1 where [ccode] = @P2 COLLATE Latin1_General_BIN2 and [bend] = "
