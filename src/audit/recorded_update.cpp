@@ -152,7 +152,7 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   }
   std::vector<PlannedStep> steps;
   for (const auto& statement : statements) {
-    steps.push_back({{statement->direction, statement->text, statement->codes, {}, {}},
+    steps.push_back({record::Step(statement->direction, statement->text, statement->codes),
                      [&shared, statement](record::Confirmation& confirmation) {
                        return carryOut(shared, *statement, confirmation);
                      }});

@@ -164,7 +164,7 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
       dataaccess::keyedFlagStatements({"code", "ccode", "bend", {}}).byKey;
   std::vector<PlannedStep> steps;
   for (const UndoStep& plan : plans) {
-    steps.push_back({{plan.direction, statement, plan.rows.toSet, {}, {}},
+    steps.push_back({record::Step(plan.direction, statement, plan.rows.toSet),
                      [&shared, flags = plan.rows.flags](record::Confirmation& confirmation) {
                        RepairRun run;
                        if (!flags.empty()) {
