@@ -8,6 +8,7 @@
 #include "dataaccess/connection.h"
 #include "dataaccess/jet/format/byte_order.h"
 #include "dataaccess/jet/read/linked_table.h"
+#include "dataaccess/jet/read/rows_at.h"
 #include "dataaccess/recordset.h"
 #include "jet_test_support.h"
 #include "support/statement_texts.h"
@@ -225,6 +226,61 @@ TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
     fresh.open(accessConnection(path));
     EXPECT_EQ(rows, fresh.execute("SELECT ccode FROM code")->recordCount());
     sameAsAfresh(kept);
+  }
+}
+
+// A row named where it is kept is found only through the entry that names it: a moved row
+// through its pointer, not through the entry of its moved bytes; a deleted row, or an entry on
+// another table's page, is found nowhere.
+TEST(JetSessionTest, ARowIsFoundOnlyThroughTheEntryThatNamesIt) {
+  testing::TempDir dir;
+  const std::string path = dir.copyFixture("account-sets/overflow-2k.mdb");
+  std::string code, pointerId, movedBytesId, otherId;
+  {
+    testing::OpenDatabase open(path);
+    JetTableSource source(open.database);
+    const testing::Rows rows = testing::readAll(source, "code");
+    const auto& locations = source.rowLocations("code");
+    const auto& columns = open.table("code").definition.columns;
+    const auto position = [&](const char* name) {
+      return static_cast<std::size_t>(
+          std::find_if(columns.begin(), columns.end(),
+                       [&](const auto& column) { return column.name == name; }) -
+          columns.begin());
+    };
+    const std::size_t ccode = position("ccode"), bend = position("bend");
+    for (std::size_t i = 0; i < locations.size() && code.empty(); ++i) {
+      const auto page = open.pager.readPage(locations[i].page);
+      const RowTable entries(page, open.pager.format());
+      if (RowTable::kindOf(entries.entry(locations[i].slot)) != SlotKind::Pointer) continue;
+      const auto extent = entries.extent(locations[i].slot, *entries.count());
+      const auto moved = entries.pointer(*extent);
+      code = rows[i][ccode].asText();
+      pointerId = rowIdOf(locations[i]);
+      movedBytesId = rowIdOf(*moved);
+      // Another row with the same flag.
+      for (std::size_t j = 0; j < locations.size() && otherId.empty(); ++j) {
+        if (j != i && rows[j][bend].asYesNo() == rows[i][bend].asYesNo()) {
+          otherId = rowIdOf(locations[j]);
+        }
+      }
+    }
+  }
+  ASSERT_FALSE(code.empty());
+  Connection connection;
+  connection.open(accessConnection(path));
+  const FlagsNow now = connection.lookUpFlags(
+      {"code", "ccode", "bend", {{code, pointerId}, {code, movedBytesId}, {code, "1:0"}}});
+  EXPECT_TRUE(now.rows[0].found);
+  EXPECT_FALSE(now.rows[1].found);
+  EXPECT_FALSE(now.rows[2].found);
+  // A row holds its flag but not the key it is named with: not set.
+  const bool flag = now.rows[0].flag.value();
+  try {
+    connection.setFlagsByKey({"code", "ccode", "bend", {{code, flag, !flag, 1, otherId}}});
+    ADD_FAILURE() << "set";
+  } catch (const DataAccessError& error) {
+    EXPECT_EQ(error.kind(), ErrorKind::ChangedSinceRead);
   }
 }
 

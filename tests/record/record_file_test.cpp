@@ -169,6 +169,42 @@ TEST_F(RecordFileTest, ARecordCutShortAnywhereIsRefused) {
               HasSubstr(path() + " is missing, but its anchor"));
 }
 
+// Rows that read well, but not the rows the anchor was written for (a copy of the record from
+// another day of the same length, say), are refused.
+TEST_F(RecordFileTest, RowsOtherThanTheAnchoredOnesAreRefused) {
+  repairOnce("1001");
+  const std::string rows = readFile(path()), anchored = readFile(anchor());
+  repairOnce("1002");
+  const std::string later = readFile(anchor());
+  const auto laterSize = fs::file_size(path());
+  writeText(path(), rows);
+  writeText(anchor(), anchored);
+  repairOnce("1003");  // the same rows but for the code and the times
+  ASSERT_EQ(fs::file_size(path()), laterSize);
+  writeText(anchor(), later);
+  EXPECT_THAT(failureOf([&] { RecordFile::openForRepair(folder(), set_); }),
+              HasSubstr("does not end as its anchor"));
+  EXPECT_THAT(failureOf([&] { readRecord(folder(), set_); }), HasSubstr("does not end as its"));
+}
+
+// The clock set back behind the last repair's id: the next id is a millisecond after it.
+TEST_F(RecordFileTest, AnIdIsLaterThanTheLastOneWhateverTheClockSays) {
+  Repair future = planned({{"1001", true, false}});
+  future.id = "2999-12-31T23:59:59.999+08:00";
+  future.accountSet = set_;
+  RowWriter writer = RowWriter::afterHeader();
+  const std::string text = std::string(kByteOrderMark) + headerLine() + writer.beginning(future);
+  fs::create_directories(folder());
+  writeText(path(), text);
+  const RecordContents contents = readRecordText(text, set_, path());
+  AnchorFile::create(anchor(), {0, text.size(), contents.checksum, contents.places.back(),
+                                contents.places.back()});
+  RecordFile record = RecordFile::openForRepair(folder(), set_);
+  Repair next = planned({{"1002", true, false}});
+  record.begin(next);
+  EXPECT_EQ(instantOf(next.id), instantOf(future.id) + 1);
+}
+
 // An append stopped before its anchor was written leaves rows after the anchored ones, or part
 // of them: cut off by the next repair, with a notice; a reader passes them over. A torn slot of
 // the anchor leaves the slot before it.
@@ -314,6 +350,8 @@ TEST_F(RecordFileTest, AFailingDiskLeavesARecordThatStillOpens) {
         ASSERT_NO_THROW(readRecord(folder(), set_)) << where;
         EXPECT_GE(readRecord(folder(), set_).repairs.size(), 1u) << where;
         ASSERT_NO_THROW(RecordFile::openForRepair(folder(), set_)) << where;
+        // What could not be written was taken back there and then: nothing is left to cut.
+        EXPECT_EQ(RecordFile::openForRepair(folder(), set_).notice(), "") << where;
         EXPECT_TRUE(readFile(path()).starts_with(record)) << where;
       }
     }
