@@ -11,15 +11,15 @@ set -euo pipefail
 objdump="$(command -v x86_64-w64-mingw32-objdump objdump | head -n 1)"
 [ -n "$objdump" ] || { echo "needs objdump for PE files (binutils-mingw-w64-x86-64)" >&2; exit 2; }
 
-# The DLLs Windows 10 and 11 ship that the programs call, in capitals. The C runtime is the one
-# of the toolchain: msvcrt.dll (Debian's MinGW-w64) or the Universal CRT (MSYS2's UCRT64, through
-# its api-ms-win-crt-* names).
+# The DLLs of Windows 10 and 11 that the programs import, in capitals: what leafward.exe and
+# leafward-cli.exe name today, and nothing more, so that a new import is looked at before it
+# ships. The C runtime is the toolchain's: msvcrt.dll (Debian's MinGW-w64) or the Universal CRT
+# (MSYS2's UCRT64, through ucrtbase.dll and its api-ms-win-crt-* names).
 system_dll() {
   case "$1" in
     KERNEL32.DLL | USER32.DLL | GDI32.DLL | ADVAPI32.DLL | SHELL32.DLL | OLE32.DLL | \
-      OLEAUT32.DLL | COMCTL32.DLL | COMDLG32.DLL | IMM32.DLL | ODBC32.DLL | WS2_32.DLL | \
-      WINSPOOL.DRV | WINDOWSCODECS.DLL | UXTHEME.DLL | SHLWAPI.DLL | VERSION.DLL | \
-      MSVCRT.DLL | UCRTBASE.DLL | API-MS-WIN-CRT-*.DLL | API-MS-WIN-CORE-*.DLL)
+      COMCTL32.DLL | COMDLG32.DLL | IMM32.DLL | ODBC32.DLL | WS2_32.DLL | \
+      MSVCRT.DLL | UCRTBASE.DLL | API-MS-WIN-CRT-*-L1-1-0.DLL)
       return 0
       ;;
   esac
@@ -32,10 +32,12 @@ programs=()
 for path in "$@"; do
   case "$path" in
     *.zip | *.ZIP)
-      unpacked="$work/zip${#programs[@]}-$(basename "$path")"
+      [ -f "$path" ] || { echo "no such file: $path" >&2; exit 2; }
+      archive="$(realpath "$path")"
+      # Shown as ZIP/folder/program.exe.
+      unpacked="$work/${#programs[@]}/$(basename "$path")"
       mkdir -p "$unpacked"
-      (cd "$unpacked" && cmake -E tar xf "$(realpath "$path")") ||
-        { echo "cannot unpack $path" >&2; exit 2; }
+      (cd "$unpacked" && cmake -E tar xf "$archive") || { echo "cannot unpack $path" >&2; exit 2; }
       mapfile -t -O "${#programs[@]}" programs < <(find "$unpacked" -type f -iname '*.exe' | sort)
       ;;
     *)
@@ -48,7 +50,7 @@ done
 
 failed=0
 for program in "${programs[@]}"; do
-  name="${program#"$work"/}"
+  name="${program#"$work"/*/}"
   if ! "$objdump" -p "$program" >"$work/headers" 2>"$work/error" ||
     ! grep -q '^Magic' "$work/headers"; then
     echo "cannot read $name as a Windows program:" >&2
