@@ -28,6 +28,8 @@ urls=()
 for entry in "${pinned[@]}"; do
   urls+=("$archive/${entry%%=*}-${entry#*=}-any.pkg.tar.zst")
 done
+# The package lists first: a fresh MSYS2 may have none.
+pacman -Sy --noconfirm
 pacman -U --noconfirm --needed "${urls[@]}"
 pacman -S --noconfirm --needed "${current[@]}"
 
