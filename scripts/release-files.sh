@@ -47,7 +47,7 @@ for i in 0 1 2; do
     echo "expected ${expected[$i]} (the version in CMakeLists.txt is $version), got $(basename "$file")" >&2
     exit 1
   fi
-  sources[$i]="$file"
+  sources+=("$file")
 done
 rm -rf "$out"
 mkdir -p "$out"
