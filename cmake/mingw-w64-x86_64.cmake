@@ -1,6 +1,7 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (the posix threads variant, which
-# std::thread needs): `cmake --preset windows`. The programs link their C and C++ runtimes in
-# statically, so leafward-cli.exe runs on a bare Windows without any DLL beside it.
+# std::thread needs): `cmake --preset windows`. Only the compilers and where the target's files
+# are: how the programs link (their runtimes statically) is the project's, in
+# cmake/windows_programs.cmake, the same for a build on Windows.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -14,12 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# CMake would switch back to dynamic libraries after a static one named by its path (odbc32),
-# and the C++ runtime comes last.
-set(CMAKE_LINK_SEARCH_START_STATIC ON)
-set(CMAKE_LINK_SEARCH_END_STATIC ON)
 
 # Tests run under Wine: see cmake/wine.cmake.
 set(LEAFWARD_RUN_UNDER_WINE ON CACHE BOOL "Run the cross-built tests under Wine")

@@ -48,6 +48,8 @@ if(TARGET leafward)
   endif()
 endif()
 
+# The values below reach CPack as written (NSIS commands hold quotes and backslashes).
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME leafward)
 set(CPACK_PACKAGE_VENDOR "Leafward")
 set(CPACK_PACKAGE_CONTACT "${LEAFWARD_PACKAGE_MAINTAINER}")
@@ -87,6 +89,42 @@ if(WIN32)
   set(CPACK_NSIS_MUI_ICON "${LEAFWARD_WINDOW_ICON}")
   set(CPACK_NSIS_MUI_UNIICON "${LEAFWARD_WINDOW_ICON}")
   set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+  # The project has no web site, so its entry names none (no URLInfoAbout, no HelpLink).
+  set(LEAFWARD_NSIS_UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Leafward")
+  # FileFunc.nsh for the size of the installed folder.
+  string(APPEND CPACK_NSIS_DEFINES "\n!include \"FileFunc.nsh\"")
+  # Apps and features reads NoModify and NoRepair as numbers (CPack writes them as text), the
+  # size in KB and where Leafward lies.
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
+  WriteRegDWORD SHCTX \"${LEAFWARD_NSIS_UNINSTALL_KEY}\" \"NoModify\" 1
+  WriteRegDWORD SHCTX \"${LEAFWARD_NSIS_UNINSTALL_KEY}\" \"NoRepair\" 1
+  WriteRegStr SHCTX \"${LEAFWARD_NSIS_UNINSTALL_KEY}\" \"InstallLocation\" \"$INSTDIR\"
+  \${GetSize} \"$INSTDIR\" \"/S=0K\" $0 $1 $2
+  WriteRegDWORD SHCTX \"${LEAFWARD_NSIS_UNINSTALL_KEY}\" \"EstimatedSize\" $0")
+  # Everything under Software\\Leafward is the installer's own (the window keeps no settings in
+  # the registry): CPack removes only its subkey and would leave the empty key behind.
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
+  DeleteRegKey SHCTX \"Software\\Leafward\"")
+  # The uninstaller's last page says that the records of repairs stay: they are the user's, and
+  # what an auditor asks for after the program is gone. CPack's own script has no such page: it
+  # is made from CPack's script with the page added.
+  # The page's text passes through InstallOptions (CPack's script is of Modern UI 1), which reads
+  # \r\n as a line break and \\ as one backslash.
+  set(LEAFWARD_NSIS_RECORDS_NOTE
+      "Leafward has been removed from your computer.\\r\\n\\r\\nThe records of the repairs Leafward made are kept: they are in %LOCALAPPDATA%\\\\Leafward\\\\repairs\\\\ (one file per account set). Delete that folder yourself once nobody needs them.")
+  file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in leafward_nsis_script)
+  set(leafward_nsis_last_page "!insertmacro MUI_UNPAGE_INSTFILES")
+  string(FIND "${leafward_nsis_script}" "${leafward_nsis_last_page}" leafward_at)
+  if(leafward_at EQUAL -1)
+    message(FATAL_ERROR "CPack's NSIS script has no '${leafward_nsis_last_page}' to follow")
+  endif()
+  string(REPLACE "${leafward_nsis_last_page}" "${leafward_nsis_last_page}
+  !define MUI_FINISHPAGE_TITLE \"Leafward has been removed\"
+  !define MUI_FINISHPAGE_TEXT \"${LEAFWARD_NSIS_RECORDS_NOTE}\"
+  !define MUI_FINISHPAGE_TEXT_LARGE
+  !insertmacro MUI_UNPAGE_FINISH" leafward_nsis_script "${leafward_nsis_script}")
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/nsis/NSIS.template.in "${leafward_nsis_script}")
+  list(PREPEND CMAKE_MODULE_PATH ${CMAKE_BINARY_DIR}/packaging/nsis)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

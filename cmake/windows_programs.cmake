@@ -3,6 +3,17 @@
 #   leafward_windows_program(TARGET [DESCRIPTION text] [MANIFEST file] [EXTRA rc-lines])
 set(LEAFWARD_WINDOWS_RESOURCES ${PROJECT_SOURCE_DIR}/src/resources/windows)
 
+# Every Windows program links the GCC runtimes in (libstdc++, libgcc and winpthreads), whichever
+# MinGW-w64 GCC builds it, the cross compiler here or MSYS2's on Windows: a user's PC has none of
+# their DLLs, only the system's. scripts/check-windows-imports.sh holds the programs to that.
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  # CMake would switch back to dynamic libraries after a library named by its path (odbc32), and
+  # the C++ runtime comes last: static from the first library to the last.
+  set(CMAKE_LINK_SEARCH_START_STATIC ON)
+  set(CMAKE_LINK_SEARCH_END_STATIC ON)
+endif()
+
 function(leafward_windows_program target)
   cmake_parse_arguments(ARG "" "DESCRIPTION;MANIFEST;EXTRA" "" ${ARGN})
   set(LEAFWARD_RC_NAME ${target})

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Debian package from a build folder and holds it against lintian: no error and no
 # warning may remain (informational tags are shown, not counted). The package is made in a
-# temporary folder; the build folder is left as it was.
-# Usage: scripts/check-package.sh [BUILD_DIR]   (default build/release; build it first)
+# temporary folder; the build folder is left as it was. With KEEP_DIR the checked package is
+# kept there, and only a package that passed.
+# Usage: scripts/check-package.sh [BUILD_DIR [KEEP_DIR]]   (default build/release; build it first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -29,3 +30,7 @@ if grep -qE '^[EW]: ' "$out/lintian.log"; then
   exit 1
 fi
 echo "lintian: $(basename "$deb") has no errors and no warnings"
+if [ -n "${2:-}" ]; then
+  mkdir -p "$2"
+  cp "$deb" "$2/"
+fi

@@ -12,6 +12,8 @@ packages=(
   fonts-droid-fallback time strace
   # The Debian package check (scripts/check-package.sh).
   lintian
+  # The workflow check (scripts/check-workflows.py) reads the workflows with a YAML parser.
+  python3 python3-yaml
   # The Windows build from here: MinGW-w64 (posix threads), GoogleTest's sources to build for
   # it, Wine to run the Windows tests, rsvg-convert to draw the window's pictures, makensis
   # for the installer, and a CJK font that also draws Latin letters for the window's tests.
