@@ -87,7 +87,10 @@ std::string AccountSet::recordFileName(unsigned probe) const {
   std::snprintf(hash, sizeof hash, "%016llx",
                 static_cast<unsigned long long>(fnv1a64(identityOf(*this))));
   std::string name = shownName(*this) + " (" + hash;
-  if (probe > 1) name += "-" + std::to_string(probe);
+  if (probe > 1) {
+    name += '-';
+    name += std::to_string(probe);
+  }
   return name + ").csv";
 }
 
