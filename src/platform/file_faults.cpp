@@ -17,6 +17,7 @@ struct Plan {
 std::vector<Plan> plans;
 std::array<std::size_t, 9> counts{};
 std::vector<Change> changed;
+Watcher watcher = nullptr;
 
 }  // namespace
 
@@ -24,7 +25,12 @@ void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) 
   plans.push_back(Plan{operation, nth, fault, persistent});
 }
 
+void watch(Watcher watching) {
+  watcher = watching;
+}
+
 void reset() {
+  watcher = nullptr;
   plans.clear();
   counts.fill(0);
   changed.clear();
@@ -39,6 +45,7 @@ const std::vector<Change>& changes() {
 }
 
 std::optional<Fault> take(Operation operation, const std::string& path, std::size_t bytes) {
+  if (watcher) watcher(operation, path);
   const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
   if (operation == Operation::Write || operation == Operation::Sync ||
       operation == Operation::Remove || operation == Operation::Resize) {
