@@ -61,6 +61,13 @@ CheckOutcome checkOpenAccountSet(SharedConnection& shared, Workbench& bench) {
 
 CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
   if (shared.cnData.state() != dataaccess::kAdStateOpen) return {CheckEnd::NotOpen, {}, {}};
+  // Every statement of the Check reads the same state of the account set, let go however the
+  // Check ends.
+  std::unique_ptr<dataaccess::ReadState> oneState;
+  std::string failure;
+  if (!attempt([&] { oneState = shared.cnData.holdReadState(); }, &failure)) {
+    return {CheckEnd::EndedEarly, failure, shared.cnData.takeNotices()};
+  }
   CheckOutcome outcome = checkOpenAccountSet(shared, bench);
   outcome.notices = shared.cnData.takeNotices();
   return outcome;

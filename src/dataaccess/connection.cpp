@@ -44,6 +44,11 @@ std::vector<std::string> Connection::takeNotices() {
   return session_ ? session_->takeNotices() : std::vector<std::string>{};
 }
 
+std::unique_ptr<ReadState> Connection::holdReadState() {
+  if (!session_) throw DataAccessError("The connection is not open");
+  return session_->holdReadState();
+}
+
 std::unique_ptr<PlannedUpdate> Connection::planUpdate(std::string_view text,
                                                       std::string_view keyColumn) {
   if (!session_) throw DataAccessError("The connection is not open");

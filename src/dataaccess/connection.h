@@ -47,6 +47,10 @@ class Connection {
   // Session::takeNotices); nothing when the connection is closed.
   std::vector<std::string> takeNotices();
 
+  // Session::holdReadState on the open connection; throws DataAccessError when it is closed.
+  // Closing the connection lets the state go too.
+  std::unique_ptr<ReadState> holdReadState();
+
   // Session::planUpdate, setFlagsByKey and lookUpFlags on the open connection; throw
   // DataAccessError when it is closed.
   std::unique_ptr<PlannedUpdate> planUpdate(std::string_view text, std::string_view keyColumn);

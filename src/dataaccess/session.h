@@ -115,6 +115,14 @@ struct FlagsNow {
   }
 };
 
+// While it lives, the statements of the session that gave it read one state of the database:
+// no change made meanwhile shows in some of them and not in others. Letting it go, or closing
+// the session, lets that state go.
+class ReadState {
+ public:
+  virtual ~ReadState() = default;
+};
+
 // An open connection of one provider. Every method throws DataAccessError on failure.
 class Session {
  public:
@@ -127,6 +135,13 @@ class Session {
   // a file that was read all the same, a change whose journal's removal may not be durable),
   // each said once, since the last call.
   virtual std::vector<std::string> takeNotices() { return {}; }
+
+  // Holds one state of the database for the statements that run while the result lives (see
+  // ReadState). On an Access file the read lock is kept meanwhile: a writer waits until the
+  // state goes, and an update through this session is refused at once, changing nothing (it
+  // would wait for its own lock). Nothing when the provider's statements each read on their
+  // own, or when a state is held already.
+  virtual std::unique_ptr<ReadState> holdReadState() { return nullptr; }
 
   // Plans the UPDATE `text` without changing anything, naming each row it selects by its
   // `keyColumn`. Providers that cannot plan ahead refuse.

@@ -19,6 +19,7 @@ std::vector<Plan> plans;
 std::array<std::size_t, 9> counts{};
 std::vector<Change> changed;
 std::size_t killAt = 0;
+Watcher watcher = nullptr;
 
 }  // namespace
 
@@ -30,8 +31,13 @@ void killBeforeChange(std::size_t nth) {
   killAt = nth;
 }
 
+void watch(Watcher watching) {
+  watcher = watching;
+}
+
 void reset() {
   killAt = 0;
+  watcher = nullptr;
   plans.clear();
   counts.fill(0);
   changed.clear();
@@ -46,6 +52,7 @@ const std::vector<Change>& changes() {
 }
 
 std::optional<Fault> take(Operation operation, const std::string& path, std::size_t bytes) {
+  if (watcher) watcher(operation, path);
   const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
   if (operation == Operation::Write || operation == Operation::Sync ||
       operation == Operation::Remove || operation == Operation::Resize) {

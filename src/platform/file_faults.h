@@ -33,7 +33,12 @@ void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent =
 // leaves. 0 ends nothing.
 void killBeforeChange(std::size_t nth);
 
-// Forgets the chosen faults and sets every count to zero.
+// Called with every operation the seam counts, before its fault is given, so that a test can act
+// at that moment (as another program writing the file meanwhile); none after reset().
+using Watcher = void (*)(Operation operation, const std::string& path);
+void watch(Watcher watcher);
+
+// Forgets the chosen faults and the watcher, and sets every count to zero.
 void reset();
 
 // How many operations of that kind were asked for since the last reset, failed ones included.

@@ -8,7 +8,7 @@ namespace leafward::platform {
 
 // How long Leafward waits for another holder of a file's lock before it gives up: a reader
 // waits for a writer to finish its statement; a writer waits only for readers, which hold
-// their lock for the moment of one read.
+// their lock for the moment of one read (a Check, for its few statements).
 inline constexpr std::chrono::milliseconds kLockWait{5000};
 inline constexpr std::chrono::milliseconds kWriterLockWait{2000};
 

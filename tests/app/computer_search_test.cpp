@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "app/fake_views.h"
@@ -46,6 +48,45 @@ TEST(ComputerSearchTest, ListsTheServersThatAnswerAndChoosesTheFirst) {
   view.selected = -1;
   search.selectionChanged();
   EXPECT_FALSE(view.okEnabled);
+}
+
+// Only the first name to arrive is chosen for the user: a name the user chose stays chosen as
+// more arrive.
+TEST(ComputerSearchTest, TheUsersChoiceStaysAsMoreNamesArrive) {
+  testing::Responder responder(
+      {testing::answer("ServerName;ACCT1;InstanceName;MSSQLSERVER;IsClustered;No;;"
+                       "ServerName;ACCT2;InstanceName;MSSQLSERVER;IsClustered;No;;"
+                       "ServerName;ACCT3;InstanceName;MSSQLSERVER;IsClustered;No;;")});
+  testing::FakeSearchView view;
+  ComputerSearch search({"127.0.0.1", responder.port(), 300ms}, view);
+  search.start();
+  // The three names and the end, run one at a time as the window's thread would.
+  const auto posted = [&] {
+    std::lock_guard lock(view.mutex);
+    return view.posted.size();
+  };
+  for (int i = 0; i < 500 && posted() < 4; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(posted(), 4u);
+  const auto runNext = [&] {
+    std::function<void()> task;
+    {
+      std::lock_guard lock(view.mutex);
+      task = std::move(view.posted.front());
+      view.posted.pop_front();
+    }
+    task();
+  };
+  runNext();
+  runNext();
+  EXPECT_EQ(view.chosenName(), "ACCT1");
+  view.selected = 1;
+  search.selectionChanged();
+  runNext();
+  runNext();
+  EXPECT_FALSE(search.searching());
+  EXPECT_EQ(view.names.size(), 3u);
+  EXPECT_EQ(view.chosenName(), "ACCT2");
+  EXPECT_TRUE(view.okEnabled);
 }
 
 // Searching again starts from an empty list; what a stopped search still had on its way to the

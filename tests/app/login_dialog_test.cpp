@@ -49,7 +49,8 @@ TEST_F(LoginDialogTest, LoadsOnThisComputerWithNothingToOk) {
 }
 
 // The shared recordset is whatever the last query left, possibly open and at its end. A
-// second refresh replaces the list rather than adding to it; master stays open.
+// second refresh replaces the list rather than adding to it, and selects its only entry; master
+// stays open.
 TEST_F(LoginDialogTest, RefreshListsTheAccountSetsAndSelectsTheFirst) {
   world_.rsData = std::make_shared<dataaccess::Recordset>(dataaccess::ResultSet{{"ccode"}, {}});
   show([&](LoginDialog& dialog, FakeLoginView& view) {
@@ -64,6 +65,7 @@ TEST_F(LoginDialogTest, RefreshListsTheAccountSetsAndSelectsTheFirst) {
     world_.databases = {"pelkor_003_2025"};
     dialog.refreshClick();
     EXPECT_EQ(view.list, std::vector<std::string>{"pelkor_003_2025"});
+    EXPECT_EQ(view.text(Control::dbList), "pelkor_003_2025");
   });
 }
 

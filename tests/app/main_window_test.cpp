@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/fake_views.h"
 #include "app/login_dialog.h"
 #include "app/login_world.h"
@@ -175,7 +177,8 @@ TEST(MainWindowTest, OpenCheckUpdateAndUndoTheRepair) {
 }
 
 // "Link" always addresses SQL Server afterwards, unless the dialog left an Access file open,
-// which keeps Jet's dialect; panel 1 then names the connection's database.
+// which keeps Jet's dialect and stays the account set that Update records and undo puts back;
+// panel 1 then names the connection's database.
 TEST(MainWindowTest, LinkFollowsWhatTheDialogLeftOpen) {
   Window w;
   w.loginViews.script = [](LoginDialog& dialog, testing::FakeLoginView& view) {
@@ -199,6 +202,19 @@ TEST(MainWindowTest, LinkFollowsWhatTheDialogLeftOpen) {
   EXPECT_EQ(w.view.panels[0], "");  // what the connection reports as its database
   w.window.toolbarButtonClick("Check");
   EXPECT_EQ(w.view.result, testing::expectedBoxReport("worked-example.mdb"));
+  w.window.toolbarButtonClick("Update");
+  EXPECT_NE(w.view.result.find("\r\n有 3个非末级科目标志被更新"), std::string::npos)
+      << w.view.result;
+  std::vector<std::string> records;  // the file's own record
+  for (const auto& entry : std::filesystem::directory_iterator(w.records.path())) {
+    records.push_back(testing::utf8Text(entry.path().filename()));
+  }
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].rfind("worked-example.mdb (", 0), 0u) << records[0];
+  w.view.yesNoAnswers = {true};
+  w.window.undoLastRepairClick();
+  EXPECT_EQ(testing::readBytes(example.path()),
+            testing::readBytes(testing::fixture("account-sets/worked-example.mdb")));
 }
 
 // A connection the window cannot name an account set for (here one no dialog opened) is not

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dataaccess/connection.h"
 #include "dataaccess/jet/format/byte_order.h"
 #include "dataaccess/jet/read/linked_table.h"
@@ -180,6 +182,22 @@ TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
     other.open(accessConnection(path));
     other.execute("update code set bend = true where ccode = '" + first + "'");
     EXPECT_EQ(list(kept, testing::kFirstListAccess), first + ",");
+    sameAsAfresh(kept);
+
+    // Another program gives that code another text of the same length, which begins no code:
+    // it is no parent any more. (In its row the code, in UTF-16, is followed by its name,
+    // 科目 and the code.)
+    {
+      std::vector<std::uint8_t> field;
+      for (const char c : first) field.insert(field.end(), {static_cast<std::uint8_t>(c), 0});
+      field.insert(field.end(), {0xD1, 0x79, 0xEE, 0x76});
+      auto bytes = testing::readBytes(path);
+      const auto at = std::search(bytes.begin(), bytes.end(), field.begin(), field.end());
+      ASSERT_NE(at, bytes.end());
+      *at = '9';
+      testing::writeBytes(path, bytes);
+    }
+    EXPECT_EQ(list(kept, testing::kFirstListAccess), "");
     sameAsAfresh(kept);
 
     // Another program flips the flag of a row that moved: only the page its bytes moved to

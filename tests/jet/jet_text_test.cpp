@@ -35,9 +35,10 @@ TEST(JetTextTest, Jet4TextIsUtf16OrCompressed) {
   EXPECT_EQ(jet4({'a', 0, 'b'}), "a");
 }
 
-// A character cut short at the end is a "?".
+// A character cut short at the end is a "?". Text whose only byte past ASCII is 0x80 is not ASCII.
 TEST(JetTextTest, Jet3TextIsInTheDatabaseCodePage) {
   EXPECT_EQ(jet3(1252, {'a', 0x80, 0xE9}), "a€é");
+  EXPECT_EQ(jet3(1252, {'a', 0x80}), "a€");
   EXPECT_EQ(jet3(936, {0xD6, 0xD0, '1'}), "中1");
   EXPECT_EQ(jet3(936, {'x', 0xD6}), "x?");
 }

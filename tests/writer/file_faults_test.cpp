@@ -206,24 +206,37 @@ TEST_F(FileFaultTest, AReaderRemovesATornJournalOnlyUnderItsLock) {
   EXPECT_TRUE(readBytes(path_) == original_);
 }
 
-// A torn journal (its statement never wrote) beside an intact file on a read-only medium: the
-// file is read, the journal left, and the session says so; an update is refused.
-TEST_F(FileFaultTest, ATornJournalOnAReadOnlyMediumIsLeftAndTheFileRead) {
-  leaveTornJournal();
-  const auto torn = readBytes(journal_);
+// A torn journal (its statement never wrote) beside an intact file, where the journal cannot be
+// removed (a read-only medium, or only the removal fails): the file is read, the journal left,
+// and the session says so; an update is refused. A complete journal on a read-only medium is
+// never thrown away: the file is refused.
+TEST_F(FileFaultTest, ATornJournalThatCannotBeRemovedIsLeftAndTheFileRead) {
+  for (const bool readOnly : {true, false}) {
+    SCOPED_TRACE(readOnly ? "a read-only medium" : "the removal fails");
+    leaveTornJournal();
+    const auto torn = readBytes(journal_);
+    if (readOnly) faults::failAt(Operation::OpenForWriting, 1, Fault::ReadOnly, true);
+    faults::failAt(Operation::Remove, 1, Fault::ReadOnly, true);
+    const auto session = openJetSession(path_);
+    const auto rows = session->execute("SELECT ccode FROM code WHERE ccode LIKE '1%'").rows;
+    ASSERT_TRUE(rows);
+    EXPECT_GT(rows->rows.size(), 0u);
+    const std::vector<std::string> notices = session->takeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_THAT(notices[0], HasSubstr("left in place"));
+    EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+    faults::reset();
+    EXPECT_EQ(readBytes(journal_), torn);
+    EXPECT_TRUE(readBytes(path_) == original_);
+  }
+  testing::crashAt(path_, changes_, WriteStep::PageWritten, 3);
+  const auto halfway = readBytes(path_);
+  const auto complete = readBytes(journal_);
   faults::failAt(Operation::OpenForWriting, 1, Fault::ReadOnly, true);
-  faults::failAt(Operation::Remove, 1, Fault::ReadOnly, true);
-  const auto session = openJetSession(path_);
-  const auto rows = session->execute("SELECT ccode FROM code WHERE ccode LIKE '1%'").rows;
-  ASSERT_TRUE(rows);
-  EXPECT_GT(rows->rows.size(), 0u);
-  const std::vector<std::string> notices = session->takeNotices();
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_THAT(notices[0], HasSubstr("left in place"));
-  EXPECT_THROW(testing::writeFlagsOf(path_, changes_), DataAccessError);
+  EXPECT_THAT(openFailure(), HasSubstr("read-only"));
   faults::reset();
-  EXPECT_EQ(readBytes(journal_), torn);
-  EXPECT_TRUE(readBytes(path_) == original_);
+  EXPECT_EQ(readBytes(journal_), complete);
+  EXPECT_TRUE(readBytes(path_) == halfway);
 }
 
 }  // namespace

@@ -140,6 +140,37 @@ class ReadLock {
   JetTableSource* source_;
 };
 
+// The read lock a session keeps across its statements while a read state is held (see
+// Session::holdReadState), shared with what holds it and with the updates the session planned,
+// either of which may outlive the session.
+struct HeldRead {
+  std::optional<ReadLock> lock;
+};
+
+// A writer waits for every reader's lock, its own session's too: an update through a session
+// that holds a read state would wait for itself, so it is refused at once.
+void refuseWhileHeld(const HeldRead& held) {
+  if (held.lock) {
+    throw DataAccessError(
+        "The connection is holding one state of the file for the statements of a check; an "
+        "update through it cannot run before that has ended, and changed nothing");
+  }
+}
+
+// Lets go of the held read lock when it goes, unless the session went first and let go of it.
+class HeldReadState : public dataaccess::ReadState {
+ public:
+  explicit HeldReadState(std::weak_ptr<HeldRead> held) : held_(std::move(held)) {}
+  ~HeldReadState() override {
+    if (const std::shared_ptr<HeldRead> held = held_.lock()) held->lock.reset();
+  }
+  HeldReadState(const HeldReadState&) = delete;
+  HeldReadState& operator=(const HeldReadState&) = delete;
+
+ private:
+  std::weak_ptr<HeldRead> held_;
+};
+
 // Writes `statement` having let go of what `source` keeps only to speed up searches, so that
 // the two do not take up memory at the same time.
 FlagWriteResult writeKeepingLittle(const std::string& canonicalPath, const std::string& displayName,
@@ -163,14 +194,16 @@ class JetSession : public dataaccess::Session {
     source_ = std::make_shared<JetTableSource>(*database_);
     engine_.emplace(*source_);
   }
+  ~JetSession() override { held_->lock.reset(); }
 
   dataaccess::StatementResult execute(std::string_view text) override {
     dataaccess::StatementResult result;
-    ReadLock lock(pager_, notices_, source_.get());
     if (sql::Engine::classify(text) == sql::StatementKind::Select) {
-      result.rows = engine_->query(text);
+      result.rows = reading([&] { return engine_->query(text); });
       return result;
     }
+    refuseWhileHeld(*held_);
+    ReadLock lock(pager_, notices_, source_.get());
     std::int64_t selected = 0;
     const FlagStatement statement = [&] {
       const sql::UpdatePlan plan = engine_->planUpdate(text);
@@ -193,6 +226,7 @@ class JetSession : public dataaccess::Session {
                                                         std::string_view keyColumn) override;
 
   std::int64_t setFlagsByKey(const dataaccess::KeyedFlagUpdate& update) override {
+    refuseWhileHeld(*held_);
     ReadLock lock(pager_, notices_, source_.get());
     const FlagStatement statement = keyedFlagStatement(update, *source_);
     lock.release();
@@ -202,11 +236,32 @@ class JetSession : public dataaccess::Session {
   }
 
   dataaccess::FlagsNow lookUpFlags(const dataaccess::FlagLookup& lookup) override {
-    const ReadLock lock(pager_, notices_, source_.get());
-    return jet::lookUpFlags(lookup, *source_);
+    return reading([&] { return jet::lookUpFlags(lookup, *source_); });
+  }
+
+  // Takes the read lock and keeps it until the returned state goes: the statements run
+  // meanwhile read under it, so no writer changes the file between them. A journal is looked
+  // for, and recovered, when the lock is taken, as for any statement. Nothing when a state is
+  // held already: its holder lets it go.
+  std::unique_ptr<dataaccess::ReadState> holdReadState() override {
+    if (held_->lock) return nullptr;
+    held_->lock.emplace(pager_, notices_, source_.get());
+    return std::make_unique<HeldReadState>(held_);
   }
 
  private:
+  // Runs `read` under the read lock the session holds for a read state, or else one of its own.
+  template <class Read>
+  auto reading(Read&& read) -> decltype(read()) {
+    if (held_->lock) return read();
+    const ReadLock lock(pager_, notices_, source_.get());
+    return read();
+  }
+
+  // The plan of an UPDATE, made under the read lock the caller holds.
+  std::unique_ptr<dataaccess::PlannedUpdate> planUnderLock(std::string_view text,
+                                                           std::string_view keyColumn);
+
   FlagWriteResult write(const FlagStatement& statement) {
     return writeKeepingLittle(canonicalPath_, pager_.displayName(), statement, *source_);
   }
@@ -218,6 +273,7 @@ class JetSession : public dataaccess::Session {
   // Shared so that an update planned ahead can tell whether the session is still open.
   std::shared_ptr<JetTableSource> source_;
   std::optional<sql::Engine> engine_;
+  std::shared_ptr<HeldRead> held_ = std::make_shared<HeldRead>();
 };
 
 // An UPDATE planned on the file, its rows found and named by their keys under one read lock.
@@ -225,11 +281,13 @@ class JetSession : public dataaccess::Session {
 class JetPlannedUpdate : public dataaccess::PlannedUpdate {
  public:
   JetPlannedUpdate(std::string canonicalPath, std::string displayName,
-                   std::weak_ptr<JetTableSource> source, FlagStatement statement,
-                   std::vector<dataaccess::PlannedChange> changes, std::int64_t selected)
+                   std::weak_ptr<JetTableSource> source, std::weak_ptr<const HeldRead> held,
+                   FlagStatement statement, std::vector<dataaccess::PlannedChange> changes,
+                   std::int64_t selected)
       : canonicalPath_(std::move(canonicalPath)),
         displayName_(std::move(displayName)),
         source_(std::move(source)),
+        held_(std::move(held)),
         statement_(std::move(statement)),
         changes_(std::move(changes)),
         selected_(selected) {}
@@ -241,6 +299,7 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
     // session that planned it is open.
     const std::shared_ptr<JetTableSource> source = source_.lock();
     if (!source) throw DataAccessError("The connection the update was planned on is closed");
+    if (const std::shared_ptr<const HeldRead> held = held_.lock()) refuseWhileHeld(*held);
     FlagWriteResult written = writeKeepingLittle(canonicalPath_, displayName_, statement_, *source);
     dataaccess::PlannedUpdateResult result{selected_, std::move(written.changedRows), {}};
     if (!written.notice.empty()) result.notices.push_back(std::move(written.notice));
@@ -250,6 +309,7 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
  private:
   std::string canonicalPath_, displayName_;
   std::weak_ptr<JetTableSource> source_;
+  std::weak_ptr<const HeldRead> held_;
   FlagStatement statement_;
   std::vector<dataaccess::PlannedChange> changes_;
   std::int64_t selected_;
@@ -257,10 +317,14 @@ class JetPlannedUpdate : public dataaccess::PlannedUpdate {
 
 std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_view text,
                                                                   std::string_view keyColumn) {
-  const ReadLock lock(pager_, notices_, source_.get());
   if (sql::Engine::classify(text) != sql::StatementKind::Update) {
     throw DataAccessError("Only an UPDATE can be planned");
   }
+  return reading([&] { return planUnderLock(text, keyColumn); });
+}
+
+std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUnderLock(std::string_view text,
+                                                                     std::string_view keyColumn) {
   const sql::UpdatePlan plan = engine_->planUpdate(text);
   FlagStatement statement = flagStatementOf(plan, *source_);
   std::vector<dataaccess::PlannedChange> changes;
@@ -281,7 +345,7 @@ std::unique_ptr<dataaccess::PlannedUpdate> JetSession::planUpdate(std::string_vi
                          rowIdOf(change.row)});
     }
   }
-  return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(), source_,
+  return std::make_unique<JetPlannedUpdate>(canonicalPath_, pager_.displayName(), source_, held_,
                                             std::move(statement), std::move(changes),
                                             static_cast<std::int64_t>(plan.rows.size()));
 }

@@ -97,8 +97,12 @@ Assessment assess(const platform::File& journal, const std::string& journalPath,
   while (intact + records.skipped() < header->records && records.next()) ++intact;
   if (intact < header->records) {
     result.state = Assessment::State::Damaged;
-    result.damage = std::to_string(header->records - intact) + " of its " +
-                    std::to_string(header->records) + " records do not read back whole";
+    const std::string first = "record " + std::to_string(records.firstUnreadable());
+    const std::string all = std::to_string(header->records);
+    result.damage = intact + 1 == header->records
+                        ? "its " + first + " of " + all + " does not read back whole"
+                        : std::to_string(header->records - intact) + " of its " + all +
+                              " records do not read back whole, the first of them " + first;
   } else if (records.position() != header->length || !commit ||
              commit->records != header->records || commit->digest != records.digest()) {
     // The header is marked committed in the same sync as the commit block is written: a power

@@ -261,18 +261,23 @@ JournalRecords::JournalRecords(const platform::File& journal, std::size_t pageSi
       digest_(foldDigest(0, length)) {}
 
 std::optional<PageChange> JournalRecords::next() {
+  const auto unreadable = [this] {
+    if (firstUnreadable_ == 0) firstUnreadable_ = seen_.size() + skipped_ + 1;
+    return std::nullopt;
+  };
   // A journal holds at most one record per page of the database; reading stops there.
   while (seen_.size() + skipped_ < pageCount_) {
     std::uint8_t head[layout::kRecordHead];
-    if (!readExactly(journal_, position_, head)) return std::nullopt;
+    if (!readExactly(journal_, position_, head)) return unreadable();
     const std::size_t changes = readU16(head, layout::kRecordChangesAt);
-    if (changes > pageSize_) return std::nullopt;
+    if (changes > pageSize_) return unreadable();
     std::vector<std::uint8_t> record(layout::recordSize(pageSize_, changes));
-    if (!readExactly(journal_, position_, record)) return std::nullopt;
+    if (!readExactly(journal_, position_, record)) return unreadable();
     const std::size_t checked = record.size() - layout::kChecksumSize;
     const std::uint64_t checksum = readU64(record, checked);
     if (checksum != checksum64(std::span(record).first(checked))) {
       // Damaged in place: the records after it may still be whole.
+      unreadable();
       position_ += record.size();
       ++skipped_;
       continue;
@@ -280,7 +285,9 @@ std::optional<PageChange> JournalRecords::next() {
 
     PageChange page;
     page.page = readU32(record, layout::kRecordPageAt);
-    if (page.page == 0 || page.page >= pageCount_ || seen_.contains(page.page)) return std::nullopt;
+    if (page.page == 0 || page.page >= pageCount_ || seen_.contains(page.page)) {
+      return unreadable();
+    }
     std::size_t at = layout::kRecordHead;
     for (std::size_t i = 0; i < changes; ++i, at += layout::kChangeSize) {
       const ByteChange change{readU16(record, at + layout::kChangeOffsetAt),
@@ -289,7 +296,7 @@ std::optional<PageChange> JournalRecords::next() {
       const bool oneBit = change.mask != 0 && (change.mask & (change.mask - 1)) == 0;
       if (change.offset >= pageSize_ || !oneBit ||
           (!page.changes.empty() && change.offset <= page.changes.back().offset)) {
-        return std::nullopt;
+        return unreadable();
       }
       page.changes.push_back(change);
     }
@@ -300,7 +307,7 @@ std::optional<PageChange> JournalRecords::next() {
     position_ += record.size();
     return page;
   }
-  return std::nullopt;
+  return unreadable();
 }
 
 }  // namespace leafward::jet

@@ -122,6 +122,9 @@ class JournalRecords {
   // the database or one met before, or its changes are not single flag bits in order).
   std::optional<PageChange> next();
   std::size_t skipped() const { return skipped_; }
+  // The number (from 1) of the first record that did not read back whole, skipped or where
+  // reading stopped; 0 while there is none.
+  std::size_t firstUnreadable() const { return firstUnreadable_; }
 
   // Where the next record would start.
   std::uint64_t position() const { return position_; }
@@ -135,6 +138,7 @@ class JournalRecords {
   std::uint64_t position_;
   std::uint64_t digest_;
   std::size_t skipped_ = 0;
+  std::size_t firstUnreadable_ = 0;
   std::set<std::uint32_t> seen_;
 };
 
