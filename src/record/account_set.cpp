@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/fnv1a.h"
 #include "dataaccess/ascii.h"
 #include "platform/file.h"
 
@@ -10,24 +11,6 @@ namespace leafward::record {
 namespace {
 
 constexpr std::size_t kMostNameBytes = 120;
-
-std::uint32_t fnv1a32(std::string_view text) {
-  std::uint32_t hash = 2166136261u;
-  for (char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 16777619u;
-  }
-  return hash;
-}
-
-std::uint64_t fnv1a64(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
 
 // Characters no file system takes (Windows refuses the most) become '_', as do trailing dots
 // and spaces, which Windows drops; at most kMostNameBytes bytes, cut between characters.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/fnv1a.h"
 #include "platform/file.h"
 
 namespace leafward::record {
@@ -18,15 +19,6 @@ std::uint64_t getU64(const std::uint8_t* at) {
   std::uint64_t value = 0;
   for (int i = 7; i >= 0; --i) value = (value << 8) | at[i];
   return value;
-}
-
-std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const std::uint8_t byte : bytes) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
-  return hash;
 }
 
 // A row checksum is 16 lower-case hexadecimal digits; the slot keeps its value.
@@ -85,13 +77,13 @@ std::array<std::uint8_t, kSlotSize> encodeSlot(const Anchor& anchor) {
   putU64(&slot[40], valueOf(anchor.last.checksumBefore));
   putU64(&slot[48], anchor.needed.offset);
   putU64(&slot[56], valueOf(anchor.needed.checksumBefore));
-  putU64(&slot[64], fnv1a(std::span(slot).first(64)));
+  putU64(&slot[64], Fnv1a64().add(std::span<const std::uint8_t>(slot).first(64)).value());
   return slot;
 }
 
 std::optional<Anchor> decodeSlot(std::span<const std::uint8_t> slot) {
   if (slot.size() != kSlotSize || !std::equal(kMagic.begin(), kMagic.end(), slot.begin()) ||
-      getU64(&slot[64]) != fnv1a(slot.first(64))) {
+      getU64(&slot[64]) != Fnv1a64().add(slot.first(64)).value()) {
     return std::nullopt;
   }
   Anchor anchor;

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "common/fnv1a.h"
 #include "record/csv.h"
 #include "record/repair_id.h"
 
@@ -527,19 +528,12 @@ RecordContents finished(RowReader& reader, const RecordContents& state, std::uin
 
 std::string rowChecksum(std::string_view previous, const std::vector<std::string>& fields,
                         std::size_t count) {
-  std::uint64_t hash = 14695981039346656037ull;
-  const auto mix = [&](std::string_view text) {
-    for (char c : text) {
-      hash ^= static_cast<unsigned char>(c);
-      hash *= 1099511628211ull;
-    }
-    hash ^= 0x1F;  // a separator no field can forge by moving text between fields
-    hash *= 1099511628211ull;
-  };
-  mix(previous);
-  for (std::size_t i = 0; i < count; ++i) mix(fields[i]);
+  Fnv1a64 hash;
+  // Each field ends with a separator no field can forge by moving text between fields.
+  hash.add(previous).add(std::uint8_t{0x1F});
+  for (std::size_t i = 0; i < count; ++i) hash.add(fields[i]).add(std::uint8_t{0x1F});
   char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash.value()));
   return text;
 }
 

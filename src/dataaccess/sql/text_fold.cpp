@@ -1,5 +1,7 @@
 #include "dataaccess/sql/text_fold.h"
 
+#include "common/fnv1a.h"
+
 namespace leafward::sql {
 
 char32_t nextCharacter(std::string_view text, std::size_t& pos) {
@@ -120,13 +122,10 @@ int compareFolded(std::string_view a, std::string_view b) {
 }
 
 std::uint64_t hashFolded(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the folded characters
+  Fnv1a64 hash;  // over the folded characters, each as one unit
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    hash ^= foldCase(nextCharacter(text, pos));
-    hash *= 1099511628211ull;
-  }
-  return hash;
+  while (pos < text.size()) hash.addUnit(foldCase(nextCharacter(text, pos)));
+  return hash.value();
 }
 
 std::size_t characterCount(std::string_view text) {
