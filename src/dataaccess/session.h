@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,9 @@ struct StatementResult {
   std::optional<ResultSet> rows;
   std::int64_t recordsAffected = 0;
 };
+
+// Sees one row of a query's result; the values are valid only during the call.
+using RowVisitor = std::function<void(const std::vector<Value>& row)>;
 
 // A row an UPDATE selects, named by the value of a key column, with its Yes/No value before
 // and after the statement.
@@ -78,6 +82,14 @@ class Session {
   // a file that was read all the same, a change whose journal's removal may not be durable),
   // each said once, since the last call.
   virtual std::vector<std::string> takeNotices() { return {}; }
+
+  // Runs the query `text` and hands its rows to `visit` one at a time, in the order execute()
+  // would give them, without holding them all at once where the provider can avoid it.
+  virtual void forEachRow(std::string_view text, const RowVisitor& visit) {
+    const StatementResult result = execute(text);
+    if (!result.rows) throw DataAccessError("The statement is not a query");
+    for (const std::vector<Value>& row : result.rows->rows) visit(row);
+  }
 
   // Plans the UPDATE `text` without changing anything, naming each row it selects by its
   // `keyColumn`. Providers that cannot plan ahead refuse.
