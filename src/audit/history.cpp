@@ -39,7 +39,61 @@ std::string lineOf(const record::RecordReading& reading, std::size_t index) {
   return line + stateName(record::stateOf(reading.repairs, index, reading.repairUnderWay));
 }
 
+HistoryEntry::State entryState(record::RepairState state) {
+  switch (state) {
+    case record::RepairState::Planned:
+      return HistoryEntry::State::Planned;
+    case record::RepairState::Interrupted:
+      return HistoryEntry::State::Interrupted;
+    case record::RepairState::Undone:
+      return HistoryEntry::State::Undone;
+    case record::RepairState::Done:
+      break;
+  }
+  return HistoryEntry::State::Done;
+}
+
+// The one place that reads a repair of the record for readHistory.
+HistoryEntry entryOf(const record::RecordReading& reading, std::size_t index) {
+  const record::Repair& repair = reading.repairs[index];
+  HistoryEntry entry{repair.id,
+                     repair.user,
+                     repair.computer,
+                     repair.version,
+                     repair.undoes,
+                     entryState(record::stateOf(reading.repairs, index, reading.repairUnderWay)),
+                     {}};
+  for (const record::Step& step : repair.steps) {
+    HistoryEntry::Step& made = entry.steps.emplace_back();
+    made.nonLeaf = step.direction == record::Direction::NonLeaf;
+    for (const record::CodeChange& change : step.planned) {
+      made.planned.push_back({change.code, change.before, change.after});
+    }
+    made.flagsChanged = record::flagsChanged(step);
+    if (!step.confirmation) continue;
+    made.confirmed = true;
+    made.failed = step.confirmation->failed;
+    if (step.confirmation->countKnown() && !made.failed) made.count = step.confirmation->count;
+    made.note = step.confirmation->note;
+  }
+  return entry;
+}
+
 }  // namespace
+
+HistoryEntries readHistory(const RecordTarget& target) {
+  HistoryEntries history;
+  try {
+    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
+    for (std::size_t i = reading.repairs.size(); i-- > 0;) {
+      history.entries.push_back(entryOf(reading, i));
+    }
+  } catch (const std::exception& error) {
+    history.entries.clear();
+    history.failure = error.what();
+  }
+  return history;
+}
 
 History listHistory(const RecordTarget& target) {
   History history;
