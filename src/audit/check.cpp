@@ -20,7 +20,9 @@ bool listCodes(SharedConnection& shared, WrongFlagKind kind, std::string& failur
   attempt([&] { shared.executeQuery(); }, &failure);
   if (holds([&] { return shared.rsData->state() == dataaccess::kAdStateClosed; })) return false;
   attempt([&] {
-    for (dataaccess::Recordset& rows = *shared.rsData; !rows.eof(); rows.moveNext()) {
+    dataaccess::Recordset& rows = *shared.rsData;
+    wrongFlags.reserve(wrongFlags.size() + static_cast<std::size_t>(rows.recordCount()));
+    for (; !rows.eof(); rows.moveNext()) {
       WrongFlag& wrong = wrongFlags.emplace_back();
       wrong.kind = kind;
       wrong.code = codeOf(rows.field(0));

@@ -1,5 +1,6 @@
 #include "audit/code_details.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -30,6 +31,15 @@ struct Tally {
     if (!first || code < *first) first = std::string(code);
   }
 };
+
+// The character at `pos`, folded as LIKE folds it, and `pos` moved past it; ASCII without a
+// call, since most codes are digits.
+char32_t foldedCharacter(std::string_view text, std::size_t& pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte >= 0x80) return sql::foldCase(sql::nextCharacter(text, pos));
+  ++pos;
+  return byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte;
+}
 
 }  // namespace
 
@@ -92,7 +102,7 @@ struct CodeNeighbours::Tree {
     std::uint32_t node = 0;
     for (std::size_t pos = 0; pos < code.size();) {
       if (stopAtWildcard && kWildcards.find(code[pos]) != std::string_view::npos) break;
-      node = addChild(node, sql::foldCase(sql::nextCharacter(code, pos)));
+      node = addChild(node, foldedCharacter(code, pos));
     }
     return node;
   }
@@ -130,27 +140,62 @@ struct CodeNeighbours::Tree {
     return pattern.tally;
   }
 
+  // The walk of the code offered last: offered in code order, as most tables store them, a code
+  // shares most of its walk with the one before, and only the rest is walked.
+  struct Step {
+    std::uint32_t node;
+    std::size_t end;  // the code's bytes walked to reach it
+  };
+  std::vector<Step> path{{0, 0}};
+  std::string previous;
+  std::size_t fellOffAt = std::string::npos;  // where the last walk met a character not in the tree
+
   bool offer(std::string_view code) {
-    const std::size_t wildcard = code.find_first_of(kWildcards);
-    std::uint32_t node = 0, literalEnd = wildcard == 0 ? 0 : kNone;
-    for (std::size_t pos = 0;;) {
-      const Node& here = nodes[node];
-      const bool longer = pos < code.size();
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(code.begin(), code.end(), previous.begin(), previous.end()).first -
+        code.begin());
+    while (path.back().end > same) path.pop_back();
+    // The character the last walk could not take is this code's too: this walk ends there.
+    bool fellOff = false;
+    if (fellOffAt != std::string::npos && path.back().end == fellOffAt && same > fellOffAt) {
+      std::size_t next = fellOffAt;
+      sql::nextCharacter(code, next);
+      fellOff = same >= next;
+    }
+    fellOffAt = std::string::npos;
+    for (std::size_t pos = path.back().end; !fellOff && pos < code.size();) {
+      const std::size_t start = pos;
+      const std::uint32_t node = child(path.back().node, foldedCharacter(code, pos));
+      if (node == kNone) {
+        fellOff = true;
+        fellOffAt = start;
+      } else {
+        path.push_back({node, pos});
+      }
+    }
+    if (fellOff && fellOffAt == std::string::npos) fellOffAt = path.back().end;
+    previous.assign(code);
+
+    std::size_t wildcard = 0;
+    while (wildcard < code.size() && kWildcards.find(code[wildcard]) == std::string_view::npos) {
+      ++wildcard;
+    }
+    std::uint32_t literalEnd = kNone;  // where the literal start ends, when there is a wildcard
+    for (const Step& step : path) {
+      const Node& here = nodes[step.node];
       // A plain watched code spelt so far lies above the code when the code goes on.
-      if (longer && here.tally != kNone) tallies[here.tally].add(code);
+      if (here.tally != kNone && step.end < code.size()) tallies[here.tally].add(code);
       for (std::uint32_t hook = here.firstHook; hook != kNone; hook = patterns[hook].nextHook) {
         if (patterns[hook].like.matches(code)) tallies[patterns[hook].tally].add(code);
       }
-      if (!longer) break;
-      node = child(node, sql::foldCase(sql::nextCharacter(code, pos)));
-      if (node == kNone) break;
-      if (pos == wildcard) literalEnd = node;
+      if (step.end == wildcard && wildcard < code.size()) literalEnd = step.node;
     }
-    if (wildcard != std::string_view::npos) {
-      // Only a pattern whose literal start leads into the tree can match a watched code.
-      if (literalEnd != kNone) offeredPatterns.push_back({std::string(code), literalEnd});
-    } else if (node != kNone) {
-      std::uint32_t& least = nodes[node].plainCode;
+    const bool whole = !fellOff && path.back().end == code.size();
+    if (literalEnd != kNone) {
+      // A pattern whose literal start leads into the tree: it may match watched codes.
+      offeredPatterns.push_back({std::string(code), literalEnd});
+    } else if (whole && wildcard == code.size()) {
+      std::uint32_t& least = nodes[path.back().node].plainCode;
       if (least == kNone || code < plainCodes[least]) {
         if (least == kNone) {
           least = static_cast<std::uint32_t>(plainCodes.size());
@@ -159,7 +204,7 @@ struct CodeNeighbours::Tree {
         plainCodes[least] = std::string(code);
       }
     }
-    return node != kNone && nodes[node].firstWatched != kNone;
+    return whole && nodes[path.back().node].firstWatched != kNone;
   }
 
   // The parent of every watched code: the deepest plain code above its node, or a longer code
@@ -206,6 +251,11 @@ struct CodeNeighbours::Tree {
 
 CodeNeighbours::CodeNeighbours(const std::vector<std::string>& watched)
     : tree_(std::make_unique<Tree>()) {
+  std::size_t characters = 1;
+  for (const std::string& code : watched) characters += code.size();
+  tree_->nodes.reserve(characters);
+  tree_->codes.reserve(watched.size());
+  tree_->watched.reserve(watched.size());
   for (const std::string& code : watched) tree_->watch(code);
 }
 
@@ -251,24 +301,28 @@ std::optional<std::int64_t> levelOf(const Value& value) {
   return std::nullopt;
 }
 
-// The rows of one detail query, gathered into the wrong flags they belong to.
+// The rows of the table, gathered into the wrong flags they belong to.
 class DetailReading {
  public:
-  DetailReading(std::vector<WrongFlag>& wrongFlags, bool withName, bool withLevel)
+  explicit DetailReading(const std::vector<WrongFlag>& wrongFlags)
       : wrongFlags_(wrongFlags),
-        withName_(withName),
-        withLevel_(withLevel),
+        details_(wrongFlags.size()),
         watchedIndex_(wrongFlags.size(), kNotWatched) {
     std::vector<std::string> codes;
-    for (std::size_t i = 0; i < wrongFlags_.size(); ++i) {
-      const WrongFlag& wrong = wrongFlags_[i];
-      // The rows of one code and flag, in table order, are its entries in list order.
-      waiting_[{wrong.code, wrong.flag()}].entries.push_back(i);
-      if (!wrong.code) continue;
+    codes.reserve(wrongFlags.size());
+    for (std::size_t i = 0; i < wrongFlags.size(); ++i) {
+      details_[i] = std::make_shared<CodeDetails>();
+      if (!wrongFlags[i].code) continue;
       watchedIndex_[i] = codes.size();
-      codes.push_back(*wrong.code);
+      codes.push_back(*wrongFlags[i].code);
     }
     neighbours_.emplace(codes);
+  }
+
+  // Whether the rows hold the flag after the code, and then the name and the level.
+  void expect(bool name, bool level) {
+    withName_ = name;
+    withLevel_ = level;
   }
 
   void row(const std::vector<Value>& row) {
@@ -279,33 +333,40 @@ class DetailReading {
           code.kind() == Value::Kind::Text ? std::string_view(code.asText()) : held(code);
       if (!neighbours_->offer(text)) return;
     }
+    if (!withName_ && !withLevel_) return;
     const std::optional<bool> flag = flagOf(row.at(1));
     if (!flag) return;
+    if (waiting_.empty()) {
+      // The rows of one code and flag, in table order, are its entries in list order.
+      for (std::size_t i = 0; i < wrongFlags_.size(); ++i) {
+        waiting_[{wrongFlags_[i].code, wrongFlags_[i].flag()}].entries.push_back(i);
+      }
+    }
     const auto waiting = waiting_.find({codeOf(code), *flag});
     if (waiting == waiting_.end()) return;
     Waiting& entries = waiting->second;
     if (entries.next == entries.entries.size()) return;
-    WrongFlag& wrong = wrongFlags_[entries.entries[entries.next++]];
+    CodeDetails& details = *details_[entries.entries[entries.next++]];
     std::size_t column = 2;
-    if (withName_) wrong.name = nameOf(row.at(column++));
-    if (withLevel_) wrong.level = levelOf(row.at(column++));
+    if (withName_) details.name = nameOf(row.at(column++));
+    if (withLevel_) details.level = levelOf(row.at(column++));
   }
 
   std::size_t rows() const { return rows_; }
 
   // Once every row was read: the codes above and under each wrong flag.
-  void finish() {
+  void finish(std::vector<WrongFlag>& wrongFlags) {
     const std::vector<CodeNeighbours::Neighbours> found = neighbours_->neighbours();
-    for (std::size_t i = 0; i < wrongFlags_.size(); ++i) {
-      WrongFlag& wrong = wrongFlags_[i];
-      wrong.detailed = true;
-      wrong.subCodes = 0;
+    for (std::size_t i = 0; i < wrongFlags.size(); ++i) {
+      CodeDetails& details = *details_[i];
       // A NULL code is above and under nothing.
-      if (watchedIndex_[i] == kNotWatched) continue;
-      const CodeNeighbours::Neighbours& these = found[watchedIndex_[i]];
-      wrong.subCodes = these.subCodes;
-      wrong.firstSubCode = these.firstSubCode;
-      wrong.parent = these.parent;
+      if (watchedIndex_[i] != kNotWatched) {
+        const CodeNeighbours::Neighbours& these = found[watchedIndex_[i]];
+        details.subCodes = these.subCodes;
+        details.firstSubCode = these.firstSubCode;
+        details.parent = these.parent;
+      }
+      wrongFlags[i].details = std::move(details_[i]);
     }
   }
 
@@ -322,8 +383,9 @@ class DetailReading {
   };
   static constexpr std::size_t kNotWatched = static_cast<std::size_t>(-1);
 
-  std::vector<WrongFlag>& wrongFlags_;
-  bool withName_, withLevel_;
+  const std::vector<WrongFlag>& wrongFlags_;
+  std::vector<std::shared_ptr<CodeDetails>> details_;  // per wrong flag
+  bool withName_ = false, withLevel_ = false;
   std::map<std::pair<Code, bool>, Waiting> waiting_;
   std::vector<std::size_t> watchedIndex_;  // per wrong flag: its place among the watched codes
   std::optional<CodeNeighbours> neighbours_;
@@ -336,20 +398,19 @@ class DetailReading {
 void addDetails(connection::SharedConnection& shared, std::vector<WrongFlag>& wrongFlags) {
   if (wrongFlags.empty()) return;
   const bool columns[][2] = {{true, true}, {true, false}, {false, true}, {false, false}};
+  DetailReading reading(wrongFlags);
   for (std::size_t query = 0; query < std::size(kDetailQueries); ++query) {
-    std::vector<WrongFlag> detailed = wrongFlags;
-    DetailReading reading(detailed, columns[query][0], columns[query][1]);
+    reading.expect(columns[query][0], columns[query][1]);
     try {
       shared.cnData.forEachRow(kDetailQueries[query],
                                [&](const std::vector<Value>& row) { reading.row(row); });
     } catch (const std::exception&) {
-      // A table without the columns refuses the query before any row; one that fails midway
-      // leaves the details unknown.
-      if (reading.rows() > 0) return;
-      continue;
+      // A table without the columns refuses the query before any row: the next one is tried.
+      // One that fails midway leaves the details unknown.
+      if (reading.rows() == 0) continue;
+      return;
     }
-    reading.finish();
-    wrongFlags = std::move(detailed);
+    reading.finish(wrongFlags);
     return;
   }
 }

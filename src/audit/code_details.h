@@ -20,13 +20,13 @@ namespace leafward::audit {
 // unknown; nothing fails and nothing is reported.
 void addDetails(connection::SharedConnection& shared, std::vector<WrongFlag>& wrongFlags);
 
-// The queries addDetails tries, in order: the code and its flag first, then what the table has
-// of the name and the level.
+// The queries addDetails tries, in order: the code, then its flag with what the table has of
+// the name and the level, which the flag tells the rows of one code apart for.
 inline constexpr std::string_view kDetailQueries[] = {
     "SELECT ccode, bend, ccode_name, igrade FROM [code]",
     "SELECT ccode, bend, ccode_name FROM [code]",
     "SELECT ccode, bend, igrade FROM [code]",
-    "SELECT ccode, bend FROM [code]",
+    "SELECT ccode FROM [code]",
 };
 
 // The codes above and below a few codes of a table, by the rule of the Check's statements: a

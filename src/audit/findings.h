@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +17,22 @@ enum class WrongFlagKind {
   LeafFlaggedAsNonLeaf,  // nothing lies under it, yet it is flagged as non-leaf
 };
 
-// A code whose leaf flag is wrong, with what the code table says of it besides.
+// What the code table says of a listed code besides its flag.
+struct CodeDetails {
+  // What the table holds in `ccode_name` and `igrade`; nothing where it has no such column or
+  // the value is NULL.
+  std::optional<std::string> name;
+  std::optional<std::int64_t> level;
+  // The code it lies under: the longest other code P that it is LIKE P + '_%', as the
+  // statements tell sub-codes; nothing when there is none.
+  std::optional<std::string> parent;
+  // How many rows' codes lie under it, and the least of them byte by byte. A code flagged as
+  // non-leaf wrongly has none.
+  std::int64_t subCodes = 0;
+  std::optional<std::string> firstSubCode;
+};
+
+// A code whose leaf flag is wrong.
 struct WrongFlag {
   WrongFlagKind kind = WrongFlagKind::NonLeafFlaggedAsLeaf;
   Code code;  // nothing: a NULL code
@@ -25,21 +41,8 @@ struct WrongFlag {
   bool flag() const { return kind == WrongFlagKind::NonLeafFlaggedAsLeaf; }
   bool wantedFlag() const { return !flag(); }
 
-  // What the table holds in `ccode_name` and `igrade`; nothing where it has no such column, the
-  // value is NULL, or the details could not be read.
-  std::optional<std::string> name;
-  std::optional<std::int64_t> level;
-  // The code it lies under: the longest code P that it is LIKE P + '_%', as the statements
-  // tell sub-codes; nothing when there is none or it is not known.
-  std::optional<std::string> parent;
-  // How many rows' codes lie under it and the first of them in code order; nothing when not
-  // known. A code flagged as non-leaf wrongly has none, so its count is always 0.
-  std::optional<std::int64_t> subCodes;
-  std::optional<std::string> firstSubCode;
-  // Whether the details above were read (the table could be read once more after the lists).
-  bool detailed = false;
-
-  bool operator==(const WrongFlag&) const = default;
+  // Nothing when the details were not read, or could not be.
+  std::shared_ptr<const CodeDetails> details;
 };
 
 // A coding scheme the account set stores, against the levels of the codes in use.
@@ -56,7 +59,6 @@ struct StoredScheme {
   std::string stored;  // as stored, commas and all, for Fits and Mismatch
 
   bool reported() const { return state == State::Mismatch || state == State::Missing; }
-  bool operator==(const StoredScheme&) const = default;
 };
 
 // The coding-scheme half of a Check.
@@ -65,7 +67,6 @@ struct SchemeFindings {
   std::string level;                  // the level string made of them
   StoredScheme accInformation{"AccInformation", StoredScheme::State::Missing, {}};
   StoredScheme gradeDef{"GradeDef", StoredScheme::State::Missing, {}};
-  bool operator==(const SchemeFindings&) const = default;
 };
 
 // What a Check found, as values: the report text is made from them.
@@ -78,7 +79,6 @@ struct Findings {
 
   // Whether anything is reported: a wrong flag or a scheme that is missing or does not fit.
   bool errorsFound() const;
-  bool operator==(const Findings&) const = default;
 };
 
 // Writes what the findings say into the report as the Check always has: the first list

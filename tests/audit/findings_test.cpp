@@ -78,7 +78,8 @@ TEST(CodeNeighboursTest, TheHierarchyRuleOfTheStatements) {
   EXPECT_EQ(fastNeighbours({"10"}, {"", "10"})[0].parent, "");
 }
 
-// The tree walk against the definition on random codes full of wildcards and capitals.
+// The tree walk against the definition on random codes full of wildcards and capitals, in any
+// order and in code order.
 TEST(CodeNeighboursTest, AgreesWithTheDefinitionOnRandomCodes) {
   std::mt19937 random(20240611);
   const std::string alphabet = "01aA_%[]!";
@@ -94,7 +95,12 @@ TEST(CodeNeighboursTest, AgreesWithTheDefinitionOnRandomCodes) {
       if (random() % 3 == 0) watched.push_back(each);
     }
     watched.push_back(code());  // one that is not in the table
-    ASSERT_EQ(fastNeighbours(watched, offered), slowNeighbours(watched, offered)) << round;
+    const std::vector<Neighbours> expected = slowNeighbours(watched, offered);
+    ASSERT_EQ(fastNeighbours(watched, offered), expected) << round;
+    // In code order, as most tables hold them, each code's walk starts where the last one's
+    // parted from it.
+    std::sort(offered.begin(), offered.end());
+    ASSERT_EQ(fastNeighbours(watched, offered), expected) << round;
   }
 }
 
@@ -140,21 +146,22 @@ TEST(CheckDetailsTest, ReadAfterTheStatementsFromTheColumnsTheTableHas) {
   EXPECT_EQ(bench.text, "如下非末级科目标志有误：1002,1002\r\n如下末级科目标志有误：,100201");
 
   // Each listed row gets the values of the row of its code and flag, in table order.
-  const std::vector<WrongFlag>& wrong = outcome.findings.wrongFlags;
-  ASSERT_EQ(wrong.size(), 4u);
-  EXPECT_EQ(wrong[0].level, 1);
-  EXPECT_EQ(wrong[1].level, 9);
-  EXPECT_EQ(wrong[3].level, 2);
-  EXPECT_EQ(wrong[2].level, std::nullopt);
-  for (const WrongFlag& each : wrong) {
-    EXPECT_TRUE(each.detailed);
-    EXPECT_EQ(each.name, std::nullopt);  // no such column
+  std::vector<CodeDetails> details;
+  for (const WrongFlag& each : outcome.findings.wrongFlags) {
+    ASSERT_NE(each.details, nullptr);
+    details.push_back(*each.details);
+    EXPECT_EQ(each.details->name, std::nullopt);  // no such column
   }
-  EXPECT_EQ(wrong[0].subCodes, 2);
-  EXPECT_EQ(wrong[0].firstSubCode, "100201");
-  EXPECT_EQ(wrong[3].parent, "1002");
-  EXPECT_EQ(wrong[3].subCodes, 0);
-  EXPECT_EQ(wrong[2].parent, std::nullopt);  // NULL: above and under nothing
+  ASSERT_EQ(details.size(), 4u);
+  EXPECT_EQ(details[0].level, 1);
+  EXPECT_EQ(details[1].level, 9);
+  EXPECT_EQ(details[3].level, 2);
+  EXPECT_EQ(details[2].level, std::nullopt);
+  EXPECT_EQ(details[0].subCodes, 2);
+  EXPECT_EQ(details[0].firstSubCode, "100201");
+  EXPECT_EQ(details[3].parent, "1002");
+  EXPECT_EQ(details[3].subCodes, 0);
+  EXPECT_EQ(details[2].parent, std::nullopt);  // NULL: above and under nothing
 }
 
 // Details that cannot be read are unknown: neither the report nor the verdict changes, and the
@@ -171,8 +178,7 @@ TEST(CheckDetailsTest, UnreadableDetailsAreUnknownAndChangeNothing) {
     EXPECT_EQ(bench.text, "如下非末级科目标志有误：1001");
     EXPECT_EQ(outcome.end, CheckEnd::Finished);
     EXPECT_TRUE(outcome.findings.errorsFound());
-    EXPECT_FALSE(outcome.findings.wrongFlags.at(0).detailed);
-    EXPECT_EQ(outcome.findings.wrongFlags.at(0).subCodes, std::nullopt);
+    EXPECT_EQ(outcome.findings.wrongFlags.at(0).details, nullptr);
     EXPECT_EQ(shared.strSQL, testing::kGradeScheme);
     EXPECT_EQ(shared.rsData->state(), dataaccess::kAdStateClosed);
   }
@@ -219,26 +225,28 @@ TEST_P(FixtureFindingsTest, ReportAndDetailsAgreeWithTheTable) {
   const auto name = column("ccode_name"), level = column("igrade");
   std::vector<const std::vector<std::string>*> unused;
   for (const auto& row : table.rows) unused.push_back(&row);
-  for (const WrongFlag& wrong : outcome.findings.wrongFlags) {
-    SCOPED_TRACE(wrong.code.value_or("NULL"));
-    ASSERT_TRUE(wrong.detailed);
+  for (const WrongFlag& flagged : outcome.findings.wrongFlags) {
+    SCOPED_TRACE(flagged.code.value_or("NULL"));
+    ASSERT_NE(flagged.details, nullptr);
+    const CodeDetails& wrong = *flagged.details;
     const auto row = std::find_if(unused.begin(), unused.end(), [&](const auto* each) {
-      return (*each)[code] == wrong.code.value_or("") && ((*each)[bend] == "1") == wrong.flag();
+      return (*each)[code] == flagged.code.value_or("") && ((*each)[bend] == "1") == flagged.flag();
     });
     ASSERT_NE(row, unused.end());
     EXPECT_EQ(wrong.name, name ? std::optional((**row)[*name]) : std::nullopt);
     EXPECT_EQ(wrong.level, level ? std::optional(std::stoll((**row)[*level])) : std::nullopt);
     unused.erase(row);
-    if (!wrong.code) continue;
+    if (!flagged.code) continue;
+    const std::string& own = *flagged.code;
     std::int64_t under = 0;
     std::optional<std::string> first, parent;
     for (const auto& other : table.rows) {
       const std::string& text = other[code];
-      if (text.size() > wrong.code->size() && text.starts_with(*wrong.code)) {
+      if (text.size() > own.size() && text.starts_with(own)) {
         ++under;
         if (!first || text < *first) first = text;
       }
-      if (wrong.code->size() > text.size() && wrong.code->starts_with(text) &&
+      if (own.size() > text.size() && own.starts_with(text) &&
           (!parent || text.size() > parent->size())) {
         parent = text;
       }

@@ -20,7 +20,7 @@ inline const std::string kSecondListServer =
 inline const std::string kDetails = "SELECT ccode, bend, ccode_name, igrade FROM [code]";
 inline const std::string kDetailsWithName = "SELECT ccode, bend, ccode_name FROM [code]";
 inline const std::string kDetailsWithLevel = "SELECT ccode, bend, igrade FROM [code]";
-inline const std::string kDetailsOfCodes = "SELECT ccode, bend FROM [code]";
+inline const std::string kDetailsOfCodes = "SELECT ccode FROM [code]";
 
 // The statements of an Update.
 inline const std::string kClearNonLeaf =
