@@ -53,6 +53,19 @@ HistoryEntry::State entryState(record::RepairState state) {
   return HistoryEntry::State::Done;
 }
 
+// Calls `each(reading, index)` for the repairs of the record, newest first; the reason when the
+// record cannot be read, otherwise nothing.
+template <class Each>
+std::string eachRepairNewestFirst(const RecordTarget& target, Each&& each) {
+  try {
+    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
+    for (std::size_t i = reading.repairs.size(); i-- > 0;) each(reading, i);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return {};
+}
+
 // The one place that reads a repair of the record for readHistory.
 HistoryEntry entryOf(const record::RecordReading& reading, std::size_t index) {
   const record::Repair& repair = reading.repairs[index];
@@ -83,29 +96,24 @@ HistoryEntry entryOf(const record::RecordReading& reading, std::size_t index) {
 
 HistoryEntries readHistory(const RecordTarget& target) {
   HistoryEntries history;
-  try {
-    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
-    for (std::size_t i = reading.repairs.size(); i-- > 0;) {
-      history.entries.push_back(entryOf(reading, i));
-    }
-  } catch (const std::exception& error) {
-    history.entries.clear();
-    history.failure = error.what();
-  }
+  history.failure =
+      eachRepairNewestFirst(target, [&](const record::RecordReading& reading, std::size_t i) {
+        history.entries.push_back(entryOf(reading, i));
+      });
+  if (!history.failure.empty()) history.entries.clear();
   return history;
 }
 
 History listHistory(const RecordTarget& target) {
   History history;
-  try {
-    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
-    for (std::size_t i = reading.repairs.size(); i-- > 0;) {
-      history.lines.push_back(lineOf(reading, i));
-    }
-    if (history.lines.empty()) history.lines.push_back("没有修复记录");
-  } catch (const std::exception& error) {
+  history.failure =
+      eachRepairNewestFirst(target, [&](const record::RecordReading& reading, std::size_t i) {
+        history.lines.push_back(lineOf(reading, i));
+      });
+  if (!history.failure.empty()) {
     history.lines.clear();
-    history.failure = error.what();
+  } else if (history.lines.empty()) {
+    history.lines.push_back("没有修复记录");
   }
   return history;
 }

@@ -136,12 +136,7 @@ void writeScheme(JsonWriter& json, const audit::SchemeFindings& scheme) {
 std::string jsonDocument(const std::vector<Checked>& sets) {
   std::string text;
   JsonWriter json(text);
-  json.beginObject();
-  json.field("schema_version", std::int64_t{kSchemaVersion});
-  json.field("leafward_version", LEAFWARD_VERSION);
-  json.field("command", "check");
-  json.key("account_sets");
-  json.beginArray();
+  beginDocument(json, "check");
   for (const Checked& set : sets) {
     json.beginObject();
     json.field("name", set.name);
@@ -177,9 +172,7 @@ std::string jsonDocument(const std::vector<Checked>& sets) {
     }
     json.endObject();
   }
-  json.endArray();
-  json.endObject();
-  text += '\n';
+  endDocument(json, text);
   return text;
 }
 

@@ -33,12 +33,7 @@ const char* directionOf(const Entry::Step& step) {
 std::string jsonDocument(const std::string& name, const std::vector<Entry>& entries) {
   std::string text;
   JsonWriter json(text);
-  json.beginObject();
-  json.field("schema_version", std::int64_t{kSchemaVersion});
-  json.field("leafward_version", LEAFWARD_VERSION);
-  json.field("command", "history");
-  json.key("account_sets");
-  json.beginArray();
+  beginDocument(json, "history");
   json.beginObject();
   json.field("name", name);
   json.key("repairs");
@@ -84,9 +79,7 @@ std::string jsonDocument(const std::string& name, const std::vector<Entry>& entr
   }
   json.endArray();
   json.endObject();
-  json.endArray();
-  json.endObject();
-  text += '\n';
+  endDocument(json, text);
   return text;
 }
 

@@ -47,6 +47,21 @@ OutputFormat takeOutputFormat(std::vector<std::string>& args) {
   throw std::invalid_argument("unknown format '" + *format + "' (text, json or csv)");
 }
 
+void beginDocument(JsonWriter& json, const char* command) {
+  json.beginObject();
+  json.field("schema_version", std::int64_t{kSchemaVersion});
+  json.field("leafward_version", LEAFWARD_VERSION);
+  json.field("command", command);
+  json.key("account_sets");
+  json.beginArray();
+}
+
+void endDocument(JsonWriter& json, std::string& text) {
+  json.endArray();
+  json.endObject();
+  text += '\n';
+}
+
 void JsonWriter::newLine() {
   out_ += '\n';
   out_.append(2 * empty_.size(), ' ');

@@ -64,6 +64,13 @@ class JsonWriter {
   bool afterKey_ = false;
 };
 
+// Begins the one JSON document of a run of `command`: the schema version, the Leafward version
+// and the command, then the array of account sets, left open for their objects. Ends with
+// endDocument().
+void beginDocument(JsonWriter& json, const char* command);
+// Closes the array and the document, and ends the text with a line end.
+void endDocument(JsonWriter& json, std::string& text);
+
 // "true" or "false", as the CSV layouts write flags.
 inline const char* csvFlag(bool flag) {
   return flag ? "true" : "false";

@@ -54,29 +54,27 @@ Reply invalidObject(std::string_view table) {
   return {.errors = {{208, 16, "Invalid object name '" + std::string(table) + "'."}}};
 }
 
-// The table holds only ccode and bend.
+// What SQL Server says of a column the table lacks: these code tables have only ccode and bend.
 Reply invalidColumn(std::string_view column) {
   return {.errors = {{207, 16, "Invalid column name '" + std::string(column) + "'."}}};
 }
 
-// The code of every row that `keep` keeps, in table order.
-template <class Keep>
-Reply codesOf(const std::vector<CodeRow>& rows, Keep&& keep) {
+Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
   Reply reply{.column = "ccode"};
   for (const CodeRow& row : rows) {
-    if (keep(row)) reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+    if (hasLongerCode(row, rows) != withLongerCode || row.bend != bend) continue;
+    reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
   }
   return reply;
 }
 
-Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
-  return codesOf(rows, [&](const CodeRow& row) {
-    return hasLongerCode(row, rows) == withLongerCode && row.bend == bend;
-  });
-}
-
 Reply flagged(const std::vector<CodeRow>& rows, bool bend) {
-  return codesOf(rows, [&](const CodeRow& row) { return row.bend == bend; });
+  Reply reply{.column = "ccode"};
+  for (const CodeRow& row : rows) {
+    if (row.bend == bend)
+      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+  }
+  return reply;
 }
 
 // LEN() counts characters without the trailing spaces; NULL sorts first.
@@ -182,7 +180,12 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     return flagged(rows, text == kFlaggedServer);
   }
   if (text == kLengths) return distinctLengths(rows);
-  if (text == kDetailsOfCodes) return codesOf(rows, [](const CodeRow&) { return true; });
+  if (text == kDetailsOfCodes) {
+    Reply reply{.column = "ccode"};
+    for (const CodeRow& row : rows)
+      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+    return reply;
+  }
   if (details) return invalidColumn(text == kDetailsWithLevel ? "igrade" : "ccode_name");
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");
