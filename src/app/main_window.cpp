@@ -21,7 +21,7 @@ using connection::attempt;
 // Whether a file's name ends in ".mdb", in any case.
 bool hasAccessExtension(std::string_view name) {
   constexpr std::string_view kExtension = ".mdb";
-  return name.size() > kExtension.size() &&
+  return name.size() >= kExtension.size() &&
          dataaccess::equalsIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension);
 }
 

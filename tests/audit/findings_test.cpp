@@ -76,6 +76,8 @@ TEST(CodeNeighboursTest, TheHierarchyRuleOfTheStatements) {
   EXPECT_EQ(found[7], (Neighbours{1, "ä1x", std::nullopt}));
   EXPECT_EQ(found, slowNeighbours(watched, offered));
   EXPECT_EQ(fastNeighbours({"10"}, {"", "10"})[0].parent, "");
+  // Of the codes that fold alike, the least is the parent.
+  EXPECT_EQ(fastNeighbours({"ab1"}, {"ab", "AB", "Ab"})[0].parent, "AB");
 }
 
 // The tree walk against the definition on random codes full of wildcards and capitals, in any
@@ -182,6 +184,20 @@ TEST(CheckDetailsTest, UnreadableDetailsAreUnknownAndChangeNothing) {
     EXPECT_EQ(shared.strSQL, testing::kGradeScheme);
     EXPECT_EQ(shared.rsData->state(), dataaccess::kAdStateClosed);
   }
+  // A table read midway, then lost: no other query is tried, nothing is known.
+  auto session = withDetails(set, testing::kDetailsOfCodes,
+                             {{"ccode"}, {{Value::text("1001")}, {Value::text("100101")}}});
+  const Value name = Value::text("库存现金"), level = Value::integer(1);
+  session->answers[testing::kDetails] = {
+      {"ccode", "bend", "ccode_name", "igrade"},
+      {{Value::text("1001"), Value::yesNo(true), name, level},
+       {Value::text("100101"), Value::yesNo(true), name, level}}};
+  session->failAfterRows[testing::kDetails] = 1;
+  const auto sent = session->sent;
+  TextWorkbench bench;
+  EXPECT_EQ(check(std::move(session), bench).findings.wrongFlags.at(0).details, nullptr);
+  EXPECT_EQ(sent->back(), testing::kDetails);
+  EXPECT_EQ(bench.text, "如下非末级科目标志有误：1001");
 }
 
 // The verdict of the values: a scheme that is missing or does not fit is an error found, one
