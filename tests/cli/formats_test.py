@@ -62,6 +62,10 @@ with tempfile.TemporaryDirectory() as folder:
         if account_set["report"] is not None:
             check(account_set["report"] + "\n" == text, account_set["name"] + ": report")
 
+    code, out, err = run(["check", "--format", "xml", "consistent.mdb"], folder)
+    check(code == 2 and out == "" and err.startswith("leafward-cli: unknown format 'xml'"),
+          "an unknown format is refused: " + err)
+
     # The CSV holds the same findings, read back by a CSV reader.
     code, out, _ = run(["check", "--format", "csv"] + names, folder)
     check(out.endswith("\r\n"), "CSV lines end in CR LF")
