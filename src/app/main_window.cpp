@@ -5,6 +5,7 @@
 #include "app/details_window.h"
 #include "app/login_dialog.h"
 #include "audit/check.h"
+#include "audit/code_details.h"
 #include "audit/recorded_update.h"
 #include "audit/report.h"
 #include "audit/undo.h"
@@ -85,10 +86,13 @@ void MainWindow::tick() {
       false);
 }
 
+// The details of the findings (names, levels, the codes above and under) are read when the
+// details window first shows them: a Check costs no more than its own statements.
 void MainWindow::commandCheck() {
-  audit::CheckOutcome outcome = audit::runCheck(shared_, *this);
+  audit::CheckOutcome outcome = audit::runCheck(shared_, *this, audit::Details::Skip);
   if (outcome.end == audit::CheckEnd::Finished) {
     lastFindings_ = std::move(outcome.findings.wrongFlags);
+    lastFindingsDetailed_ = false;
   } else if (outcome.end != audit::CheckEnd::NotOpen) {
     lastFindings_.reset();
   }
@@ -98,6 +102,12 @@ void MainWindow::showDetailsClick() {
   if (!lastFindings_) return;
   guarded(
       [&] {
+        if (!lastFindingsDetailed_) {
+          audit::busyOn(*this);
+          audit::addDetails(shared_, *lastFindings_);
+          audit::busyOff(*this);
+          lastFindingsDetailed_ = true;
+        }
         DetailsWindow details(*lastFindings_);
         view_.showDetails(details);
       },

@@ -51,8 +51,9 @@ class MainWindow : private audit::Workbench {
   bool canUndoLastRepair() const;
   void undoLastRepairClick();
   // The result box's "show details" item: the wrong flags of the last Check in the details
-  // window. The item can be chosen once a Check has come to its end, until another account set
-  // is opened or the flags are changed.
+  // window, their details read from the account set the first time. The item can be chosen
+  // once a Check has come to its end, until another account set is opened or the flags are
+  // changed.
   bool canShowDetails() const { return lastFindings_.has_value(); }
   void showDetailsClick();
   // Files handed to the program, on its command line or dropped onto the window: one Access
@@ -87,8 +88,10 @@ class MainWindow : private audit::Workbench {
   // told, why not.
   std::optional<record::AccountSet> accountSet_;
   std::string accountSetFailure_;
-  // The wrong flags the last Check found, for the details window.
+  // The wrong flags the last Check found, for the details window, and whether their details
+  // have been read.
   std::optional<std::vector<audit::WrongFlag>> lastFindings_;
+  bool lastFindingsDetailed_ = false;
 };
 
 // Milliseconds from `millisecond` (0 to 999, the clock's current place within its second) to

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/details_window.h"
 #include "app/fake_views.h"
 #include "app/login_dialog.h"
@@ -254,6 +256,28 @@ TEST(MainWindowTest, TheDetailsOfTheLastCheck) {
   w.view.fileAnswers = {example.path()};
   w.window.toolbarButtonClick("Open");
   EXPECT_FALSE(w.window.canShowDetails());
+}
+
+// A Check reads no more than its own statements: the details are read when the window first
+// shows them, once.
+TEST(MainWindowTest, TheDetailsAreReadWhenTheWindowFirstShowsThem) {
+  Window w;
+  AccountSet set;
+  set.firstList = texts({"1001"});
+  auto session = set.session();
+  const auto sent = session->sent;
+  w.shared.cnData.adopt(std::move(session));
+  w.window.toolbarButtonClick("Check");
+  const auto detailQueries = [&] {
+    return std::count(sent->begin(), sent->end(), testing::kDetails);
+  };
+  EXPECT_EQ(detailQueries(), 0);
+  w.window.showDetailsClick();
+  w.window.showDetailsClick();
+  EXPECT_EQ(detailQueries(), 1);
+  EXPECT_EQ(w.view.detailsShown, 2);
+  EXPECT_TRUE(w.view.enabled);
+  EXPECT_FALSE(w.view.wait);
 }
 
 // A file handed to the program opens as one chosen in the Open box; anything else is refused in
