@@ -12,6 +12,14 @@ namespace leafward::ui {
 
 using app::ControlKind;
 
+void designWindow(QWidget& window, const app::WindowDesign& design) {
+  window.setObjectName(qText(design.name));
+  window.setWindowTitle(qText(design.caption));
+  window.setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint);
+  window.setFixedSize(app::pixels(design.clientWidth), app::pixels(design.clientHeight));
+}
+
 QRect pixelRect(const app::Twips& place) {
   return QRect(app::pixels(place.left), app::pixels(place.top), app::pixels(place.width),
                app::pixels(place.height));

@@ -9,6 +9,10 @@
 
 namespace leafward::ui {
 
+// Makes `window` the fixed tool window of its design: its name, caption and client size (a thin
+// title bar with a close box only, not resizable).
+void designWindow(QWidget& window, const app::WindowDesign& design);
+
 // A place of the design table in pixels at 96 DPI (Qt scales them to the screen).
 QRect pixelRect(const app::Twips& place);
 

@@ -58,12 +58,7 @@ void DetailsModel::reset() {
 
 FrmDetails::FrmDetails(app::DetailsWindow& logic, QWidget* parent)
     : QDialog(parent), logic_(logic), model_(logic) {
-  setObjectName(QString::fromUtf8(app::kDetailsWindow.name));
-  setWindowTitle(qText(app::kDetailsWindow.caption));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(app::pixels(app::kDetailsWindow.clientWidth),
-               app::pixels(app::kDetailsWindow.clientHeight));
+  designWindow(*this, app::kDetailsWindow);
 
   const std::vector<QWidget*> made = makeControls(app::kDetailsControls, this);
   std::copy(made.begin(), made.end(), controls_.begin());

@@ -23,12 +23,7 @@ using app::LoginControl;
 }  // namespace
 
 FrmLogin::FrmLogin(app::LoginDialog& logic, QWidget* parent) : QDialog(parent), logic_(logic) {
-  setObjectName(QString::fromUtf8(app::kLoginDialog.name));
-  setWindowTitle(qText(app::kLoginDialog.caption));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(app::pixels(app::kLoginDialog.clientWidth),
-               app::pixels(app::kLoginDialog.clientHeight));
+  designWindow(*this, app::kLoginDialog);
 
   const std::vector<QWidget*> made = makeControls(app::kLoginControls, this);
   std::copy(made.begin(), made.end(), controls_.begin());

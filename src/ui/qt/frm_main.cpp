@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "platform/file.h"
+#include "ui/qt/controls.h"
 #include "ui/qt/frm_details.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/q_text.h"
@@ -55,13 +56,8 @@ std::vector<std::string> droppedFiles(const QMimeData& data) {
 FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login,
                  std::string recordFolder, QWidget* parent)
     : QWidget(parent), logic_(shared, *this, login, std::move(recordFolder)) {
-  setObjectName(QString::fromUtf8(app::kMainWindow.name));
-  setWindowTitle(qText(app::kMainWindow.caption));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  designWindow(*this, app::kMainWindow);
   setWindowIcon(leafwardIcon());
-  setFixedSize(app::pixels(app::kMainWindow.clientWidth),
-               app::pixels(app::kMainWindow.clientHeight));
 
   tbToolBar_ = new QToolBar(this);
   tbToolBar_->setObjectName(QStringLiteral("tbToolBar"));
