@@ -4,15 +4,18 @@
 # runs mdb-export and then leafward-cli back to back, so that a busy neighbour slows both.
 # Prints the median wall time of each, the ratio of the medians, the median of the per-round
 # ratios and the peak memory of each (/usr/bin/time -v), per file.
-# Usage: bench/paired_bench.sh [--update] [--rounds N] [BUILD_DIR] [FILE.mdb ...]
-#        (defaults: check, 7 rounds, build/release, the .mdb files of ../shared/fixtures/bench)
+# Usage: bench/paired_bench.sh [--update | --format json|csv] [--rounds N] [BUILD_DIR] [FILE.mdb ...]
+#        (defaults: check, 7 rounds, build/release, the .mdb files of ../shared/fixtures/bench;
+#        --format times the check that also reads each wrong flag's details, as the window does)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command=check
+format=()
 rounds=7
 while (($#)); do
   case $1 in
     --update) command=update; shift ;;
+    --format) format=(--format "$2"); shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
     *) break ;;
   esac
@@ -51,7 +54,7 @@ timed() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "== leafward-cli $command against mdb-export FILE code, $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== leafward-cli $command ${format[*]} against mdb-export FILE code, $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-22s %12s %12s %8s %10s %12s %12s\n' file mdb-export leafward ratio "(paired)" "export MB" "leafward MB"
 for file in "${files[@]}"; do
   : >"$work/rows"
@@ -61,7 +64,7 @@ for file in "${files[@]}"; do
     chmod u+w "$work/set.mdb"
     rm -rf "$LEAFWARD_RECORD_DIR"
     read -r export_s export_kb < <(timed mdb-export "$work/set.mdb" code)
-    read -r ours_s ours_kb < <(timed "$cli" "$command" "$work/set.mdb")
+    read -r ours_s ours_kb < <(timed "$cli" "$command" "${format[@]}" "$work/set.mdb")
     echo "$export_s $ours_s $export_kb $ours_kb" >>"$work/rows"
   done
   export_median=$(cut -d' ' -f1 "$work/rows" | median)

@@ -10,6 +10,8 @@ packages=(
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
   fonts-droid-fallback time strace
+  # The JSON and CSV output's test: its schemas and the README's jq query.
+  python3-jsonschema jq
   # The Debian package check (scripts/check-package.sh).
   lintian
   # The workflow check (scripts/check-workflows.py) reads the workflows with a YAML parser.

@@ -20,7 +20,9 @@ constexpr int pixels(int twips, int dotsPerInch = 96) {
   return static_cast<int>((scaled >= 0 ? scaled + 720 : scaled - 720) / 1440);
 }
 
-enum class ControlKind { Label, TextBox, PasswordBox, Button, ComboBox };
+// A combo box has an editable text with a list; a choice box only its list; a list view shows
+// rows in columns.
+enum class ControlKind { Label, TextBox, PasswordBox, Button, ComboBox, ChoiceBox, ListView };
 
 // A button's part in its dialog's keys: Enter presses the default button wherever the focus is
 // in a box, Esc presses the cancel button.
@@ -91,8 +93,9 @@ struct FileBoxDesign {
 };
 inline constexpr FileBoxDesign kOpenFileBox{"打开Access数据", "Access数据(*.mdb)", "*.mdb", "mdb"};
 
-// The result box's context menu gains one item after its own: undo the last repair of the
-// account set that is open.
+// The result box's context menu gains two items after its own: show the details of the last
+// Check's findings, and undo the last repair of the account set that is open.
+inline constexpr std::string_view kShowDetailsItem = "查看明细…";
 inline constexpr std::string_view kUndoLastRepairItem = "撤销上次修复…";
 
 // The result box's context menu where the toolkit has no editing menu of its own to extend (on
@@ -105,6 +108,7 @@ enum class ResultMenuItem {
   Paste,
   Delete,
   SelectAll,
+  ShowDetails,
   UndoLastRepair,
   Separator
 };
@@ -112,7 +116,7 @@ struct ResultMenuItemDesign {
   ResultMenuItem item;
   std::string_view caption;
 };
-inline constexpr std::array<ResultMenuItemDesign, 10> kResultMenu{{
+inline constexpr std::array<ResultMenuItemDesign, 11> kResultMenu{{
     {ResultMenuItem::UndoTyping, "撤消(&U)"},
     {ResultMenuItem::Separator, ""},
     {ResultMenuItem::Cut, "剪切(&T)"},
@@ -122,8 +126,63 @@ inline constexpr std::array<ResultMenuItemDesign, 10> kResultMenu{{
     {ResultMenuItem::Separator, ""},
     {ResultMenuItem::SelectAll, "全选(&A)"},
     {ResultMenuItem::Separator, ""},
+    {ResultMenuItem::ShowDetails, kShowDetailsItem},
     {ResultMenuItem::UndoLastRepair, kUndoLastRepairItem},
 }};
+
+// ---- The details window -------------------------------------------------------------------
+
+// The wrong flags of the last Check as a table, modal to the main window: a filter and a sort
+// choice, a count, the export button, and the list filling the rest.
+inline constexpr WindowDesign kDetailsWindow{"frmDetails", "科目标志明细", 9600, 6000,
+                                             Placement::CentreOfScreen};
+
+enum class DetailsControl {
+  lblFilter,
+  cboFilter,  // which rows show: all, or one kind of wrong flag
+  lblSort,
+  cboSort,     // the column the rows are sorted by, and which way
+  lblSummary,  // how many rows show, of how many
+  cmdExport,   // writes the rows as they show to a CSV file
+  lstDetails,  // the rows
+};
+inline constexpr int kDetailsControlCount = 7;
+inline constexpr std::array<ControlDesign, kDetailsControlCount> kDetailsControls{{
+    {"lblFilter", ControlKind::Label, {120, 150, 780, 270}, "显示(&S)："},
+    {"cboFilter", ControlKind::ChoiceBox, {900, 105, 1800, 330}, ""},
+    {"lblSort", ControlKind::Label, {2880, 150, 780, 270}, "排序(&O)："},
+    {"cboSort", ControlKind::ChoiceBox, {3660, 105, 2100, 330}, ""},
+    {"lblSummary", ControlKind::Label, {5940, 150, 2040, 270}, ""},
+    {"cmdExport", ControlKind::Button, {8100, 90, 1380, 360}, "导出(&E)…"},
+    {"lstDetails", ControlKind::ListView, {120, 570, 9360, 5310}, ""},
+}};
+
+constexpr const ControlDesign& design(DetailsControl control) {
+  return kDetailsControls[static_cast<int>(control)];
+}
+
+// The list's columns, left to right, with their widths in twips.
+enum class DetailsColumn { Code, Name, Level, Flag, WantedFlag, Reason };
+inline constexpr int kDetailsColumnCount = 6;
+struct ColumnDesign {
+  std::string_view caption;
+  int width;
+};
+inline constexpr std::array<ColumnDesign, kDetailsColumnCount> kDetailsColumns{{
+    {"科目代码", 1500},
+    {"科目名称", 1800},
+    {"级次", 600},
+    {"当前标志", 1050},
+    {"应为", 1050},
+    {"原因", 3000},
+}};
+
+// The filter's choices, in order: every row, or the rows of one kind.
+inline constexpr std::array<std::string_view, 3> kDetailsFilters{"全部", "应为非末级", "应为末级"};
+
+// The export's save box.
+inline constexpr FileBoxDesign kExportFileBox{"导出明细", "CSV文件(*.csv)", "*.csv", "csv"};
+inline constexpr std::string_view kExportFileName = "科目标志明细.csv";
 
 // ---- The server login dialog --------------------------------------------------------------
 

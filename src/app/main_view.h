@@ -7,6 +7,8 @@
 
 namespace leafward::app {
 
+class DetailsWindow;
+
 // What the main window's logic asks of a front-end: a handful of calls that read and write its
 // controls and show its boxes. Texts are UTF-8; the result box's line breaks are CR LF.
 class MainView {
@@ -31,6 +33,10 @@ class MainView {
   virtual void showMessage(std::string_view text, std::string_view title) = 0;
   // A question with Yes and No buttons: true for Yes.
   virtual bool askYesNo(std::string_view text, std::string_view title) = 0;
+
+  // The details window, modal to the main window, drawn over `details` until the user closes
+  // it.
+  virtual void showDetails(DetailsWindow& details) = 0;
 
   // The time of day in the system's own time format (hours, minutes and seconds).
   virtual std::string timeOfDay() const = 0;

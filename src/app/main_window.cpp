@@ -2,19 +2,29 @@
 
 #include <exception>
 
+#include "app/details_window.h"
 #include "app/login_dialog.h"
 #include "audit/check.h"
+#include "audit/code_details.h"
 #include "audit/recorded_update.h"
 #include "audit/report.h"
 #include "audit/undo.h"
 #include "audit/update.h"
 #include "connection/steps.h"
+#include "dataaccess/ascii.h"
 #include "platform/file.h"
 
 namespace leafward::app {
 namespace {
 
 using connection::attempt;
+
+// Whether a file's name ends in ".mdb", in any case.
+bool hasAccessExtension(std::string_view name) {
+  constexpr std::string_view kExtension = ".mdb";
+  return name.size() >= kExtension.size() &&
+         dataaccess::equalsIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension);
+}
 
 }  // namespace
 
@@ -49,7 +59,7 @@ void MainWindow::toolbarButtonClick(std::string_view key) {
     } else if (key == "Open") {
       commandOpen();
     } else if (key == "Check") {
-      audit::runCheck(shared_, *this);
+      commandCheck();
     } else if (key == "Update") {
       commandUpdate();
     } else if (key == "help") {
@@ -76,8 +86,37 @@ void MainWindow::tick() {
       false);
 }
 
+// The details of the findings (names, levels, the codes above and under) are read when the
+// details window first shows them: a Check costs no more than its own statements.
+void MainWindow::commandCheck() {
+  audit::CheckOutcome outcome = audit::runCheck(shared_, *this, audit::Details::Skip);
+  if (outcome.end == audit::CheckEnd::Finished) {
+    lastFindings_ = std::move(outcome.findings.wrongFlags);
+    lastFindingsDetailed_ = false;
+  } else if (outcome.end != audit::CheckEnd::NotOpen) {
+    lastFindings_.reset();
+  }
+}
+
+void MainWindow::showDetailsClick() {
+  if (!lastFindings_) return;
+  guarded(
+      [&] {
+        if (!lastFindingsDetailed_) {
+          audit::busyOn(*this);
+          audit::addDetails(shared_, *lastFindings_);
+          audit::busyOff(*this);
+          lastFindingsDetailed_ = true;
+        }
+        DetailsWindow details(*lastFindings_);
+        view_.showDetails(details);
+      },
+      false);
+}
+
 void MainWindow::commandLink() {
   if (!login_) return;
+  lastFindings_.reset();
   attempt([&] { login_->showModal(); });
   // The dialect follows what is open: an Access file that the dialog left open keeps its own,
   // anything else (a server connection, or none) is addressed as SQL Server.
@@ -99,6 +138,25 @@ void MainWindow::commandLink() {
 void MainWindow::commandOpen() {
   const std::string path = view_.askOpenFileName(kOpenFileBox);
   if (path.empty()) return;
+  openFile(path);
+}
+
+void MainWindow::openGiven(const std::vector<std::string>& paths) {
+  guarded([&] {
+    const std::string name = paths.empty() ? std::string() : platform::fileName(paths.front());
+    if (paths.size() != 1) {
+      view_.setPanelText(1, "一次只能打开一个文件");
+    } else if (!hasAccessExtension(name)) {
+      view_.setPanelText(1, "不是Access数据文件：" + name);
+    } else {
+      openFile(paths.front());
+    }
+    view_.requestTick();
+  });
+}
+
+void MainWindow::openFile(const std::string& path) {
+  lastFindings_.reset();
   // The open procedure closes the connection that is open before it opens the file.
   std::string failure;
   const bool opened = attempt([&] { shared_.openAccess(path); }, &failure);
@@ -119,6 +177,8 @@ void MainWindow::commandOpen() {
 // Every repair is recorded, so that it can be undone: one that cannot be is not made. With
 // nothing open the Update does nothing anyway.
 void MainWindow::commandUpdate() {
+  // Whatever it repairs, the findings of the last Check no longer describe the flags.
+  if (shared_.cnData.state() == dataaccess::kAdStateOpen) lastFindings_.reset();
   if (accountSet_) {
     audit::runRecordedUpdate(shared_, *this, {recordFolder_, *accountSet_});
   } else if (shared_.cnData.state() == dataaccess::kAdStateOpen) {
@@ -146,6 +206,7 @@ void MainWindow::undoLastRepairClick() {
     if (preview.state != audit::UndoPreview::State::Ready) {
       audit::appendLine(*this, preview.question());
     } else if (view_.askYesNo(preview.question(), kMainWindow.caption)) {
+      lastFindings_.reset();
       audit::runUndo(shared_, *this, target, preview.repairId);
     }
     view_.requestTick();

@@ -3,8 +3,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/main_view.h"
+#include "audit/findings.h"
 #include "audit/workbench.h"
 #include "connection/shared_connection.h"
 #include "record/account_set.h"
@@ -48,6 +50,16 @@ class MainWindow : private audit::Workbench {
   // be chosen while an account set is open.
   bool canUndoLastRepair() const;
   void undoLastRepairClick();
+  // The result box's "show details" item: the wrong flags of the last Check in the details
+  // window, their details read from the account set the first time. The item can be chosen
+  // once a Check has come to its end, until another account set is opened or the flags are
+  // changed.
+  bool canShowDetails() const { return lastFindings_.has_value(); }
+  void showDetailsClick();
+  // Files handed to the program, on its command line or dropped onto the window: one Access
+  // file is opened as Open opens the file chosen in its box; anything else is refused in
+  // status panel 1 and changes nothing.
+  void openGiven(const std::vector<std::string>& paths);
   // The window closes: the connection and the recordset are shut down.
   void unload();
 
@@ -64,6 +76,8 @@ class MainWindow : private audit::Workbench {
 
   void commandLink();
   void commandOpen();
+  void openFile(const std::string& path);
+  void commandCheck();
   void commandUpdate();
 
   connection::SharedConnection& shared_;
@@ -74,6 +88,10 @@ class MainWindow : private audit::Workbench {
   // told, why not.
   std::optional<record::AccountSet> accountSet_;
   std::string accountSetFailure_;
+  // The wrong flags the last Check found, for the details window, and whether their details
+  // have been read.
+  std::optional<std::vector<audit::WrongFlag>> lastFindings_;
+  bool lastFindingsDetailed_ = false;
 };
 
 // Milliseconds from `millisecond` (0 to 999, the clock's current place within its second) to

@@ -1,5 +1,6 @@
 #include "audit/check.h"
 
+#include "audit/code_details.h"
 #include "audit/coding_scheme.h"
 #include "audit/report.h"
 #include "audit/statements.h"
@@ -12,63 +13,60 @@ using connection::attempt;
 using connection::holds;
 using connection::SharedConnection;
 
-constexpr const char* kNoErrors = "没有发现错误";
-
-// Runs the list query in strSQL; false when the check has to end because it left no open
-// recordset. `writeList` puts the list into the report when the query found codes.
-template <class WriteList>
-bool listCodes(SharedConnection& shared, std::string& failure, WriteList&& writeList) {
+// Runs the list query in strSQL and adds the codes it lists to `wrongFlags`, each row's code in
+// the order delivered; false when the check has to end because it left no open recordset.
+bool listCodes(SharedConnection& shared, WrongFlagKind kind, std::string& failure,
+               std::vector<WrongFlag>& wrongFlags) {
   attempt([&] { shared.executeQuery(); }, &failure);
   if (holds([&] { return shared.rsData->state() == dataaccess::kAdStateClosed; })) return false;
-  if (holds([&] { return !shared.rsData->eof(); })) writeList();
+  attempt([&] {
+    dataaccess::Recordset& rows = *shared.rsData;
+    wrongFlags.reserve(wrongFlags.size() + static_cast<std::size_t>(rows.recordCount()));
+    for (; !rows.eof(); rows.moveNext()) {
+      WrongFlag& wrong = wrongFlags.emplace_back();
+      wrong.kind = kind;
+      wrong.code = codeOf(rows.field(0));
+    }
+  });
   attempt([&] { shared.rsData->close(); });
   return true;
 }
 
-// Every row's code followed by ",", NULL as an empty entry.
-std::string codeList(SharedConnection& shared) {
-  return shared.rsData->getString(dataaccess::kAdClipString, -1, "", ",", "");
-}
-
-CheckOutcome checkOpenAccountSet(SharedConnection& shared, Workbench& bench) {
-  std::string failure;
-
+// Runs the statements of a Check into `outcome`; true when it got to its end.
+bool readFindings(SharedConnection& shared, CheckOutcome& outcome) {
+  Findings& findings = outcome.findings;
   shared.strSQL = nonLeafFlaggedAsLeafQuery(shared.blnServer);
-  busyOn(bench);
-  const bool firstListed = listCodes(shared, failure, [&] {
-    attempt([&] { replaceReport(bench, "如下非末级科目标志有误：" + codeList(shared)); });
-    attempt([&] { dropLastCharacter(bench); });
-  });
-  if (!firstListed) return {CheckEnd::EndedEarly, failure, {}};
-
+  if (!listCodes(shared, WrongFlagKind::NonLeafFlaggedAsLeaf, outcome.failure,
+                 findings.wrongFlags)) {
+    return false;
+  }
   shared.strSQL = leafFlaggedAsNonLeafQuery(shared.blnServer);
-  failure.clear();
-  const bool secondListed = listCodes(shared, failure, [&] {
-    attempt([&] { appendLine(bench, "如下末级科目标志有误：" + codeList(shared)); });
-    attempt([&] { dropLastCharacter(bench); });
-  });
-  if (!secondListed) return {CheckEnd::EndedEarly, failure, {}};
-
-  failure.clear();
-  if (!auditCodingScheme(shared, bench, &failure)) return {CheckEnd::EndedEarly, failure, {}};
-
-  busyOff(bench);
-  if (bench.reportText().empty()) replaceReport(bench, kNoErrors);
-  return {CheckEnd::Finished, {}, {}};
+  outcome.failure.clear();
+  if (!listCodes(shared, WrongFlagKind::LeafFlaggedAsNonLeaf, outcome.failure,
+                 findings.wrongFlags)) {
+    return false;
+  }
+  outcome.failure.clear();
+  findings.scheme = readCodingScheme(shared, &outcome.failure);
+  return findings.scheme.has_value();
 }
 
 }  // namespace
 
-CheckOutcome runCheck(SharedConnection& shared, Workbench& bench) {
-  if (shared.cnData.state() != dataaccess::kAdStateOpen) return {CheckEnd::NotOpen, {}, {}};
-  // Every statement of the Check reads the same state of the account set, let go however the
-  // Check ends.
+CheckOutcome runCheck(SharedConnection& shared, Workbench& bench, Details details) {
+  CheckOutcome outcome;
+  if (shared.cnData.state() != dataaccess::kAdStateOpen) return outcome;
+  busyOn(bench);
+  // Every statement of the Check, and the details read after them, read the same state of the
+  // account set, let go however the Check ends.
   std::unique_ptr<dataaccess::ReadState> oneState;
-  std::string failure;
-  if (!attempt([&] { oneState = shared.cnData.holdReadState(); }, &failure)) {
-    return {CheckEnd::EndedEarly, failure, shared.cnData.takeNotices()};
-  }
-  CheckOutcome outcome = checkOpenAccountSet(shared, bench);
+  const bool finished =
+      attempt([&] { oneState = shared.cnData.holdReadState(); }, &outcome.failure) &&
+      readFindings(shared, outcome);
+  outcome.end = finished ? CheckEnd::Finished : CheckEnd::EndedEarly;
+  // A check that ended early ended on a query that failed: the details are not looked for.
+  if (finished && details == Details::Read) addDetails(shared, outcome.findings.wrongFlags);
+  renderReport(outcome.findings, finished, bench);
   outcome.notices = shared.cnData.takeNotices();
   return outcome;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/findings.h"
 #include "audit/workbench.h"
 #include "connection/shared_connection.h"
 
@@ -21,11 +22,19 @@ struct CheckOutcome {
   std::string failure;
   // What the database said besides (a journal left beside a file that was read all the same).
   std::vector<std::string> notices;
+  // What the check found, as far as it got; the report was written from it.
+  Findings findings;
 };
 
+// Whether a Check reads the details of the codes it lists (see addDetails) once its own
+// statements have run. The report is the same either way.
+enum class Details { Read, Skip };
+
 // The Check command: lists the codes whose leaf flag contradicts the code hierarchy, audits
-// the coding scheme, and says "没有发现错误" when the box is empty at the end. The window
-// ignores the outcome; the command-line tool turns it into an exit code and prints the notices.
-CheckOutcome runCheck(connection::SharedConnection& shared, Workbench& bench);
+// the coding scheme, and says "没有发现错误" when the box is empty at the end. The window keeps
+// the findings for its details; the command-line tool turns them into an exit code or prints
+// them, with the notices.
+CheckOutcome runCheck(connection::SharedConnection& shared, Workbench& bench,
+                      Details details = Details::Read);
 
 }  // namespace leafward::audit

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "audit/level_string.h"
-#include "audit/report.h"
 #include "audit/statements.h"
 #include "connection/steps.h"
 #include "dataaccess/errors.h"
@@ -41,43 +40,58 @@ std::vector<std::int64_t> readLengths(dataaccess::Recordset& rows) {
   return lengths;
 }
 
-void auditStoredScheme(SharedConnection& shared, Workbench& bench, std::string_view query,
-                       const std::string& table, const std::string& level) {
+StoredScheme readStoredScheme(SharedConnection& shared, std::string_view query, std::string table,
+                              const std::string& level) {
+  StoredScheme scheme{std::move(table), StoredScheme::State::Missing, {}};
   shared.strSQL = query;
   const bool ran = attempt([&] { shared.executeQuery(); });
   // A table that is missing or refuses the query counts as a missing scheme row.
   if (!ran || holds([&] { return shared.rsData->eof(); })) {
-    attempt([&] { appendLine(bench, table + "的科目编码有问题"); });
+    scheme.state = StoredScheme::State::Missing;
   } else {
+    scheme.state = StoredScheme::State::Unread;
     attempt([&] {
       const Value& value = shared.rsData->field(0);
-      // A NULL scheme says nothing that could be compared; no line for it.
-      if (value.isNull()) return;
-      const std::string asStored = value.toText();
-      if (!schemeMatches(withoutCommas(asStored), level)) {
-        appendLine(bench, table + "的科目编码有问题：'" + asStored + "'");
+      // A NULL scheme says nothing that could be compared.
+      if (value.isNull()) {
+        scheme.state = StoredScheme::State::Null;
+        return;
       }
+      scheme.stored = value.toText();
+      scheme.state = schemeMatches(withoutCommas(scheme.stored), level)
+                         ? StoredScheme::State::Fits
+                         : StoredScheme::State::Mismatch;
     });
   }
   attempt([&] { shared.rsData->close(); });
+  return scheme;
 }
 
 }  // namespace
 
-bool auditCodingScheme(SharedConnection& shared, Workbench& bench, std::string* failure) {
+std::optional<SchemeFindings> readCodingScheme(SharedConnection& shared, std::string* failure) {
   shared.strSQL = kCodeLengthsQuery;
   attempt([&] { shared.executeQuery(); }, failure);
-  if (holds([&] { return shared.rsData->state() != dataaccess::kAdStateOpen; })) return false;
-  if (holds([&] { return shared.rsData->recordCount() == 0; })) return false;
+  if (holds([&] { return shared.rsData->state() != dataaccess::kAdStateOpen; })) return {};
+  if (holds([&] { return shared.rsData->recordCount() == 0; })) return {};
 
-  const std::vector<std::int64_t> lengths = readLengths(*shared.rsData);
+  SchemeFindings findings;
+  findings.lengths = readLengths(*shared.rsData);
   // Only NULL codes: no lengths at all, the same as no codes.
-  if (lengths.empty()) return false;
-  const std::string level = levelString(lengths);
+  if (findings.lengths.empty()) return {};
+  findings.level = levelString(findings.lengths);
 
-  auditStoredScheme(shared, bench, kAccInformationSchemeQuery, "AccInformation", level);
-  auditStoredScheme(shared, bench, kGradeDefSchemeQuery, "GradeDef", level);
-  return true;
+  findings.accInformation =
+      readStoredScheme(shared, kAccInformationSchemeQuery, "AccInformation", findings.level);
+  findings.gradeDef = readStoredScheme(shared, kGradeDefSchemeQuery, "GradeDef", findings.level);
+  return findings;
+}
+
+bool auditCodingScheme(SharedConnection& shared, Workbench& bench, std::string* failure) {
+  Findings findings;
+  findings.scheme = readCodingScheme(shared, failure);
+  renderReport(findings, false, bench);
+  return findings.scheme.has_value();
 }
 
 }  // namespace leafward::audit

@@ -44,19 +44,81 @@ std::string lineOf(const record::RecordReading& reading, std::size_t index) {
   return record::takenUp(repair) ? line + "（中断后续做）" : line;
 }
 
+HistoryEntry::State entryState(record::RepairState state) {
+  switch (state) {
+    case record::RepairState::Planned:
+      return HistoryEntry::State::Planned;
+    case record::RepairState::Interrupted:
+      return HistoryEntry::State::Interrupted;
+    case record::RepairState::Undone:
+      return HistoryEntry::State::Undone;
+    case record::RepairState::Done:
+      break;
+  }
+  return HistoryEntry::State::Done;
+}
+
+// Calls `each(reading, index)` for the repairs of the record, newest first; the reason when the
+// record cannot be read, otherwise nothing.
+template <class Each>
+std::string eachRepairNewestFirst(const RecordTarget& target, Each&& each) {
+  try {
+    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
+    for (std::size_t i = reading.repairs.size(); i-- > 0;) each(reading, i);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return {};
+}
+
+// The one place that reads a repair of the record for readHistory.
+HistoryEntry entryOf(const record::RecordReading& reading, std::size_t index) {
+  const record::Repair& repair = reading.repairs[index];
+  HistoryEntry entry{repair.id,
+                     repair.user,
+                     repair.computer,
+                     repair.version,
+                     repair.undoes,
+                     entryState(record::stateOf(reading.repairs, index, reading.repairUnderWay)),
+                     {}};
+  for (const record::Step& step : repair.steps) {
+    HistoryEntry::Step& made = entry.steps.emplace_back();
+    made.nonLeaf = step.direction == record::Direction::NonLeaf;
+    for (const record::CodeChange& change : step.planned) {
+      made.planned.push_back({change.code, change.before, change.after});
+    }
+    made.flagsChanged = record::flagsChanged(step);
+    if (!step.confirmation) continue;
+    made.confirmed = true;
+    made.failed = step.confirmation->failed;
+    if (step.confirmation->countKnown() && !made.failed) made.count = step.confirmation->count;
+    made.note = step.confirmation->note;
+  }
+  return entry;
+}
+
 }  // namespace
+
+HistoryEntries readHistory(const RecordTarget& target) {
+  HistoryEntries history;
+  history.failure =
+      eachRepairNewestFirst(target, [&](const record::RecordReading& reading, std::size_t i) {
+        history.entries.push_back(entryOf(reading, i));
+      });
+  if (!history.failure.empty()) history.entries.clear();
+  return history;
+}
 
 History listHistory(const RecordTarget& target) {
   History history;
-  try {
-    const record::RecordReading reading = record::readRecord(target.folder, target.accountSet);
-    for (std::size_t i = reading.repairs.size(); i-- > 0;) {
-      history.lines.push_back(lineOf(reading, i));
-    }
-    if (history.lines.empty()) history.lines.push_back("没有修复记录");
-  } catch (const std::exception& error) {
+  history.failure =
+      eachRepairNewestFirst(target, [&](const record::RecordReading& reading, std::size_t i) {
+        history.lines.push_back(lineOf(reading, i));
+      });
+  if (!history.failure.empty()) {
     history.lines.clear();
-    history.failure = error.what();
+  } else if (history.lines.empty()) {
+    history.lines.push_back("没有修复记录");
   }
   return history;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "audit/code_lists.h"
 #include "audit/record_target.h"
 
 namespace leafward::audit {
@@ -23,5 +26,34 @@ struct History {
 //
 // Reads without waiting for anyone and changes nothing. Never throws.
 History listHistory(const RecordTarget& target);
+
+// One repair of the record as values, for output that scripts read.
+struct HistoryEntry {
+  std::string id, user, computer, version;
+  std::string undoes;  // the id of the repair it put back; empty for an Update
+  enum class State { Planned, Done, Interrupted, Undone } state = State::Done;
+  struct CodeChange {
+    Code code;
+    bool before = false, after = false;
+  };
+  struct Step {
+    bool nonLeaf = true;  // which flags it set: of codes with sub-codes, or of codes without
+    std::vector<CodeChange> planned;  // the rows it was to change, written down before it ran
+    bool confirmed = false;           // a row confirms how it ended
+    bool failed = false;
+    std::optional<std::int64_t> count;  // the rows it changed, when the database said
+    std::int64_t flagsChanged = 0;      // as far as the record knows (see record::flagsChanged)
+    std::string note;
+  };
+  std::vector<Step> steps;
+};
+
+struct HistoryEntries {
+  std::vector<HistoryEntry> entries;  // newest first; none without a record
+  std::string failure;                // why the record cannot be read; no entries then
+};
+
+// The same repairs as listHistory, as values. Never throws.
+HistoryEntries readHistory(const RecordTarget& target);
 
 }  // namespace leafward::audit

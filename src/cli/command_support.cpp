@@ -113,9 +113,10 @@ std::vector<AccountSet> accountSetsOf(const Request& request) {
   return sets;
 }
 
-int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err) {
+int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err,
+          const RunReporting& reporting) {
   connection::SharedConnection shared;
-  std::string failure;
+  std::string failure, reason;
   int code = kExitFailed;
   if (!connection::attempt(
           [&] {
@@ -123,12 +124,16 @@ int runOn(const AccountSet& set, const AccountSetWork& work, std::ostream& err) 
             set.open(shared);
           },
           &failure)) {
-    writeReason(err, "cannot open " + set.named.name + ": " + failure);
+    reason = "cannot open " + set.named.name + ": " + failure;
   } else if (!connection::attempt([&] { code = work(shared, set.named); }, &failure)) {
-    writeReason(err, set.named.name + ": " + failure);
+    reason = set.named.name + ": " + failure;
     code = kExitFailed;
   }
   shared.shutDown();
+  if (!reason.empty()) {
+    writeReason(err, reason);
+    if (reporting.failed) reporting.failed(set.named, reason);
+  }
   return code;
 }
 
@@ -152,8 +157,8 @@ int worseExitCode(int a, int b) {
 }
 
 int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
-                     std::ostream& out, std::ostream& err, const AccountSetWork& work,
-                     Scope scope) {
+                     std::ostream& out, std::ostream& err, const AccountSetWork& work, Scope scope,
+                     const RunReporting& reporting) {
   std::string failure;
   const std::optional<Request> request = readRequest(words, scope, failure);
   if (!request) {
@@ -169,11 +174,11 @@ int runOnAccountSets(const std::string& command, const std::vector<std::string>&
   if (request->allDatabases && sets.empty()) {
     writeReason(err, request->server->server + " has no account-set databases");
   }
-  const bool headings = sets.size() > 1 || request->allDatabases;
+  const bool headings = reporting.headings && (sets.size() > 1 || request->allDatabases);
   int worst = kExitClean;
   for (const AccountSet& set : sets) {
     if (headings) out << "== " << escapeControlCharacters(set.named.name) << " ==" << std::endl;
-    worst = worseExitCode(worst, runOn(set, work, err));
+    worst = worseExitCode(worst, runOn(set, work, err, reporting));
   }
   return worst;
 }

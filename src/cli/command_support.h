@@ -32,6 +32,16 @@ struct NamedAccountSet {
 using AccountSetWork =
     std::function<int(connection::SharedConnection& shared, const NamedAccountSet& set)>;
 
+// How the account sets of one run are set apart in the output.
+struct RunReporting {
+  // With more than one account set, or with --all-databases, each one's output begins with
+  // the line "== NAME ==".
+  bool headings = true;
+  // Told of each account set that could not be opened or worked on, with the reason that also
+  // goes to `err`.
+  std::function<void(const NamedAccountSet& set, const std::string& reason)> failed;
+};
+
 // How many account sets a command takes: any number (FILE..., or --all-databases too), or
 // exactly one (FILE, or --server NAME --database NAME).
 enum class Scope { Many, One };
@@ -40,14 +50,14 @@ enum class Scope { Many, One };
 // the window's Open or Link does on a connection of its own: FILE..., --server NAME
 // --database NAME, or --server NAME --all-databases (every account set the server lists, with
 // one password for all). With more than one file, or with --all-databases, the output of each
-// account set begins with the line "== NAME ==". One that cannot be opened gets a one-line
-// reason on `err` and exit code 2, and the others still run. Returns the worst exit code;
-// 2, with the usage of `command` on `err`, when the words do not name account sets this way
-// (or name more than one where `scope` is One), or when the server's account sets cannot be
-// listed.
+// account set begins with the line "== NAME ==" (unless `reporting` says otherwise). One that
+// cannot be opened gets a one-line reason on `err` and exit code 2, and the others still run.
+// Returns the worst exit code; 2, with the usage of `command` on `err`, when the words do not name
+// account sets this way (or name more than one where `scope` is One), or when the server's account
+// sets cannot be listed.
 int runOnAccountSets(const std::string& command, const std::vector<std::string>& words,
                      std::ostream& out, std::ostream& err, const AccountSetWork& work,
-                     Scope scope = Scope::Many);
+                     Scope scope = Scope::Many, const RunReporting& reporting = {});
 
 // The one account set that `words` name (FILE, or --server NAME --database NAME; no
 // --code-page), without opening it or asking for a password; nothing, with the usage of `command`

@@ -15,12 +15,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: leafward-cli query [--code-page N] FILE \"SELECT ...\"\n"
-    "       leafward-cli check [--code-page N] FILE... | --server NAME (--database NAME | "
-    "--all-databases)\n"
+    "       leafward-cli check [--format text|json|csv] [--code-page N] FILE... | --server NAME\n"
+    "                          (--database NAME | --all-databases)\n"
     "       leafward-cli update [--no-record] [--code-page N] FILE... | --server NAME "
     "(--database NAME | --all-databases)\n"
     "       leafward-cli undo [--code-page N] FILE | --server NAME --database NAME\n"
-    "       leafward-cli history FILE | --server NAME --database NAME\n"
+    "       leafward-cli history [--format text|json|csv] FILE | --server NAME --database NAME\n"
     "       leafward-cli databases --server NAME\n"
     "       leafward-cli --help | --version\n"
     "Words after -- are never options: leafward-cli check -- -x.mdb\n"

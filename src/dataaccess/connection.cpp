@@ -35,6 +35,11 @@ std::shared_ptr<Recordset> Connection::execute(std::string_view text, std::int64
   return std::make_shared<Recordset>();
 }
 
+void Connection::forEachRow(std::string_view text, const RowVisitor& visit) {
+  if (!session_) throw DataAccessError("The connection is not open");
+  session_->forEachRow(text, visit);
+}
+
 std::string Connection::defaultDatabase() const {
   if (!session_) throw DataAccessError("The connection is not open");
   return session_->currentCatalog();

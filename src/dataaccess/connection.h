@@ -40,6 +40,11 @@ class Connection {
   std::shared_ptr<Recordset> execute(std::string_view text, std::int64_t* recordsAffected = nullptr,
                                      int options = -1);
 
+  // Session::forEachRow on the open connection: the rows of a query one at a time, for
+  // results too big to hold as a recordset. Throws DataAccessError when the connection is
+  // closed or the query fails.
+  void forEachRow(std::string_view text, const RowVisitor& visit);
+
   // Throws DataAccessError when the connection is closed.
   std::string defaultDatabase() const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,9 @@ struct StatementResult {
   std::optional<ResultSet> rows;
   std::int64_t recordsAffected = 0;
 };
+
+// Sees one row of a query's result; the values are valid only during the call.
+using RowVisitor = std::function<void(const std::vector<Value>& row)>;
 
 // A row an UPDATE selects, named by the value of a key column, with its Yes/No value before
 // and after the statement, and where the provider keeps it: a text that the same provider
@@ -142,6 +146,14 @@ class Session {
   // would wait for its own lock). Nothing when the provider's statements each read on their
   // own, or when a state is held already.
   virtual std::unique_ptr<ReadState> holdReadState() { return nullptr; }
+
+  // Runs the query `text` and hands its rows to `visit` one at a time, in the order execute()
+  // would give them, without holding them all at once where the provider can avoid it.
+  virtual void forEachRow(std::string_view text, const RowVisitor& visit) {
+    const StatementResult result = execute(text);
+    if (!result.rows) throw DataAccessError("The statement is not a query");
+    for (const std::vector<Value>& row : result.rows->rows) visit(row);
+  }
 
   // Plans the UPDATE `text` without changing anything, naming each row it selects by its
   // `keyColumn`. Providers that cannot plan ahead refuse.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/computer_search.h"
+#include "app/details_window.h"
 #include "app/login_dialog.h"
 #include "app/main_view.h"
 
@@ -60,6 +61,13 @@ class FakeMainView : public app::MainView {
     const bool yes = yesNoAnswers.front();
     yesNoAnswers.pop_front();
     return yes;
+  }
+  // What the user does while the details window shows.
+  std::function<void(app::DetailsWindow&)> detailsScript;
+  int detailsShown = 0;
+  void showDetails(app::DetailsWindow& details) override {
+    ++detailsShown;
+    if (detailsScript) detailsScript(details);
   }
   std::string timeOfDay() const override { return "14:03:27"; }
   void requestTick() override { ++ticksRequested; }

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "app/details_window.h"
 #include "app/fake_views.h"
 #include "app/login_dialog.h"
 #include "app/login_world.h"
@@ -241,6 +243,95 @@ TEST(MainWindowTest, LinkWithoutADialogUpdateWithoutARecordAndClosingTheWindow) 
   EXPECT_TRUE(view.enabled);
   window.unload();
   EXPECT_EQ(shared.cnData.state(), dataaccess::kAdStateClosed);
+}
+
+// The details of the last Check can be shown once a Check came to its end, until the flags
+// change or another account set is opened; they are the Check's own findings.
+TEST(MainWindowTest, TheDetailsOfTheLastCheck) {
+  Window w;
+  testing::FixtureCopy example("worked-example.mdb");
+  EXPECT_FALSE(w.window.canShowDetails());
+  w.view.fileAnswers = {example.path()};
+  w.window.toolbarButtonClick("Open");
+  w.window.showDetailsClick();  // no Check yet: nothing shows
+  EXPECT_EQ(w.view.detailsShown, 0);
+  w.window.toolbarButtonClick("Check");
+  ASSERT_TRUE(w.window.canShowDetails());
+  std::vector<std::string> shown;
+  w.view.detailsScript = [&](DetailsWindow& details) {
+    for (int row = 0; row < details.rowCount(); ++row) {
+      shown.push_back(details.cell(row, DetailsColumn::Code) + " " +
+                      details.cell(row, DetailsColumn::Name) + "|" +
+                      details.cell(row, DetailsColumn::Reason));
+    }
+  };
+  w.window.showDetailsClick();
+  EXPECT_EQ(w.view.detailsShown, 1);
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"1001 |有下级科目 100101", "1002 |有下级科目 100201 等 3 个",
+                                      "100201 |没有下级科目", "100202 |有下级科目 10020201"}));
+  w.window.toolbarButtonClick("Update");
+  EXPECT_FALSE(w.window.canShowDetails());
+  w.window.toolbarButtonClick("Check");
+  EXPECT_TRUE(w.window.canShowDetails());
+  w.view.fileAnswers = {example.path()};
+  w.window.toolbarButtonClick("Open");
+  EXPECT_FALSE(w.window.canShowDetails());
+}
+
+// A Check reads no more than its own statements: the details are read when the window first
+// shows them, once.
+TEST(MainWindowTest, TheDetailsAreReadWhenTheWindowFirstShowsThem) {
+  Window w;
+  AccountSet set;
+  set.firstList = texts({"1001"});
+  auto session = set.session();
+  const auto sent = session->sent;
+  w.shared.cnData.adopt(std::move(session));
+  w.window.toolbarButtonClick("Check");
+  const auto detailQueries = [&] {
+    return std::count(sent->begin(), sent->end(), testing::kDetails);
+  };
+  EXPECT_EQ(detailQueries(), 0);
+  w.window.showDetailsClick();
+  w.window.showDetailsClick();
+  EXPECT_EQ(detailQueries(), 1);
+  EXPECT_EQ(w.view.detailsShown, 2);
+  EXPECT_TRUE(w.view.enabled);
+  EXPECT_FALSE(w.view.wait);
+}
+
+// A file handed to the program opens as one chosen in the Open box; anything else is refused in
+// panel 1, and what is open stays open.
+TEST(MainWindowTest, FilesHandedToTheProgram) {
+  Window w;
+  testing::TempDir folder;
+  const std::string path = folder.copyFixture("account-sets/worked-example.mdb", "账套.MDB");
+  w.shared.blnServer = true;
+  w.window.openGiven({path});
+  EXPECT_EQ(w.view.panels[0], "账套.MDB");
+  EXPECT_FALSE(w.shared.blnServer);
+  EXPECT_TRUE(w.view.asked.empty());  // no file box
+  w.window.toolbarButtonClick("Check");
+  EXPECT_EQ(w.view.result, testing::expectedBoxReport("worked-example.mdb"));
+
+  const int ticks = w.view.ticksRequested;
+  w.window.openGiven({folder.file("notes.txt")});
+  EXPECT_EQ(w.view.panels[0], "不是Access数据文件：notes.txt");
+  w.window.openGiven({path, path});
+  EXPECT_EQ(w.view.panels[0], "一次只能打开一个文件");
+  w.window.openGiven({});
+  EXPECT_EQ(w.view.ticksRequested, ticks + 3);
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateOpen);
+  EXPECT_TRUE(w.window.canShowDetails());
+
+  // An .mdb that is no database fails as Open does: nothing is open, the box says why.
+  const std::string broken = folder.file("broken.mdb");
+  testing::writeBytes(broken, std::vector<std::uint8_t>(4096, 0));
+  w.window.openGiven({broken});
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateClosed);
+  EXPECT_EQ(w.view.panels[0], "");
+  EXPECT_NE(w.view.result.find("无法打开Access文件：broken.mdb（"), std::string::npos);
 }
 
 }  // namespace

@@ -48,10 +48,17 @@ TEST(CheckTest, SendsEveryStatementExactlyAsSpelledInBothDialects) {
   for (bool server : {false, true}) {
     set.server = server;
     CheckRun run(set);
+    // Only then does the check look for the details of the codes it lists.
     const std::vector<std::string> expected = {
         server ? testing::kFirstListServer : testing::kFirstListAccess,
-        server ? testing::kSecondListServer : testing::kSecondListAccess, testing::kLengths,
-        testing::kAccScheme, testing::kGradeScheme};
+        server ? testing::kSecondListServer : testing::kSecondListAccess,
+        testing::kLengths,
+        testing::kAccScheme,
+        testing::kGradeScheme,
+        testing::kDetails,
+        testing::kDetailsWithName,
+        testing::kDetailsWithLevel,
+        testing::kDetailsOfCodes};
     EXPECT_EQ(*run.sent, expected);
     EXPECT_EQ(run.bench.text, "如下非末级科目标志有误：1001,1002\r\n如下末级科目标志有误：100201");
     EXPECT_EQ(run.outcome.end, CheckEnd::Finished);

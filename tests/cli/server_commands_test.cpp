@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_run.h"
+#include "record/csv.h"
 #include "support/files.h"
 #include "support/oracle.h"
 #include "support/tds_stand_in.h"
@@ -79,6 +80,47 @@ const std::vector<testing::FixtureExit> kOnServer = {
     {"no-scheme-tables", 1}, {"odd-codes", 1},      {"empty-code", 3}};
 INSTANTIATE_TEST_SUITE_P(AccountSets, ServerCheckTest, ::testing::ValuesIn(kOnServer),
                          [](const auto& info) { return testing::testName(info.param.fixture); });
+
+// The details of the wrong flags come from one statement after the Check's own, however many
+// codes there are: this table has no name or level, so those queries are refused and the codes
+// and flags read. They are what the Access file with the same rows gives.
+TEST_F(ServerCommandsTest, CheckAsJsonReadsTheDetailsInOneMoreStatement) {
+  server_.addDatabase(kDatabase, fixtureAccountSet("worked-example"));
+  std::vector<std::string> seen;
+  server_.onStatement(
+      [&](const std::string& text, testing::ServerAccountSet&) { seen.push_back(text); });
+  const CliRun check =
+      run({"check", "--format", "json", "--server", server_.serverName(), "--database", kDatabase});
+  EXPECT_EQ(check.exitCode, 1) << check.err;
+  EXPECT_EQ(seen.size(), 9u);  // five of the Check, the four detail queries tried in turn
+  const testing::TempDir accessFolder;
+  const std::string file = accessFolder.copyFixture("account-sets/worked-example.mdb");
+  const CliRun onAccess = testing::runCli({"check", "--format", "json", file}, accessFolder.path());
+  const auto flags = [](const std::string& document) {
+    return document.substr(document.find("\"wrong_flags\""));
+  };
+  EXPECT_EQ(flags(check.out), flags(onAccess.out));
+  EXPECT_NE(check.out.find("\"first_sub_code\": \"10020201\""), std::string::npos) << check.out;
+}
+
+// Codes holding commas, quotes and line breaks read back field for field from the CSV.
+TEST_F(ServerCommandsTest, CheckAsCsvQuotesWhatNeedsIt) {
+  testing::ServerAccountSet accounts = fixtureAccountSet("consistent");
+  accounts.code = {{"1,0", true}, {"1,0\"1", true}, {"2\r\n", false}};
+  server_.addDatabase(kDatabase, accounts);
+  const CliRun check =
+      run({"check", "--format", "csv", "--server", server_.serverName(), "--database", kDatabase});
+  EXPECT_EQ(check.exitCode, 1) << check.err;
+  const record::CsvText read = record::readCsv(check.out);
+  ASSERT_EQ(read.problem, "") << check.out;
+  ASSERT_GE(read.records.size(), 3u) << check.out;
+  const std::string name = std::string(kDatabase) + " on " + server_.serverName();
+  EXPECT_EQ(read.records[1].fields,
+            (std::vector<std::string>{name, "non_leaf_flagged_as_leaf", "1,0", "", "", "true",
+                                      "false", "", "1", "1,0\"1", "", ""}));
+  EXPECT_EQ(read.records[2].fields[2], "2\r\n");
+  EXPECT_EQ(read.records[2].fields[8], "0");
+}
 
 TEST_F(ServerCommandsTest, UpdateRepairsTheFlagsAsOnTheAccessFile) {
   server_.addDatabase(kDatabase, fixtureAccountSet("worked-example"));

@@ -28,6 +28,7 @@ class FakeSession : public dataaccess::Session {
   std::map<std::string, std::exception_ptr> errors;  // thrown as they are
   std::map<std::string, std::int64_t> updates;       // rows an update statement changes
   std::map<std::string, std::string> notices;        // said once the statement has run
+  std::map<std::string, std::size_t> failAfterRows;  // a query that fails midway, row by row
   std::vector<std::string> unsaid;
   std::string catalog = "fake";
 
@@ -44,6 +45,13 @@ class FakeSession : public dataaccess::Session {
     if (updates.count(key)) return {std::nullopt, updates[key]};
     if (!answers.count(key)) throw dataaccess::DataAccessError("unexpected statement: " + key);
     return {answers[key], 0};
+  }
+  void forEachRow(std::string_view text, const dataaccess::RowVisitor& visit) override {
+    const auto failing = failAfterRows.find(std::string(text));
+    if (failing == failAfterRows.end()) return Session::forEachRow(text, visit);
+    const dataaccess::StatementResult result = execute(text);
+    for (std::size_t row = 0; row < failing->second; ++row) visit(result.rows->rows.at(row));
+    throw dataaccess::DataAccessError("connection lost");
   }
   std::string currentCatalog() const override { return catalog; }
   std::vector<std::string> takeNotices() override { return std::exchange(unsaid, {}); }

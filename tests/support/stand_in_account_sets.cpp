@@ -54,6 +54,11 @@ Reply invalidObject(std::string_view table) {
   return {.errors = {{208, 16, "Invalid object name '" + std::string(table) + "'."}}};
 }
 
+// What SQL Server says of a column the table lacks: these code tables have only ccode and bend.
+Reply invalidColumn(std::string_view column) {
+  return {.errors = {{207, 16, "Invalid column name '" + std::string(column) + "'."}}};
+}
+
 Reply codes(const std::vector<CodeRow>& rows, bool withLongerCode, bool bend) {
   Reply reply{.column = "ccode"};
   for (const CodeRow& row : rows) {
@@ -162,10 +167,12 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
     }
     return reply;
   }
+  const bool details = text == kDetails || text == kDetailsWithName || text == kDetailsWithLevel ||
+                       text == kDetailsOfCodes;
   const bool knownToAccountSets = text == kFirstListServer || text == kSecondListServer ||
                                   text == kLengths || text == kAccScheme || text == kGradeScheme ||
                                   text == kClearNonLeaf || text == kSetLeafServer ||
-                                  text == kFlagsOfNullCode;
+                                  text == kFlagsOfNullCode || details;
   if (!knownToAccountSets) return std::nullopt;
   if (!accounts) {
     if (text == kAccScheme) return invalidObject("AccInformation");
@@ -176,6 +183,13 @@ std::optional<Reply> answerStatement(std::string_view text, ServerAccountSet* ac
   if (text == kFirstListServer) return codes(rows, true, true);
   if (text == kSecondListServer) return codes(rows, false, false);
   if (text == kLengths) return distinctLengths(rows);
+  if (text == kDetailsOfCodes) {
+    Reply reply{.column = "ccode"};
+    for (const CodeRow& row : rows)
+      reply.cells.push_back(row.ccode ? Reply::Cell(*row.ccode) : Reply::Cell());
+    return reply;
+  }
+  if (details) return invalidColumn(text == kDetailsWithLevel ? "igrade" : "ccode_name");
   if (text == kAccScheme) return scheme(accounts->cGradeLevel, "AccInformation", "cValue");
   if (text == kGradeScheme) return scheme(accounts->gradeDefCode, "GradeDef", "CODINGRULE");
   if (text == kClearNonLeaf) return repair(rows, true, true, false);

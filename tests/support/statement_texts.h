@@ -15,6 +15,13 @@ inline const std::string kFirstListServer = kFirstListAccess + "=1";
 inline const std::string kSecondListServer =
     "SELECT  ccode FROM [code] where not exists(SELECT  * FROM [code] p where p.ccode like "
     "code.ccode+'_%') and [bend]=0";
+// What a Check reads after its statements for the details of the codes it lists: the first
+// query the code table has the columns for.
+inline const std::string kDetails = "SELECT ccode, bend, ccode_name, igrade FROM [code]";
+inline const std::string kDetailsWithName = "SELECT ccode, bend, ccode_name FROM [code]";
+inline const std::string kDetailsWithLevel = "SELECT ccode, bend, igrade FROM [code]";
+inline const std::string kDetailsOfCodes = "SELECT ccode FROM [code]";
+
 // The statements of an Update.
 inline const std::string kClearNonLeaf =
     "update code Set [bend] = 0  where exists (SELECT  * FROM [code] p where p.ccode like "

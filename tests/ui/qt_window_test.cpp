@@ -3,17 +3,21 @@
 // own (tests/app).
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +30,7 @@
 #include "support/files.h"
 #include "support/qt_application.h"
 #include "ui/qt/computer_picker.h"
+#include "ui/qt/frm_details.h"
 #include "ui/qt/frm_login.h"
 #include "ui/qt/frm_main.h"
 #include "ui/qt/mod_sh_browse.h"
@@ -199,6 +204,123 @@ TEST(QtMainWindowTest, TheResultBoxMenuUndoesTheLastRepair) {
       << w.box()->toPlainText().toStdString();
   EXPECT_EQ(testing::readBytes(path),
             testing::readBytes(testing::fixture("account-sets/worked-example.mdb")));
+}
+
+// A picture of a window, when the tests are asked for pictures (LEAFWARD_SCREENSHOTS names the
+// folder), named after the screen's dots per inch.
+void screenshot(QWidget& window, const char* name) {
+  const QString folder = qEnvironmentVariable("LEAFWARD_SCREENSHOTS");
+  if (folder.isEmpty()) return;
+  const int dpi = qRound(96 * window.devicePixelRatioF());
+  window.grab().save(QStringLiteral("%1/%2-%3dpi.png").arg(folder, name).arg(dpi));
+}
+
+// The result box's menu shows the last Check's findings in the details window, above the undo
+// item: sorted by a heading's click, filtered, the selected rows copied with Ctrl+C and the
+// rows exported through the save box.
+TEST(QtMainWindowTest, TheDetailsWindowOfTheLastCheck) {
+  Window w;
+  testing::TempDir folder;
+  w.window.show();
+  w.window.openGivenLater(
+      {QString::fromStdString(folder.copyFixture("account-sets/realistic-5k.mdb", "账套 5k.mdb"))});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.panel(1)->text() == "账套 5k.mdb"; }));
+  const auto useMenu = [&](const std::function<void(QAction&)>& script) {
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      QAction* details = menu->findChild<QAction*>("showDetails");
+      ASSERT_NE(details, nullptr);
+      EXPECT_EQ(details->text(), "查看明细…");
+      const QList<QAction*> items = menu->actions();
+      EXPECT_EQ(items.indexOf(details) + 1,
+                items.indexOf(menu->findChild<QAction*>("undoLastRepair")));
+      script(*details);
+      menu->close();
+    });
+    emit w.box()->customContextMenuRequested(QPoint(5, 5));
+  };
+  useMenu([](QAction& details) { EXPECT_FALSE(details.isEnabled()); });
+  QTest::mouseClick(w.buttons()[2], Qt::LeftButton);  // Check
+
+  const QString exported = QString::fromStdString(folder.file("明细.csv"));
+  QString copied, firstCode;
+  int rows = 0;
+  useMenu([&](QAction& details) {
+    ASSERT_TRUE(details.isEnabled());
+    onNextModal([&](QWidget* modal) {
+      auto* window = qobject_cast<FrmDetails*>(modal);
+      ASSERT_NE(window, nullptr);
+      ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+      EXPECT_EQ(window->windowTitle(), "科目标志明细");
+      EXPECT_EQ(window->size(), QSize(640, 400));
+      QTableView* table = window->table();
+      rows = table->model()->rowCount();
+      EXPECT_EQ(table->model()->headerData(5, Qt::Horizontal).toString(), "原因");
+      firstCode = table->model()->index(0, 0).data().toString();
+      screenshot(*window, "details-window-qt");
+      // Sorted by level, highest first: a click, then a second click on the heading.
+      for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(table->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(table->horizontalHeader()->sectionViewportPosition(2) + 5, 5));
+      }
+      EXPECT_EQ(table->model()->index(0, 2).data().toString(), "4");
+      auto* filter = static_cast<QComboBox*>(window->control(app::DetailsControl::cboFilter));
+      filter->setFocus();
+      QTest::keyClick(filter, Qt::Key_Down);  // the codes that should be non-leaf
+      EXPECT_LT(table->model()->rowCount(), rows);
+      EXPECT_EQ(table->model()->index(0, 4).data().toString(), "非末级");
+      table->setFocus();
+      table->selectRow(0);
+      QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+      copied = QGuiApplication::clipboard()->text();
+      onNextModal([&](QWidget* box) {
+        auto* fileBox = qobject_cast<QFileDialog*>(box);
+        ASSERT_NE(fileBox, nullptr);
+        EXPECT_EQ(fileBox->windowTitle(), "导出明细");
+        fileBox->selectFile(exported);
+        QMetaObject::invokeMethod(fileBox, &QDialog::accept);
+      });
+      auto* exportButton =
+          static_cast<QPushButton*>(window->control(app::DetailsControl::cmdExport));
+      EXPECT_EQ(exportButton->shortcut(), QKeySequence(Qt::ALT | Qt::Key_E));
+      exportButton->setFocus();
+      QTest::keyClick(exportButton, Qt::Key_Space);  // 导出(&E)…
+      QTest::keyClick(table, Qt::Key_Escape);
+    });
+    details.trigger();
+  });
+  EXPECT_GT(rows, 50);
+  EXPECT_EQ(firstCode, "10010604");
+  EXPECT_TRUE(copied.endsWith("\t末级\t非末级\t有下级科目 " + copied.section('\t', 0, 0) +
+                              "01 等 10 个\r\n"))
+      << copied.toStdString();
+  const std::string csv = testing::readFile(testing::utf8Path(exported.toStdString()));
+  EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF科目代码,科目名称,级次,当前标志,应为,原因\r\n")) << csv;
+}
+
+// Files dropped onto the window, the result box included, open as Open opens them; anything
+// else is refused in panel 1.
+TEST(QtMainWindowTest, FilesDroppedOntoTheWindow) {
+  Window w;
+  testing::TempDir folder;
+  const QString path =
+      QString::fromStdString(folder.copyFixture("account-sets/worked-example.mdb", "账套.mdb"));
+  const auto drop = [](QWidget* target, const QString& file) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+  };
+  drop(&w.window, path);
+  EXPECT_EQ(w.panel(1)->text(), "账套.mdb");
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateOpen);
+  drop(w.box()->viewport(), QString::fromStdString(folder.file("notes.txt")));
+  EXPECT_EQ(w.panel(1)->text(), "不是Access数据文件：notes.txt");
+  EXPECT_EQ(w.box()->toPlainText(), "");  // no path typed into the box
+  EXPECT_EQ(w.shared.cnData.state(), dataaccess::kAdStateOpen);
 }
 
 TEST(QtMainWindowTest, ClosingTheWindowShutsTheConnectionDown) {

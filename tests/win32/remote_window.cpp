@@ -1,8 +1,10 @@
 #include "win32/remote_window.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <wincodec.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -109,14 +111,16 @@ bool RemoteWindows::gone(const std::wstring& windowClass, const std::wstring& ti
   return waitForWindow(windowClass, title, 0ms) == nullptr;
 }
 
-std::vector<unsigned char> RemoteWindows::exchange(HWND window, UINT message, WPARAM w,
-                                                   std::size_t size, LRESULT* result) const {
+std::vector<unsigned char> RemoteWindows::exchange(
+    HWND window, UINT message, WPARAM w, std::size_t size, LRESULT* result,
+    const std::function<void(std::vector<unsigned char>&, std::uintptr_t)>& prepare) const {
   HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
                                process_.dwProcessId);
   if (!process) throw std::runtime_error("cannot open the program's memory");
   void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
   std::vector<unsigned char> buffer(size, 0);
   if (remote) {
+    if (prepare) prepare(buffer, reinterpret_cast<std::uintptr_t>(remote));
     WriteProcessMemory(process, remote, buffer.data(), size, nullptr);
     const LRESULT answer = SendMessageW(window, message, w, reinterpret_cast<LPARAM>(remote));
     if (result) *result = answer;
@@ -132,6 +136,41 @@ std::wstring RemoteWindows::statusText(HWND statusBar, int part) const {
   const auto length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, part, 0));
   const auto bytes = exchange(statusBar, SB_GETTEXTW, part, (length + 1) * sizeof(wchar_t));
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), length);
+}
+
+std::wstring RemoteWindows::listViewText(HWND list, int row, int column) const {
+  constexpr int kRoom = 1024;
+  const auto bytes = exchange(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                              sizeof(LVITEMW) + kRoom * sizeof(wchar_t), nullptr,
+                              [&](std::vector<unsigned char>& buffer, std::uintptr_t remote) {
+                                LVITEMW item{};
+                                item.iSubItem = column;
+                                item.cchTextMax = kRoom;
+                                item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+                                std::memcpy(buffer.data(), &item, sizeof(item));
+                              });
+  return reinterpret_cast<const wchar_t*>(bytes.data() + sizeof(LVITEMW));
+}
+
+void RemoteWindows::dropFiles(HWND window, const std::vector<std::wstring>& paths) const {
+  std::wstring names;
+  for (const std::wstring& path : paths) names += path + L'\0';
+  names += L'\0';
+  std::vector<unsigned char> block(sizeof(DROPFILES) + names.size() * sizeof(wchar_t), 0);
+  DROPFILES header{};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = TRUE;
+  std::memcpy(block.data(), &header, sizeof(header));
+  std::memcpy(block.data() + sizeof(header), names.data(), names.size() * sizeof(wchar_t));
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process_.dwProcessId);
+  if (!process) throw std::runtime_error("cannot open the program's memory");
+  // The program lets go of the block (DragFinish); it is not freed here.
+  void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE);
+  if (remote) WriteProcessMemory(process, remote, block.data(), block.size(), nullptr);
+  CloseHandle(process);
+  if (!remote) throw std::runtime_error("cannot share memory with the program");
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
 }
 
 RECT RemoteWindows::toolbarButton(HWND toolbar, int position) const {
@@ -326,6 +365,23 @@ std::string utf8Text(const std::wstring& wide) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
                       static_cast<int>(utf8.size()), nullptr, nullptr);
   return utf8;
+}
+
+}  // namespace leafward::testing
+
+namespace leafward::testing {
+
+std::wstring clipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* locked = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = locked;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
 }
 
 }  // namespace leafward::testing

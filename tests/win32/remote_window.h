@@ -44,6 +44,11 @@ class RemoteWindows {
   RECT toolbarButton(HWND toolbar, int position) const;
   // A combo box's list items.
   std::vector<std::wstring> comboItems(HWND combo) const;
+  // The text of a list view's cell (LVM_GETITEMTEXTW), also of a virtual list.
+  std::wstring listViewText(HWND list, int row, int column) const;
+  // Drops files onto a window of the program as the shell does: WM_DROPFILES with a DROPFILES
+  // block in the program's own memory.
+  void dropFiles(HWND window, const std::vector<std::wstring>& paths) const;
   // The control that has the keyboard focus in the window's thread.
   HWND focus(HWND window) const;
   // Waits until the keyboard focus is in `window` (or one of its controls), so that keys typed
@@ -51,9 +56,11 @@ class RemoteWindows {
   bool waitForFocus(HWND window) const;
 
  private:
-  // Runs `message` with a buffer of `size` bytes in the other process and returns the buffer.
-  std::vector<unsigned char> exchange(HWND window, UINT message, WPARAM w, std::size_t size,
-                                      LRESULT* result = nullptr) const;
+  // Runs `message` with a buffer of `size` bytes in the other process and returns the buffer;
+  // `prepare`, when given, fills the buffer first, knowing where it lies over there.
+  std::vector<unsigned char> exchange(
+      HWND window, UINT message, WPARAM w, std::size_t size, LRESULT* result = nullptr,
+      const std::function<void(std::vector<unsigned char>&, std::uintptr_t)>& prepare = {}) const;
 
   PROCESS_INFORMATION process_{};
 };
@@ -80,6 +87,9 @@ bool waitUntil(const std::function<bool()>& condition,
 
 // Saves what the screen shows of `window` (its frame included) as a PNG file.
 void saveScreenshot(HWND window, const std::wstring& path);
+
+// The clipboard's Unicode text.
+std::wstring clipboardText();
 
 std::wstring wideText(const std::string& utf8);
 std::string utf8Text(const std::wstring& wide);

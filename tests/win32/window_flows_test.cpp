@@ -19,6 +19,8 @@
 #include "ui/win32/control_ids.h"
 #include "win32/remote_window.h"
 
+#include <commctrl.h>
+
 namespace leafward::testing {
 namespace {
 
@@ -58,14 +60,15 @@ bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
 class LeafwardWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    main_ = program_.waitForWindow(kMainClass, L"Leafward");
+    program_.emplace(wideText(LEAFWARD_WINDOW), arguments());
+    main_ = program_->waitForWindow(kMainClass, L"Leafward");
     ASSERT_NE(main_, nullptr) << "leafward.exe showed no window";
     toolbar_ = childOfClass(main_, L"ToolbarWindow32");
     box_ = childOfClass(main_, L"Edit");
     status_ = childOfClass(main_, L"msctls_statusbar32");
     ASSERT_TRUE(toolbar_ && box_ && status_);
     // The clock has ticked once the window is up.
-    ASSERT_TRUE(waitUntil([&] { return !program_.statusText(status_, 1).empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !program_->statusText(status_, 1).empty(); }));
   }
   void TearDown() override {
     // What the screen showed when a test failed.
@@ -73,10 +76,10 @@ class LeafwardWindow : public ::testing::Test {
       const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
       screenshot(GetDesktopWindow(), (std::string("failed-") + test->name() + ".png").c_str());
     }
-    if (closed_) return;
-    if (!program_.running()) {
+    if (closed_ || !program_) return;
+    if (!program_->running()) {
       ADD_FAILURE() << "leafward.exe ended on its own, exit code 0x" << std::hex
-                    << program_.exitCode() << "; buttons pressed:" << pressed_.str();
+                    << program_->exitCode() << "; buttons pressed:" << pressed_.str();
       return;
     }
     // A window left busy or under a box by a failed test is ended with its process.
@@ -84,7 +87,7 @@ class LeafwardWindow : public ::testing::Test {
   }
 
   void press(int button) {
-    const RECT place = program_.toolbarButton(toolbar_, button);
+    const RECT place = program_->toolbarButton(toolbar_, button);
     SCOPED_TRACE(::testing::Message() << "button " << button << " at " << place.left << ","
                                       << place.top << "-" << place.right << "," << place.bottom);
     clickCentre(place);
@@ -97,10 +100,10 @@ class LeafwardWindow : public ::testing::Test {
   void close() {
     closed_ = true;
     PostMessageW(main_, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(program_.waitForExit(std::chrono::seconds(30)));
+    ASSERT_TRUE(program_->waitForExit(std::chrono::seconds(30)));
   }
   std::wstring result() const { return windowText(box_); }
-  std::wstring panel(int part) const { return program_.statusText(status_, part); }
+  std::wstring panel(int part) const { return program_->statusText(status_, part); }
   // Presses a button and waits until the result box holds `expected` and the busy state ended.
   void pressUntilResult(int button, const std::wstring& expected) {
     press(button);
@@ -128,7 +131,7 @@ class LeafwardWindow : public ::testing::Test {
     RECT inBox;
     GetWindowRect(box_, &inBox);
     clickAt({(inBox.left + inBox.right) / 2, (inBox.top + inBox.bottom) / 2}, true);
-    ASSERT_NE(program_.waitForWindow([](HWND window) { return className(window) == L"#32768"; }),
+    ASSERT_NE(program_->waitForWindow([](HWND window) { return className(window) == L"#32768"; }),
               nullptr)
         << "no menu";
     for (const app::ResultMenuItemDesign& entry : app::kResultMenu) {
@@ -139,12 +142,12 @@ class LeafwardWindow : public ::testing::Test {
     pressKey(VK_RETURN);
   }
   // A box of the program with this title, once it shows.
-  HWND box(const std::wstring& title) { return program_.waitForWindow(kDialogClass, title); }
+  HWND box(const std::wstring& title) { return program_->waitForWindow(kDialogClass, title); }
   // Presses Enter in the box with this title and waits until it is gone.
   void dismiss(const std::wstring& title) {
-    ASSERT_TRUE(program_.waitForFocus(box(title)));
+    ASSERT_TRUE(program_->waitForFocus(box(title)));
     pressKey(VK_RETURN);
-    EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, title); }));
+    EXPECT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, title); }));
   }
 
   // Opens a file through the real file-open box by typing its path, as a user would.
@@ -152,16 +155,19 @@ class LeafwardWindow : public ::testing::Test {
     press(kOpen);
     HWND fileBox = box(L"打开Access数据");
     ASSERT_NE(fileBox, nullptr) << "no file-open box";
-    ASSERT_TRUE(program_.waitForFocus(fileBox));
+    ASSERT_TRUE(program_->waitForFocus(fileBox));
     typeText(path.wstring());
     if (screenshotName) screenshot(fileBox, screenshotName);
     pressKey(VK_RETURN);
-    ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"打开Access数据"); }));
+    ASSERT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"打开Access数据"); }));
     EXPECT_TRUE(waitUntil([&] { return panel(0) == path.filename().wstring(); }))
         << "panel 1 says " << utf8Text(panel(0));
   }
 
-  RemoteWindows program_{wideText(LEAFWARD_WINDOW)};
+  // What the program is started with, besides its name.
+  virtual std::wstring arguments() { return {}; }
+
+  std::optional<RemoteWindows> program_;
   HWND main_ = nullptr, toolbar_ = nullptr, box_ = nullptr, status_ = nullptr;
   bool closed_ = false;
 };
@@ -174,7 +180,7 @@ TEST_F(LeafwardWindow, TheWindowsTakeTheirDesignSizesAtTheScreensDpi) {
   GetClientRect(main_, &client);
   EXPECT_EQ(client.right, app::pixels(app::kMainWindow.clientWidth, dpi)) << dpi << " DPI";
   EXPECT_EQ(client.bottom, app::pixels(app::kMainWindow.clientHeight, dpi));
-  const RECT button = program_.toolbarButton(toolbar_, kCheck);
+  const RECT button = program_->toolbarButton(toolbar_, kCheck);
   EXPECT_EQ(button.right - button.left, MulDiv(app::kToolbarButtonWidth, dpi, 96));
   const auto name = std::string("main-window-") + std::to_string(dpi) + "dpi.png";
   screenshot(main_, name.c_str());
@@ -190,7 +196,7 @@ TEST_F(LeafwardWindow, TheWindowsTakeTheirDesignSizesAtTheScreensDpi) {
   EXPECT_EQ(ok.right - ok.left,
             app::pixels(app::design(app::LoginControl::cmdOK).place.width, dpi));
   pressKey(VK_ESCAPE);
-  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+  EXPECT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"登陆") && idle(); }));
 }
 
 // The help button and F1, wherever the focus is and whatever is held, show the two-line notice
@@ -213,7 +219,7 @@ TEST_F(LeafwardWindow, HelpAndF1ShowTheNotice) {
     EXPECT_EQ(staticText(notice), kNotice);
     dismiss(L"Leafward");
   }
-  EXPECT_TRUE(waitUntil([&] { return idle() && program_.focus(main_) == box_; }));
+  EXPECT_TRUE(waitUntil([&] { return idle() && program_->focus(main_) == box_; }));
 }
 
 // The login dialog's browse button opens the shell's own computer browser, titled as designed;
@@ -228,7 +234,7 @@ TEST_F(LeafwardWindow, TheBrowseButtonOpensTheShellsComputerBrowser) {
   GetWindowRect(GetDlgItem(login, controlId(app::LoginControl::cmdSelect)), &browse);
   clickCentre(browse);
   const std::wstring title = wideText(std::string(app::kComputerPicker.caption));
-  HWND browser = program_.waitForWindow([&](HWND window) {
+  HWND browser = program_->waitForWindow([&](HWND window) {
     return className(window) == kDialogClass && staticText(window) == title;
   });
   ASSERT_NE(browser, nullptr) << "no computer browser";
@@ -238,7 +244,7 @@ TEST_F(LeafwardWindow, TheBrowseButtonOpensTheShellsComputerBrowser) {
   clickCentre(cancel);
   EXPECT_TRUE(waitUntil([&] { return windowText(server).empty(); }));
   pressKey(VK_ESCAPE);
-  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+  EXPECT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"登陆") && idle(); }));
 }
 
 // An account set under a Chinese name, opened through the file-open box: Check reports what the
@@ -308,6 +314,128 @@ TEST_F(LeafwardWindow, TheResultBoxMenuUndoesTheLastRepair) {
       << "the undo did not give back the file as it was";
 }
 
+// Files dropped onto the window open as a file chosen in the Open box does; anything else is
+// refused in panel 1.
+TEST_F(LeafwardWindow, FilesDroppedOntoTheWindowOpenAsOpenDoes) {
+  TempDir folder;
+  const std::filesystem::path path = folder.path() / L"账套 worked-example.mdb";
+  std::filesystem::copy_file(fixture("account-sets/worked-example.mdb"), path);
+  program_->dropFiles(main_, {(folder.path() / L"notes.txt").wstring()});
+  EXPECT_TRUE(waitUntil([&] { return panel(0) == L"不是Access数据文件：notes.txt"; }))
+      << utf8Text(panel(0));
+  program_->dropFiles(main_, {path.wstring()});
+  EXPECT_TRUE(waitUntil([&] { return panel(0) == path.filename().wstring(); }))
+      << utf8Text(panel(0));
+  pressUntilResult(kCheck, wideText(expectedBoxReport("worked-example.mdb")));
+}
+
+// The program started with a file, as "Open with" and a file dropped on its icon start it: the
+// file is open, as Open opens the file chosen in its box.
+class StartedWithAFile : public LeafwardWindow {
+ protected:
+  std::wstring arguments() override {
+    path_ = folder_.path() / L"账套 realistic-5k.mdb";
+    std::filesystem::copy_file(fixture("account-sets/realistic-5k.mdb"), path_);
+    return L"\"" + path_.wstring() + L"\"";
+  }
+  // Checks, then opens the details window through the result box's menu.
+  HWND openDetails() {
+    EXPECT_TRUE(waitUntil([&] { return panel(0) == path_.filename().wstring(); }))
+        << utf8Text(panel(0));
+    pressUntilResult(kCheck, asBox(expectedReport("realistic-5k.mdb")));
+    chooseFromResultMenu(app::ResultMenuItem::ShowDetails);
+    HWND details = box(std::wstring(L"科目标志明细"));
+    if (details) list_ = childOfClass(details, L"SysListView32");
+    return details;
+  }
+  int rows() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+  std::wstring cell(int row, app::DetailsColumn column) const {
+    return program_->listViewText(list_, row, static_cast<int>(column));
+  }
+  // Closes the details window with Esc; the main window is usable again.
+  void closeDetails() {
+    pressKey(VK_ESCAPE);
+    EXPECT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"科目标志明细") && idle(); }));
+  }
+
+  TempDir folder_;
+  std::filesystem::path path_;
+  HWND list_ = nullptr;
+};
+
+// The details window, a virtual list of the Check's wrong flags sorted by code, takes its
+// design size at the DPI of its screen.
+TEST_F(StartedWithAFile, TheDetailsWindowTakesItsDesignSizesAtTheScreensDpi) {
+  HWND details = openDetails();
+  ASSERT_NE(details, nullptr) << "no details window";
+  const int dpi = static_cast<int>(GetDpiForWindow(details));
+  RECT client;
+  GetClientRect(details, &client);
+  EXPECT_EQ(client.right, app::pixels(app::kDetailsWindow.clientWidth, dpi)) << dpi << " DPI";
+  EXPECT_EQ(client.bottom, app::pixels(app::kDetailsWindow.clientHeight, dpi));
+  ASSERT_NE(list_, nullptr);
+  EXPECT_NE(GetWindowLongPtrW(list_, GWL_STYLE) & LVS_OWNERDATA, 0);
+  EXPECT_EQ(SendMessageW(list_, LVM_GETCOLUMNWIDTH, 5, 0),
+            app::pixels(app::kDetailsColumns[5].width, dpi));
+  EXPECT_EQ(rows(), 98);
+  EXPECT_EQ(cell(0, app::DetailsColumn::Code), L"10010604");
+  EXPECT_EQ(cell(0, app::DetailsColumn::Name), L"科目10010604");
+  EXPECT_EQ(cell(0, app::DetailsColumn::Reason), L"没有下级科目");
+  screenshot(details, ("details-window-" + std::to_string(dpi) + "dpi.png").c_str());
+  closeDetails();
+}
+
+// Sorted by a heading's clicks, filtered from the keyboard, the selected row copied with
+// Ctrl+C, and the rows that show exported through the save box.
+TEST_F(StartedWithAFile, TheDetailsWindowSortsFiltersCopiesAndExports) {
+  ASSERT_NE(openDetails(), nullptr) << "no details window";
+  HWND details = box(std::wstring(L"科目标志明细"));
+  ASSERT_TRUE(program_->waitForFocus(details));
+  HWND heading = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+  RECT headingPlace;
+  GetWindowRect(heading, &headingPlace);
+  const int levelAt = headingPlace.left +
+                      static_cast<int>(SendMessageW(list_, LVM_GETCOLUMNWIDTH, 0, 0) +
+                                       SendMessageW(list_, LVM_GETCOLUMNWIDTH, 1, 0)) +
+                      8;
+  for (int click = 0; click < 2; ++click) clickAt({levelAt, headingPlace.top + 5});
+  EXPECT_TRUE(waitUntil([&] { return cell(0, app::DetailsColumn::Level) == L"4"; }))
+      << "highest level first after two clicks; first row "
+      << utf8Text(cell(0, app::DetailsColumn::Code));
+
+  pressKey('S', false, false, true);  // 显示(&S): the filter
+  pressKey(VK_DOWN);                  // the codes that should be non-leaf
+  EXPECT_TRUE(waitUntil([&] {
+    return rows() > 0 && rows() < 98 && cell(0, app::DetailsColumn::WantedFlag) == L"非末级";
+  })) << rows()
+      << " rows";
+
+  RECT listPlace;
+  GetWindowRect(list_, &listPlace);
+  clickAt({listPlace.left + 20, headingPlace.bottom + 6});  // the first row
+  pressKey('C', false, true);
+  std::wstring row;
+  for (int column = 0; column < app::kDetailsColumnCount; ++column) {
+    row += (column ? L"\t" : L"") + cell(0, static_cast<app::DetailsColumn>(column));
+  }
+  EXPECT_TRUE(waitUntil([&] { return clipboardText() == row + L"\r\n"; }))
+      << utf8Text(clipboardText());
+
+  const std::filesystem::path exported = folder_.path() / L"明细.csv";
+  pressKey('E', false, false, true);  // 导出(&E)…
+  HWND saveBox = box(L"导出明细");
+  ASSERT_NE(saveBox, nullptr) << "no save box";
+  ASSERT_TRUE(program_->waitForFocus(saveBox));
+  typeText(exported.wstring());
+  pressKey(VK_RETURN);
+  ASSERT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"导出明细"); }));
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(exported); }));
+  const std::string csv = readFile(exported);
+  EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF科目代码,科目名称,级次,当前标志,应为,原因\r\n"));
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), rows() + 1);
+  closeDetails();
+}
+
 // Account sets on the stand-in SQL Server, reached through the ODBC driver that Leafward
 // chooses on Windows (FreeTDS registered under its name, under Wine).
 class LinkedWindow : public LeafwardWindow {
@@ -327,7 +455,7 @@ class LinkedWindow : public LeafwardWindow {
     RECT place;
     GetWindowRect(edit, &place);
     clickCentre(place);
-    ASSERT_TRUE(waitUntil([&] { return program_.focus(dialog) == edit; }));
+    ASSERT_TRUE(waitUntil([&] { return program_->focus(dialog) == edit; }));
     SendMessageW(edit, EM_SETSEL, 0, -1);
     pressKey(VK_DELETE);
     typeText(wideText(text));
@@ -349,8 +477,8 @@ TEST_F(LinkedWindow, LinkRefreshOkThenCheckAndUpdate) {
   typeInto(login, LoginControl::txtPassword, "s3cr;et");
   pressKey(VK_RETURN);  // Refresh
   HWND list = control(login, LoginControl::dbList);
-  ASSERT_TRUE(waitUntil([&] { return program_.comboItems(list).size() == 2; }));
-  EXPECT_EQ(program_.comboItems(list),
+  ASSERT_TRUE(waitUntil([&] { return program_->comboItems(list).size() == 2; }));
+  EXPECT_EQ(program_->comboItems(list),
             (std::vector<std::wstring>{L"pelkor_001_2023", L"pelkor_002_2024"}));
   EXPECT_EQ(windowText(list), L"pelkor_001_2023");
   EXPECT_TRUE(IsWindowEnabled(control(login, LoginControl::cmdOK)));
@@ -363,7 +491,7 @@ TEST_F(LinkedWindow, LinkRefreshOkThenCheckAndUpdate) {
   RECT ok;
   GetWindowRect(control(login, LoginControl::cmdOK), &ok);
   clickCentre(ok);
-  ASSERT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆"); }));
+  ASSERT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"登陆"); }));
   EXPECT_TRUE(waitUntil([&] { return panel(0) == L"pelkor_002_2024"; }));
 
   const std::wstring checked = wideText(expectedBoxReport("worked-example.mdb"));
@@ -385,9 +513,9 @@ TEST_F(LinkedWindow, AWrongPasswordSaysSoAndPutsTheFocusInThePasswordBox) {
   EXPECT_EQ(staticText(message), L"口令错误");
   dismiss(L"Login");
   EXPECT_TRUE(waitUntil(
-      [&] { return program_.focus(login) == control(login, LoginControl::txtPassword); }));
+      [&] { return program_->focus(login) == control(login, LoginControl::txtPassword); }));
   pressKey(VK_ESCAPE);  // Cancel
-  EXPECT_TRUE(waitUntil([&] { return program_.gone(kDialogClass, L"登陆") && idle(); }));
+  EXPECT_TRUE(waitUntil([&] { return program_->gone(kDialogClass, L"登陆") && idle(); }));
 }
 
 }  // namespace

@@ -217,6 +217,15 @@ class JetSession : public dataaccess::Session {
     return result;
   }
 
+  // The rows straight from the engine, none of them kept: a query of every code of a big table
+  // costs no more memory than the columns it reads.
+  void forEachRow(std::string_view text, const dataaccess::RowVisitor& visit) override {
+    if (sql::Engine::classify(text) != sql::StatementKind::Select) {
+      throw DataAccessError("The statement is not a query");
+    }
+    reading([&] { engine_->forEachRow(text, visit); });
+  }
+
   // Jet reports no default database for a file.
   std::string currentCatalog() const override { return {}; }
 

@@ -48,7 +48,8 @@ StatementKind Engine::classify(std::string_view text) {
                  ": expected SELECT or UPDATE");
 }
 
-dataaccess::ResultSet Engine::query(std::string_view text) {
+template <class Run>
+void Engine::runQuery(std::string_view text, Run&& run) {
   ast::Statement statement = parseStatement(text);
   auto* select = std::get_if<ast::Select>(&statement);
   if (!select) throw SqlError("The statement is an UPDATE, not a query");
@@ -56,7 +57,21 @@ dataaccess::ResultSet Engine::query(std::string_view text) {
   readTables(bound, source_);
   Evaluator evaluator(bound);
   prepareAll(*select, evaluator);
-  return runSelect(*select, evaluator);
+  run(*select, evaluator);
+}
+
+dataaccess::ResultSet Engine::query(std::string_view text) {
+  dataaccess::ResultSet result;
+  runQuery(text, [&](const ast::Select& select, Evaluator& evaluator) {
+    result = runSelect(select, evaluator);
+  });
+  return result;
+}
+
+void Engine::forEachRow(std::string_view text, const dataaccess::RowVisitor& visit) {
+  runQuery(text, [&](const ast::Select& select, Evaluator& evaluator) {
+    visitSelect(select, evaluator, visit);
+  });
 }
 
 UpdatePlan Engine::planUpdate(std::string_view text) {

@@ -47,11 +47,17 @@ class Engine {
 
   // Runs a SELECT and returns its rows.
   dataaccess::ResultSet query(std::string_view text);
+  // Runs a SELECT and hands its rows to `visit` one at a time, in the same order.
+  void forEachRow(std::string_view text, const dataaccess::RowVisitor& visit);
 
   // Parses and plans an UPDATE without changing anything.
   UpdatePlan planUpdate(std::string_view text);
 
  private:
+  // Parses, binds, reads and prepares the SELECT `text`, then runs `run(select, evaluator)`.
+  template <class Run>
+  void runQuery(std::string_view text, Run&& run);
+
   TableSource& source_;
 };
 

@@ -22,6 +22,29 @@ bool rowQualifies(const ast::Expr* where, Evaluator& evaluator, Frame& frame) {
   return !where || evaluator.test(*where, frame) == Truth::True;
 }
 
+// Hands the values of each row the SELECT picks to `row`, in table order; for DISTINCT, hands
+// the distinct rows, sorted, to `sorted` instead.
+template <class Row, class Sorted>
+void selectRows(const ast::Select& select, Evaluator& evaluator, Row&& row, Sorted&& sorted) {
+  const std::size_t rowCount = evaluator.tables()[select.from.table].data.rowCount;
+  Frame frame;
+  DistinctRows distinct;
+  std::vector<Datum> values(select.items.size());
+  for (std::size_t at = 0; at < rowCount; ++at) {
+    frame.rows[0] = at;
+    if (!rowQualifies(select.where.get(), evaluator, frame)) continue;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      values[i] = evaluator.value(*select.items[i].expr, frame);
+    }
+    if (select.distinct) {
+      distinct.offer(values);
+    } else {
+      row(values);
+    }
+  }
+  if (select.distinct) sorted(distinct.takeSorted());
+}
+
 }  // namespace
 
 dataaccess::ResultSet runSelect(const ast::Select& select, Evaluator& evaluator) {
@@ -29,26 +52,29 @@ dataaccess::ResultSet runSelect(const ast::Select& select, Evaluator& evaluator)
   for (std::size_t i = 0; i < select.items.size(); ++i) {
     result.columnNames.push_back(columnName(select.items[i], i, evaluator));
   }
-  const std::size_t rowCount = evaluator.tables()[select.from.table].data.rowCount;
-  Frame frame;
-  DistinctRows distinct;
-  std::vector<Datum> values(select.items.size());
-  for (std::size_t row = 0; row < rowCount; ++row) {
-    frame.rows[0] = row;
-    if (!rowQualifies(select.where.get(), evaluator, frame)) continue;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      values[i] = evaluator.value(*select.items[i].expr, frame);
-    }
-    if (select.distinct) {
-      distinct.offer(values);
-      continue;
-    }
-    std::vector<Value>& out = result.rows.emplace_back();
-    out.reserve(values.size());
-    for (const Datum& value : values) out.push_back(toValue(value));
-  }
-  if (select.distinct) result.rows = distinct.takeSorted();
+  selectRows(
+      select, evaluator,
+      [&](const std::vector<Datum>& values) {
+        std::vector<Value>& out = result.rows.emplace_back();
+        out.reserve(values.size());
+        for (const Datum& value : values) out.push_back(toValue(value));
+      },
+      [&](std::vector<std::vector<Value>> rows) { result.rows = std::move(rows); });
   return result;
+}
+
+void visitSelect(const ast::Select& select, Evaluator& evaluator,
+                 const dataaccess::RowVisitor& visit) {
+  std::vector<Value> out(select.items.size());
+  selectRows(
+      select, evaluator,
+      [&](const std::vector<Datum>& values) {
+        for (std::size_t i = 0; i < values.size(); ++i) out[i] = toValue(values[i]);
+        visit(out);
+      },
+      [&](const std::vector<std::vector<Value>>& rows) {
+        for (const std::vector<Value>& sortedRow : rows) visit(sortedRow);
+      });
 }
 
 UpdatePlan runUpdatePlan(const ast::Update& update, Evaluator& evaluator) {

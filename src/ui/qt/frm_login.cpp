@@ -8,7 +8,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
+#include "ui/qt/controls.h"
 #include "ui/qt/mod_sh_browse.h"
 #include "ui/qt/q_text.h"
 
@@ -18,62 +20,13 @@ namespace {
 using app::ControlKind;
 using app::LoginControl;
 
-QRect pixelRect(const app::Twips& place) {
-  return QRect(app::pixels(place.left), app::pixels(place.top), app::pixels(place.width),
-               app::pixels(place.height));
-}
-
-QWidget* makeControl(const app::ControlDesign& design, QWidget* parent) {
-  const QString caption = qText(design.caption);
-  switch (design.kind) {
-    case ControlKind::Label:
-      return new QLabel(caption, parent);
-    case ControlKind::TextBox:
-      return new QLineEdit(caption, parent);
-    case ControlKind::PasswordBox: {
-      auto* box = new QLineEdit(caption, parent);
-      box->setEchoMode(QLineEdit::Password);
-      box->setStyleSheet(
-          QStringLiteral("lineedit-password-character: %1;").arg(int(app::kPasswordCharacter)));
-      box->setAttribute(Qt::WA_InputMethodEnabled, false);
-      box->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
-                               Qt::ImhNoAutoUppercase);
-      return box;
-    }
-    case ControlKind::Button:
-      return new QPushButton(caption, parent);
-    case ControlKind::ComboBox: {
-      auto* box = new QComboBox(parent);
-      box->setEditable(true);
-      // Enter in the box belongs to the dialog and must not add the typed text to the list.
-      box->setInsertPolicy(QComboBox::NoInsert);
-      return box;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 FrmLogin::FrmLogin(app::LoginDialog& logic, QWidget* parent) : QDialog(parent), logic_(logic) {
-  setObjectName(QString::fromUtf8(app::kLoginDialog.name));
-  setWindowTitle(qText(app::kLoginDialog.caption));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(app::pixels(app::kLoginDialog.clientWidth),
-               app::pixels(app::kLoginDialog.clientHeight));
+  designWindow(*this, app::kLoginDialog);
 
-  QWidget* previous = nullptr;
-  for (int i = 0; i < app::kLoginControlCount; ++i) {
-    const app::ControlDesign& design = app::kLoginControls[i];
-    QWidget* control = makeControl(design, this);
-    control->setObjectName(QString::fromUtf8(design.name));
-    control->setGeometry(pixelRect(design.place));
-    controls_[i] = control;
-    if (design.kind == ControlKind::Label) continue;
-    if (previous) setTabOrder(previous, control);
-    previous = control;
-  }
+  const std::vector<QWidget*> made = makeControls(app::kLoginControls, this);
+  std::copy(made.begin(), made.end(), controls_.begin());
   dbList_ = static_cast<QComboBox*>(control(LoginControl::dbList));
   // Enter in a text box or in the database box presses Refresh.
   button(app::buttonOf(app::ButtonRole::Default))->setDefault(true);

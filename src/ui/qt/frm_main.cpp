@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
@@ -16,6 +19,8 @@
 #include <memory>
 
 #include "platform/file.h"
+#include "ui/qt/controls.h"
+#include "ui/qt/frm_details.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/q_text.h"
 #include "ui/qt/result_box.h"
@@ -35,18 +40,24 @@ QString clockFormat() {
   return result.trimmed();
 }
 
+// The files of a drop, as the platform layer names them; a link that is no local file as the
+// link, for the logic to refuse.
+std::vector<std::string> droppedFiles(const QMimeData& data) {
+  std::vector<std::string> files;
+  for (const QUrl& url : data.urls()) {
+    files.push_back(url.isLocalFile() ? platform::nativePath(url.toLocalFile().toStdString())
+                                      : url.toString().toStdString());
+  }
+  return files;
+}
+
 }  // namespace
 
 FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* login,
                  std::string recordFolder, QWidget* parent)
     : QWidget(parent), logic_(shared, *this, login, std::move(recordFolder)) {
-  setObjectName(QString::fromUtf8(app::kMainWindow.name));
-  setWindowTitle(qText(app::kMainWindow.caption));
-  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  designWindow(*this, app::kMainWindow);
   setWindowIcon(leafwardIcon());
-  setFixedSize(app::pixels(app::kMainWindow.clientWidth),
-               app::pixels(app::kMainWindow.clientHeight));
 
   tbToolBar_ = new QToolBar(this);
   tbToolBar_->setObjectName(QStringLiteral("tbToolBar"));
@@ -73,6 +84,9 @@ FrmMain::FrmMain(connection::SharedConnection& shared, app::LoginDialogHost* log
   txtResult_->setObjectName(QStringLiteral("txtResult"));
   txtResult_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(txtResult_, &QWidget::customContextMenuRequested, this, &FrmMain::showResultMenu);
+  connect(txtResult_, &ResultBox::filesDropped, this,
+          [this](const QMimeData& data) { logic_.openGiven(droppedFiles(data)); });
+  setAcceptDrops(true);
 
   sbStatusBar_ = new QStatusBar(this);
   sbStatusBar_->setObjectName(QStringLiteral("sbStatusBar"));
@@ -169,15 +183,41 @@ bool FrmMain::askYesNo(std::string_view text, std::string_view title) {
   return box.exec() == QMessageBox::Yes;
 }
 
-// The box's own menu, and after it the item that undoes the last repair.
+// The box's own menu, and after it the items that show the details of the last Check and undo
+// the last repair.
 void FrmMain::showResultMenu(const QPoint& at) {
   std::unique_ptr<QMenu> menu(txtResult_->createStandardContextMenu());
   menu->addSeparator();
+  QAction* details = menu->addAction(qText(app::kShowDetailsItem));
+  details->setObjectName(QStringLiteral("showDetails"));
+  details->setEnabled(logic_.canShowDetails());
+  connect(details, &QAction::triggered, this, [this] { logic_.showDetailsClick(); });
   QAction* undo = menu->addAction(qText(app::kUndoLastRepairItem));
   undo->setObjectName(QStringLiteral("undoLastRepair"));
   undo->setEnabled(logic_.canUndoLastRepair());
   connect(undo, &QAction::triggered, this, [this] { logic_.undoLastRepairClick(); });
   menu->exec(txtResult_->mapToGlobal(at));
+}
+
+void FrmMain::openGivenLater(const QStringList& files) {
+  if (files.isEmpty()) return;
+  std::vector<std::string> paths;
+  for (const QString& file : files) paths.push_back(platform::nativePath(file.toStdString()));
+  QTimer::singleShot(0, this, [this, paths] { logic_.openGiven(paths); });
+}
+
+void FrmMain::showDetails(app::DetailsWindow& details) {
+  FrmDetails window(details, this);
+  window.exec();
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void FrmMain::dropEvent(QDropEvent* event) {
+  event->acceptProposedAction();
+  logic_.openGiven(droppedFiles(*event->mimeData()));
 }
 
 std::string FrmMain::timeOfDay() const {

@@ -27,6 +27,8 @@ class FrmMain : public QWidget, private app::MainView {
   ~FrmMain() override;
 
   app::MainWindow& logic() { return logic_; }
+  // Opens the files the program was started with ("Open with"), once the window is idle.
+  void openGivenLater(const QStringList& files);
 
  signals:
   // The window was closed and the connection shut down: the program ends.
@@ -35,6 +37,9 @@ class FrmMain : public QWidget, private app::MainView {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Files dropped onto the window go to the logic, which opens an Access file.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   std::string resultText() const override;
@@ -45,6 +50,7 @@ class FrmMain : public QWidget, private app::MainView {
   std::string askOpenFileName(const app::FileBoxDesign& box) override;
   void showMessage(std::string_view text, std::string_view title) override;
   bool askYesNo(std::string_view text, std::string_view title) override;
+  void showDetails(app::DetailsWindow& details) override;
   std::string timeOfDay() const override;
   void requestTick() override;
 

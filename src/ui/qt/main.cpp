@@ -18,5 +18,7 @@ int main(int argc, char** argv) {
   leafward::ui::FrmMain window(shared, &login);
   QObject::connect(&window, &leafward::ui::FrmMain::closed, &app, &QApplication::quit);
   window.show();
+  // A file named on the command line ("Open with") is opened as Open opens it.
+  window.openGivenLater(QCoreApplication::arguments().mid(1));
   return QApplication::exec();
 }

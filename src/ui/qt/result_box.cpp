@@ -1,5 +1,6 @@
 #include "ui/qt/result_box.h"
 
+#include <QMimeData>
 #include <QTextDocument>
 
 namespace leafward::ui {
@@ -21,6 +22,18 @@ std::string ResultBox::text() const {
   shown.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
   shown.replace(QChar::LineSeparator, QLatin1String("\r\n"));
   return shown.toStdString();
+}
+
+bool ResultBox::canInsertFromMimeData(const QMimeData* source) const {
+  return source->hasUrls() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void ResultBox::insertFromMimeData(const QMimeData* source) {
+  if (source->hasUrls()) {
+    emit filesDropped(*source);
+  } else {
+    QPlainTextEdit::insertFromMimeData(source);
+  }
 }
 
 void ResultBox::setText(std::string text) {

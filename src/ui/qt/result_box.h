@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPlainTextEdit>
+
+class QMimeData;
 #include <string>
 
 namespace leafward::ui {
@@ -16,6 +18,14 @@ class ResultBox : public QPlainTextEdit {
 
   std::string text() const;
   void setText(std::string text);
+
+ signals:
+  // Files (links) were dropped onto the box: they are the window's to open, not text to insert.
+  void filesDropped(const QMimeData& data);
+
+ protected:
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   std::string written_;

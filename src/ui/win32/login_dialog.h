@@ -6,6 +6,7 @@
 
 #include "app/login_dialog.h"
 #include "ui/win32/control_ids.h"
+#include "ui/win32/modal_dialog.h"
 
 namespace leafward::ui::win32 {
 
@@ -13,12 +14,10 @@ namespace leafward::ui::win32 {
 // drop-down combo box and push buttons laid out from the design table at the DPI of its screen.
 // While hidden it keeps its controls, so a Cancel keeps what they hold. Its buttons, Enter, Esc
 // and the close box go to the dialog's logic.
-class LoginDialog : public app::LoginView {
+class LoginDialog : public app::LoginView, private ModalDialog {
  public:
   LoginDialog(HINSTANCE instance, HWND owner, app::LoginDialog& logic);
   ~LoginDialog() override;
-  LoginDialog(const LoginDialog&) = delete;
-  LoginDialog& operator=(const LoginDialog&) = delete;
 
   std::string text(app::LoginControl control) const override;
   void setText(app::LoginControl control, std::string_view text) override;
@@ -34,21 +33,16 @@ class LoginDialog : public app::LoginView {
   void end() override;
 
  private:
-  static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM w, LPARAM l);
-  INT_PTR handle(UINT message, WPARAM w, LPARAM l);
+  INT_PTR handle(UINT message, WPARAM w, LPARAM l) override;
+  void destroyed() override;
   void createControls();
   void applyDpi(UINT dpi);
   HWND item(app::LoginControl control) const;
-  void centreOnScreen();
 
-  HINSTANCE instance_;
-  HWND owner_;
   app::LoginDialog& logic_;
-  HWND dialog_ = nullptr;
   std::array<HWND, app::kLoginControlCount> controls_{};
   HFONT font_ = nullptr;
   HWND pendingFocus_ = nullptr;
-  bool showing_ = false;
   bool placed_ = false;
 };
 

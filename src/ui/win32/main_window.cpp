@@ -6,9 +6,12 @@
 
 #include <array>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "app/login_dialog.h"
+#include "ui/win32/controls.h"
+#include "ui/win32/details_dialog.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/message_loop.h"
 #include "ui/win32/modal.h"
@@ -20,6 +23,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"LeafwardMainWindow";
 constexpr UINT kTickMessage = WM_APP + 1;  // one tick as soon as the window is idle
+constexpr UINT kOpenMessage = WM_APP + 2;  // open the files the program was started with
 constexpr UINT_PTR kClockTimer = 1;
 constexpr int kToolbarId = 100, kResultId = 101, kStatusId = 102;
 
@@ -89,6 +93,12 @@ void MainWindow::show(int how) {
   UpdateWindow(window_);
 }
 
+void MainWindow::openWhenIdle(std::vector<std::string> files) {
+  if (files.empty()) return;
+  toOpen_ = std::move(files);
+  PostMessageW(window_, kOpenMessage, 0, 0);
+}
+
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
@@ -147,6 +157,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(),
                    reinterpret_cast<LPARAM>(buttons.data()));
       layout();
+      // Files dropped onto the window (the result box included) come to it.
+      DragAcceptFiles(window_, TRUE);
       logic_.load();
       // The first tick at once, then on every second.
       requestTick();
@@ -186,6 +198,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case kTickMessage:
       logic_.tick();
+      return 0;
+    case kOpenMessage:
+      logic_.openGiven(std::exchange(toOpen_, {}));
+      return 0;
+    case WM_DROPFILES:
+      filesDropped(reinterpret_cast<HDROP>(w));
       return 0;
     case WM_SETCURSOR:
       if (!wait_) break;
@@ -335,26 +353,7 @@ void MainWindow::setWaitPointer(bool wait) {
 }
 
 std::string MainWindow::askOpenFileName(const app::FileBoxDesign& box) {
-  std::wstring filter = wide(box.description);
-  filter.push_back(L'\0');
-  filter += wide(box.pattern);
-  filter.push_back(L'\0');
-  const std::wstring title = wide(box.title), extension = wide(box.defaultExtension);
-  std::vector<wchar_t> file(32768, L'\0');  // room for the longest path Windows knows
-  OPENFILENAMEW request{};
-  request.lStructSize = sizeof(request);
-  request.hwndOwner = window_;
-  request.lpstrFilter = filter.c_str();  // ends in two NULs: the string's own and one more
-  request.nFilterIndex = 1;
-  request.lpstrFile = file.data();
-  request.nMaxFile = static_cast<DWORD>(file.size());
-  request.lpstrTitle = title.c_str();
-  request.lpstrDefExt = extension.c_str();
-  // A typed name need not exist; the working folder stays where it was.
-  request.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
-  ModalScope modal;
-  if (!GetOpenFileNameW(&request)) return {};
-  return utf8(file.data());
+  return askFileName(window_, box, FileBoxUse::Open);
 }
 
 void MainWindow::showMessage(std::string_view text, std::string_view title) {
@@ -379,7 +378,8 @@ LRESULT CALLBACK MainWindow::resultBoxProcedure(HWND box, UINT message, WPARAM w
   return DefSubclassProc(box, message, w, l);
 }
 
-// The box's own editing menu, and after it the item that undoes the last repair.
+// The box's own editing menu, and after it the items that show the details of the last Check
+// and undo the last repair.
 void MainWindow::showResultMenu(LPARAM at) {
   using Item = app::ResultMenuItem;
   DWORD from = 0, to = 0;
@@ -394,6 +394,8 @@ void MainWindow::showResultMenu(LPARAM at) {
         return from != to;
       case Item::Paste:
         return IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
+      case Item::ShowDetails:
+        return logic_.canShowDetails();
       case Item::UndoLastRepair:
         return logic_.canUndoLastRepair();
       default:
@@ -438,12 +440,33 @@ void MainWindow::showResultMenu(LPARAM at) {
     case Item::SelectAll:
       SendMessageW(result_, EM_SETSEL, 0, -1);
       break;
+    case Item::ShowDetails:
+      logic_.showDetailsClick();
+      break;
     case Item::UndoLastRepair:
       logic_.undoLastRepairClick();
       break;
     case Item::Separator:
       break;
   }
+}
+
+void MainWindow::showDetails(app::DetailsWindow& details) {
+  DetailsDialog dialog(instance_, window_, details);
+  dialog.showModal();
+}
+
+// The names of the dropped files, for the logic to open or refuse.
+void MainWindow::filesDropped(HDROP drop) {
+  std::vector<std::string> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+    files.push_back(utf8(name));
+  }
+  DragFinish(drop);
+  logic_.openGiven(files);
 }
 
 std::string MainWindow::timeOfDay() const {

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "connection/shared_connection.h"
@@ -22,6 +26,8 @@ class MainWindow : private app::MainView {
 
   HWND handle() const { return window_; }
   void show(int how);
+  // Opens the files the program was started with, as soon as the window is idle.
+  void openWhenIdle(std::vector<std::string> files);
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -35,6 +41,7 @@ class MainWindow : private app::MainView {
   static LRESULT CALLBACK resultBoxProcedure(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR,
                                              DWORD_PTR self);
   void showResultMenu(LPARAM at);
+  void filesDropped(HDROP drop);
 
   std::string resultText() const override;
   void setResultText(std::string_view text) override;
@@ -44,6 +51,7 @@ class MainWindow : private app::MainView {
   std::string askOpenFileName(const app::FileBoxDesign& box) override;
   void showMessage(std::string_view text, std::string_view title) override;
   bool askYesNo(std::string_view text, std::string_view title) override;
+  void showDetails(app::DetailsWindow& details) override;
   std::string timeOfDay() const override;
   void requestTick() override;
 
@@ -59,6 +67,7 @@ class MainWindow : private app::MainView {
   HICON icons_[2] = {nullptr, nullptr};
   HWND focusBeforeBusy_ = nullptr;
   bool wait_ = false;
+  std::vector<std::string> toOpen_;
 };
 
 }  // namespace leafward::ui::win32
