@@ -50,6 +50,10 @@ HistoryEntry::State entryState(record::RepairState state) {
       return HistoryEntry::State::Planned;
     case record::RepairState::Interrupted:
       return HistoryEntry::State::Interrupted;
+    case record::RepairState::Failed:
+      return HistoryEntry::State::Failed;
+    case record::RepairState::Partial:
+      return HistoryEntry::State::Partial;
     case record::RepairState::Undone:
       return HistoryEntry::State::Undone;
     case record::RepairState::Done:
@@ -85,9 +89,11 @@ HistoryEntry entryOf(const record::RecordReading& reading, std::size_t index) {
     HistoryEntry::Step& made = entry.steps.emplace_back();
     made.nonLeaf = step.direction == record::Direction::NonLeaf;
     for (const record::CodeChange& change : step.planned) {
-      made.planned.push_back({change.code, change.before, change.after});
+      made.planned.push_back({change.code, change.before, change.after, change.row});
     }
     made.flagsChanged = record::flagsChanged(step);
+    made.done = step.done();
+    made.takenUp = !step.takeUps.empty();
     if (!step.confirmation) continue;
     made.confirmed = true;
     made.failed = step.confirmation->failed;

@@ -31,16 +31,19 @@ History listHistory(const RecordTarget& target);
 struct HistoryEntry {
   std::string id, user, computer, version;
   std::string undoes;  // the id of the repair it put back; empty for an Update
-  enum class State { Planned, Done, Interrupted, Undone } state = State::Done;
+  enum class State { Planned, Done, Failed, Partial, Interrupted, Undone } state = State::Done;
   struct CodeChange {
     Code code;
     bool before = false, after = false;
+    std::string row;  // where an Access file keeps the row ("812:3"); empty on SQL Server
   };
   struct Step {
     bool nonLeaf = true;  // which flags it set: of codes with sub-codes, or of codes without
     std::vector<CodeChange> planned;  // the rows it was to change, written down before it ran
     bool confirmed = false;           // a row confirms how it ended
     bool failed = false;
+    bool done = false;                  // carried out, by its command or by a later one's take-up
+    bool takenUp = false;               // a later command carried it out, or tried to
     std::optional<std::int64_t> count;  // the rows it changed, when the database said
     std::int64_t flagsChanged = 0;      // as far as the record knows (see record::flagsChanged)
     std::string note;

@@ -18,6 +18,10 @@ const char* stateOf(Entry::State state) {
       return "planned";
     case Entry::State::Done:
       return "done";
+    case Entry::State::Failed:
+      return "failed";
+    case Entry::State::Partial:
+      return "partial";
     case Entry::State::Interrupted:
       return "interrupted";
     case Entry::State::Undone:
@@ -59,6 +63,8 @@ std::string jsonDocument(const std::string& name, const std::vector<Entry>& entr
       json.field("direction", directionOf(step));
       json.field("confirmed", step.confirmed);
       json.field("failed", step.failed);
+      json.field("done", step.done);
+      json.field("taken_up", step.takenUp);
       json.field("count", step.count);
       json.field("flags_changed", step.flagsChanged);
       json.field("note", step.note);
@@ -69,6 +75,12 @@ std::string jsonDocument(const std::string& name, const std::vector<Entry>& entr
         json.field("code", change.code);
         json.field("before", change.before);
         json.field("after", change.after);
+        json.key("row");
+        if (change.row.empty()) {
+          json.null();
+        } else {
+          json.value(change.row);
+        }
         json.endObject();
       }
       json.endArray();
@@ -85,9 +97,9 @@ std::string jsonDocument(const std::string& name, const std::vector<Entry>& entr
 
 // One line per statement of a repair (one with no statements gets one line of its own).
 std::string csvDocument(const std::string& name, const std::vector<Entry>& entries) {
-  std::string document = record::csvLine({"account_set", "id", "user", "computer", "version",
-                                          "kind", "undoes", "state", "direction", "planned",
-                                          "confirmed", "failed", "count", "flags_changed", "note"});
+  std::string document = record::csvLine(
+      {"account_set", "id", "user", "computer", "version", "kind", "undoes", "state", "direction",
+       "planned", "confirmed", "failed", "count", "flags_changed", "note", "done", "taken_up"});
   for (const Entry& entry : entries) {
     const std::vector<std::string> repair = {
         name,          entry.id,
@@ -96,7 +108,7 @@ std::string csvDocument(const std::string& name, const std::vector<Entry>& entri
         entry.undoes,  stateOf(entry.state)};
     if (entry.steps.empty()) {
       std::vector<std::string> line = repair;
-      line.resize(line.size() + 7);
+      line.resize(line.size() + 9);
       document += record::csvLine(line);
     }
     for (const Entry::Step& step : entry.steps) {
@@ -104,7 +116,8 @@ std::string csvDocument(const std::string& name, const std::vector<Entry>& entri
       line.insert(line.end(),
                   {directionOf(step), std::to_string(step.planned.size()), csvFlag(step.confirmed),
                    csvFlag(step.failed), step.count ? std::to_string(*step.count) : std::string(),
-                   std::to_string(step.flagsChanged), step.note});
+                   std::to_string(step.flagsChanged), step.note, csvFlag(step.done),
+                   csvFlag(step.takenUp)});
       document += record::csvLine(line);
     }
   }
