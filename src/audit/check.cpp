@@ -10,7 +10,7 @@ namespace leafward::audit {
 namespace {
 
 using connection::attempt;
-using connection::holds;
+using connection::holdsOrFails;
 using connection::SharedConnection;
 
 // Runs the list query in strSQL and adds the codes it lists to `wrongFlags`, each row's code in
@@ -18,7 +18,8 @@ using connection::SharedConnection;
 bool listCodes(SharedConnection& shared, WrongFlagKind kind, std::string& failure,
                std::vector<WrongFlag>& wrongFlags) {
   attempt([&] { shared.executeQuery(); }, &failure);
-  if (holds([&] { return shared.rsData->state() == dataaccess::kAdStateClosed; })) return false;
+  if (holdsOrFails([&] { return shared.rsData->state() == dataaccess::kAdStateClosed; }))
+    return false;
   attempt([&] {
     dataaccess::Recordset& rows = *shared.rsData;
     wrongFlags.reserve(wrongFlags.size() + static_cast<std::size_t>(rows.recordCount()));

@@ -13,7 +13,7 @@ namespace leafward::audit {
 namespace {
 
 using connection::attempt;
-using connection::holds;
+using connection::holdsOrFails;
 using connection::SharedConnection;
 using dataaccess::DataAccessError;
 using dataaccess::Value;
@@ -46,7 +46,7 @@ StoredScheme readStoredScheme(SharedConnection& shared, std::string_view query, 
   shared.strSQL = query;
   const bool ran = attempt([&] { shared.executeQuery(); });
   // A table that is missing or refuses the query counts as a missing scheme row.
-  if (!ran || holds([&] { return shared.rsData->eof(); })) {
+  if (!ran || holdsOrFails([&] { return shared.rsData->eof(); })) {
     scheme.state = StoredScheme::State::Missing;
   } else {
     scheme.state = StoredScheme::State::Unread;
@@ -72,8 +72,8 @@ StoredScheme readStoredScheme(SharedConnection& shared, std::string_view query, 
 std::optional<SchemeFindings> readCodingScheme(SharedConnection& shared, std::string* failure) {
   shared.strSQL = kCodeLengthsQuery;
   attempt([&] { shared.executeQuery(); }, failure);
-  if (holds([&] { return shared.rsData->state() != dataaccess::kAdStateOpen; })) return {};
-  if (holds([&] { return shared.rsData->recordCount() == 0; })) return {};
+  if (holdsOrFails([&] { return shared.rsData->state() != dataaccess::kAdStateOpen; })) return {};
+  if (holdsOrFails([&] { return shared.rsData->recordCount() == 0; })) return {};
 
   SchemeFindings findings;
   findings.lengths = readLengths(*shared.rsData);

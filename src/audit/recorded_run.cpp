@@ -4,6 +4,7 @@
 
 #include "audit/code_lists.h"
 #include "audit/report.h"
+#include "common/invariant.h"
 #include "connection/steps.h"
 #include "record/repair_states.h"
 
@@ -116,6 +117,7 @@ bool RecordedRun::takeUpUnsettled(std::string& failure, bool* taken) {
       return false;
     }
   }
+  LEAFWARD_INVARIANT("C4", record::settled(book_->repairs().back()));
   return true;
 }
 
@@ -167,6 +169,8 @@ RecordedRun::Outcome RecordedRun::carryOut(std::string undoes, std::vector<Plann
       return outcome;
     }
   }
+  // C1: nothing runs before its plan is durable.
+  LEAFWARD_INVARIANT("C1", outcome.begun || outcome.repair.plannedCount() == 0);
   if (begun) begun();
   for (std::size_t i = 0; i < steps.size(); ++i) {
     record::Confirmation confirmation;

@@ -6,7 +6,9 @@
 
 namespace leafward::audit {
 
-// The report is built only by these three operations.
+// The report is built only by these three operations, as the original program built the text
+// of its result box: the report text is the commands' result, and every report test holds it
+// byte for byte (a code list is written with a "," after each code, then the last one dropped).
 
 // The box's text becomes `text`.
 void replaceReport(Workbench& bench, std::string_view text);

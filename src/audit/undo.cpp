@@ -9,6 +9,7 @@
 #include "audit/repair_report.h"
 #include "audit/report.h"
 #include "audit/statements.h"
+#include "common/invariant.h"
 #include "connection/steps.h"
 #include "dataaccess/keyed_flag_statements.h"
 #include "record/record_file.h"
@@ -45,6 +46,10 @@ UndoStep planUndo(SharedConnection& shared, const record::Step& step) {
   }
   for (CodeChange& row : rows) std::swap(row.before, row.after);
   if (!rows.empty()) undo.rows = lookAtRows(shared, rows);
+  // C6: only rows the entry changed are put back, each to its flag before.
+  for (const CodeChange& row : undo.rows.toSet) {
+    LEAFWARD_INVARIANT("C6", std::find(rows.begin(), rows.end(), row) != rows.end());
+  }
   return undo;
 }
 

@@ -11,7 +11,9 @@
 
 namespace leafward::connection {
 
-// Connection-string template of an Access account-set file; "|1" is the file's full path.
+// Connection-string template of an Access account-set file; "|1" is the file's full path. As in
+// the original program, an ADO-like provider string: the data-access layer parses it back to
+// choose the provider (dataaccess/connection_string.h).
 inline constexpr std::string_view kAccessTemplate =
     "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source='|1';";
 
@@ -27,7 +29,10 @@ std::string accessConnectionString(std::string_view path,
                                    const std::optional<std::string>& codePage = std::nullopt);
 
 // The connection and the recordset every command works through, with the connection kind and
-// the texts last built for them. One object lives for the whole run.
+// the texts last built for them. One object lives for the whole run. The shape and the names
+// (cnData, rsData, blnServer, strConn, strSQL) are the original program's module state, kept so:
+// every statement is first built into strSQL and run from there, and a query's result replaces
+// rsData (docs/architecture.md, "Names kept").
 class SharedConnection {
  public:
   dataaccess::Connection cnData;

@@ -6,9 +6,11 @@
 
 namespace leafward::connection {
 
-// Commands run step by step and a failing step never stops them: the step is skipped and the
-// command goes on with the next one. A test that cannot be evaluated lets the steps it guards
-// run, as if it had held.
+// The rule the toolbar's commands and the login dialog's Refresh and OK run under, kept as the
+// original program had it (VB's On Error Resume Next): a failing step never stops the command,
+// it is skipped and the command goes on with the next one; and a test that cannot be evaluated
+// lets the steps it guards run, as if it had held, which is why that predicate is named
+// holdsOrFails and not holds.
 
 // Runs one step; false when it failed. The reason goes to `failure` when asked for.
 template <class Step>
@@ -41,9 +43,10 @@ bool runStep(OnFailure rule, Step&& step) {
   return true;
 }
 
-// Evaluates a test; true when it holds or when it could not be evaluated.
+// Evaluates a test; true when it holds, and true when evaluating it fails: the failing test
+// takes the branch it guards.
 template <class Test>
-bool holds(Test&& test) noexcept {
+bool holdsOrFails(Test&& test) noexcept {
   try {
     return static_cast<bool>(test());
   } catch (const std::exception&) {

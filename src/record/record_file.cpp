@@ -5,6 +5,7 @@
 #include <optional>
 #include <thread>
 
+#include "common/invariant.h"
 #include "platform/folders.h"
 #include "platform/lock_wait.h"
 #include "platform/program_text.h"
@@ -215,6 +216,7 @@ void RecordFile::readAnchored(const Anchor& anchor) {
   const std::uint64_t size = file_.size();
   // R3.
   if (size < anchor.size) throw RecordError(cutShort(path_, size, anchor.size));
+  LEAFWARD_INVARIANT("R3", size >= anchor.size);
   if (size > anchor.size) {
     if (!rowsChainOn(readRange(file_, path_, anchor.size, size), anchor.checksum)) {
       throw RecordError(notAfterAnchor(path_));
@@ -329,6 +331,8 @@ void RecordFile::ready() {
 }
 
 void RecordFile::append(std::string text) {
+  LEAFWARD_INVARIANT("R4", anchor_ && anchor_->current());
+  LEAFWARD_INVARIANT("R1", anchor_->current()->size == size_);
   broken_ = true;
   try {
     // R2: the rows durable, then the anchor that covers them.
@@ -361,6 +365,7 @@ void RecordFile::append(std::string text) {
     throw;
   }
   size_ += text.size();
+  LEAFWARD_INVARIANT("R2", anchor_->current()->size == size_);
   broken_ = false;
 }
 
@@ -372,6 +377,7 @@ void RecordFile::begin(Repair& repair) {
     now = localTimeAt(latest_ + 1, now.utcOffsetMinutes);
   }
   repair.id = repairId(now);
+  LEAFWARD_INVARIANT("R5", latest_ == INT64_MIN || instantOf(repair.id) > latest_);
   repair.user = platform::userName();
   repair.computer = platform::computerName();
   repair.version = LEAFWARD_VERSION;

@@ -72,8 +72,8 @@ TEST(StepsTest, AFailingStepIsSkippedAndAFailingTestLetsItsStepsRun) {
   std::string failure;
   EXPECT_FALSE(attempt([] { throw dataaccess::DataAccessError("refused"); }, &failure));
   EXPECT_EQ(failure, "refused");
-  EXPECT_TRUE(holds([]() -> bool { throw dataaccess::DataAccessError("closed"); }));
-  EXPECT_FALSE(holds([] { return false; }));
+  EXPECT_TRUE(holdsOrFails([]() -> bool { throw dataaccess::DataAccessError("closed"); }));
+  EXPECT_FALSE(holdsOrFails([] { return false; }));
 }
 
 }  // namespace

@@ -48,9 +48,9 @@ std::string canonicalOf(const std::string& path) {
 constexpr int kMostRecoveries = 8;
 
 // Readers hold a shared lock while they read, so that no reader ever sees half a statement:
-// the writer holds an exclusive one while it writes. Before anything is read, a statement that
-// was interrupted is undone; the journal is looked for again each time the lock is taken, as a
-// writer may get in and be killed between a recovery and the lock.
+// the writer holds an exclusive one while it writes (J8). Before anything is read, a statement
+// that was interrupted is undone (J6); the journal is looked for again each time the lock is
+// taken, as a writer may get in and be killed between a recovery and the lock.
 class ReadLock {
  public:
   // `source`, when there is one yet, is told while the lock is held.

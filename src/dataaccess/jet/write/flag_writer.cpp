@@ -1,5 +1,6 @@
 #include "dataaccess/jet/write/flag_writer.h"
 
+#include "common/invariant.h"
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/format/page_stretches.h"
 #include "dataaccess/jet/format/pager.h"
@@ -163,7 +164,7 @@ void expectUnchanged(const FlagTarget& target, const PageFlips& flips, Bytes ima
   }
 }
 
-// Writes the original images of the flipped pages to a journal, and commits it.
+// Writes the original images of the flipped pages to a journal, and commits it (J1, J2).
 void journalPages(const Pager& pager, const std::string& journal, const platform::File& database,
                   const std::vector<PageFlips>& pages, DurabilityStats& stats) {
   std::uint64_t recordBytes = 0;
@@ -177,6 +178,7 @@ void journalPages(const Pager& pager, const std::string& journal, const platform
       [&](const PageFlips& flips, Bytes image) { writer.add(flips.page, image, flips.changes); },
       [](std::uint32_t, Bytes) {});
   writer.commit(stats);
+  LEAFWARD_INVARIANT("J2", writer.committed());
 }
 
 FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>& changes) {
@@ -194,10 +196,11 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
   }
   refuseIfMarkedReadOnly(target);
   Pager pager(target.path, Pager::Access::ReadWrite, target.displayName);
-  lockForWriting(pager, target);
+  lockForWriting(pager, target);  // J8: held until the pager goes, after the journal is gone
   refuseIfMoreThanOneName(pager, target);
   const std::string journal = journalPathFor(target.path);
   std::string keptBecause;
+  // J6: an earlier statement's journal first.
   if (recoverLocked(pager, journal, &keptBecause) == Recovery::KeptTornJournal) {
     throw DataAccessError(keptBecause + "; the change needs its own journal there",
                           ErrorKind::PendingRollback);
@@ -208,13 +211,18 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
   if (pages.empty()) return result;
 
   journalPages(pager, journal, pager.file(), pages, result.durability);
+  bool fileDurable = false;
   try {
     std::size_t writes = 0;
     forEachRun(
         pager, pages,
         [&](const PageFlips& flips, std::span<std::uint8_t> image) {
           expectUnchanged(target, flips, image);
-          for (const ByteChange& change : flips.changes) image[change.offset] ^= change.mask;
+          // J3: only the bits the journal's record of this page names.
+          for (const ByteChange& change : flips.changes) {
+            LEAFWARD_INVARIANT("J3", change.mask != 0 && change.offset < image.size());
+            image[change.offset] ^= change.mask;
+          }
         },
         [&](std::uint32_t first, Bytes images) {
           pager.writePages(first, images);
@@ -222,15 +230,17 @@ FlagWriteResult carryOut(const FlagTarget& target, const std::vector<FlagChange>
           reachedWriteStep(WriteStep::PageWritten, ++writes);
         });
     pager.sync();
+    fileDurable = true;
     reachedWriteStep(WriteStep::FileSynced, 0);
   } catch (const DataAccessError& error) {
-    undoAfter(error, pager, journal);
+    undoAfter(error, pager, journal);  // J5
   }
   std::string removalNotDurable;
+  LEAFWARD_INVARIANT("J4", fileDurable);
   try {
     removalNotDurable = removeJournal(journal);
   } catch (const DataAccessError& error) {
-    undoAfter(error, pager, journal);
+    undoAfter(error, pager, journal);  // J5: a statement whose journal stays would be undone
   }
   if (!removalNotDurable.empty()) {
     // The statement is whole in the file and durable: it is done, and says what is left.

@@ -29,6 +29,33 @@
 // rolled back and the journal is kept for a person to look at. A journal with the magic but
 // another version was written in a layout this program does not read (version 1: a 40-byte
 // header and no commit block): it is kept, never taken for torn.
+//
+// The rules the writer (flag_writer.cpp), the journal (rollback_journal.cpp) and recovery
+// (journal_recovery.cpp) keep, cited where each is kept and checked there in debug builds:
+//
+// J1  Before its first page is written, a statement's journal holds the original image of every
+//     page the statement writes, one record a page naming the bits that change, and the
+//     journal and its name are durable.
+// J2  The journal is committed (its commit block, then its header marked committed, both
+//     durable) before the first page of the database is written; until then the file is as it
+//     was.
+// J3  A statement changes only the bits its journal's records name: a Yes/No value inside a
+//     row. No other byte of the file changes.
+// J4  The file is made durable before the journal is removed; a statement is done only once its
+//     journal is gone.
+// J5  A statement that fails after its journal was committed is undone from the journal there
+//     and then, or its journal stays for the next open to undo: the file and the report agree.
+// J6  Whoever opens the file deals with a journal beside it first, holding the file's lock: one
+//     never committed (or marked committed without its commit block while every page holds its
+//     image) is torn and removed without writing the file; a complete one is rolled back, the
+//     file made durable, then removed; a damaged one is rolled back as far as its intact
+//     records prove and kept; one of another layout, or anything but a regular file under the
+//     name, is kept and the file refused.
+// J7  A rollback writes only data pages, and a page only where it differs from its journaled
+//     image in the journaled bits alone: a change another program made since is never undone.
+// J8  Readers hold the file's shared lock while they read; the writer holds its exclusive lock
+//     from before it writes its journal until the journal is gone. No reader sees half a
+//     statement.
 namespace leafward::jet::journal {
 
 inline constexpr std::string_view kMagic{"LWJRNL\r\n", 8};

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "common/invariant.h"
+
 #include "dataaccess/errors.h"
 #include "dataaccess/jet/format/jet_format.h"
 #include "dataaccess/jet/write/journal_format.h"
@@ -128,6 +130,7 @@ Assessment assess(const platform::File& journal, const std::string& journalPath,
 // ones, then writes. Returns how many pages it wrote.
 std::size_t rollBack(Pager& pager, const platform::File& journal, const std::string& journalPath,
                      const Assessment& assessment) {
+  LEAFWARD_INVARIANT("J6", assessment.state != Assessment::State::Torn);
   const auto eachRecord = [&](auto&& visit) {
     JournalRecords records(journal, pager.pageSize(), pager.pageCount(), assessment.length);
     for (std::uint32_t n = 0; n + records.skipped() < assessment.records; ++n) {
@@ -136,6 +139,7 @@ std::size_t rollBack(Pager& pager, const platform::File& journal, const std::str
       visit(*record);
     }
   };
+  // J7: every page checked before any is written.
   eachRecord([&](const PageChange& record) {
     // Only ever data pages: a record that says otherwise was not written by a statement.
     const std::vector<std::uint8_t> current = pager.readPage(record.page);
@@ -153,6 +157,7 @@ std::size_t rollBack(Pager& pager, const platform::File& journal, const std::str
       refuse(pager, journalPath,
              "page " + std::to_string(record.page) + " changed while it was undone");
     }
+    LEAFWARD_INVARIANT("J7", current[0] == kPageData && record.original[0] == kPageData);
     pager.writePage(record.page, record.original);
     ++written;
   });
@@ -195,6 +200,7 @@ bool undo(Pager& pager, const platform::File& journal, const std::string& journa
 
 }  // namespace
 
+// J6.
 Recovery recoverLocked(Pager& pager, const std::string& journalPath, std::string* keptBecause) {
   std::optional<platform::File> journal = openJournal(pager, journalPath);
   if (!journal) return Recovery::NothingToDo;

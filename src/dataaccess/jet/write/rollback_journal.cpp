@@ -1,5 +1,7 @@
 #include "dataaccess/jet/write/rollback_journal.h"
 
+#include "common/invariant.h"
+
 #include <cstring>
 
 #include "dataaccess/errors.h"
@@ -171,6 +173,8 @@ void JournalWriter::commit(DurabilityStats& stats) {
     throw DataAccessError("internal error: the journal " + path_ + " is not whole");
   }
   if (!batch_.empty()) writeBatch();
+  // J1: every record written, then the journal and its name made durable, before the commit.
+  LEAFWARD_INVARIANT("J1", added_ == header_.records && written_ == header_.length);
   try {
     file_.sync();
     syncFolderOf(path_);

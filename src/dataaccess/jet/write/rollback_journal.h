@@ -93,6 +93,7 @@ class JournalWriter {
   // Writes what is left, syncs the journal and its folder, then commits it: once this returns,
   // the pages may be overwritten.
   void commit(DurabilityStats& stats);
+  bool committed() const { return committed_; }
 
  private:
   void writeBatch();
