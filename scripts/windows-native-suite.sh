@@ -7,7 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-screenshots="$root/build/windows-native/tests/win32/screenshots"
+screenshots="$root/build/windows-native/tests/ui/win32/screenshots"
 rm -rf "$screenshots"
 # The window's tests write their pictures where this names (a Windows path).
 LEAFWARD_SCREENSHOTS="$(cygpath -w "$screenshots")"

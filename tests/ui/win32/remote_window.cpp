@@ -1,4 +1,4 @@
-#include "win32/remote_window.h"
+#include "ui/win32/remote_window.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

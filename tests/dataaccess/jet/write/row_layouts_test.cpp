@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "dataaccess/jet/format/byte_order.h"
-#include "jet/jet_test_support.h"
+#include "dataaccess/jet/jet_test_support.h"
 #include "support/oracle.h"
 #include "writer_test_support.h"
 

@@ -15,7 +15,7 @@ using dataaccess::kAdStateClosed;
 // Whatever the user types (an empty database name too, which empties the catalogue) reaches
 // the provider as typed: no quote, ';', '=' or placeholder in one value spills into another.
 // An Access path likewise.
-TEST(ConnectionStringTest, EveryValueReadsBackAsTyped) {
+TEST(ServerConnectionStringTest, EveryValueReadsBackAsTyped) {
   const std::string hostile[] = {"",          "|1",      "|2",    "master",
                                  "'master'",  "it's",    "a;b=c", "say \"x\"",
                                  "both ' \"", "  pad  ", "口令",  "Data Source='evil'"};

@@ -17,7 +17,7 @@
 #include "support/files.h"
 #include "support/tds_stand_in.h"
 #include "ui/win32/control_ids.h"
-#include "win32/remote_window.h"
+#include "ui/win32/remote_window.h"
 
 #include <commctrl.h>
 
