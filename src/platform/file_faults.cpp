@@ -1,6 +1,7 @@
 #include "platform/file_faults.h"
 
 #include <array>
+#include <mutex>
 
 #include "platform/process.h"
 #include "platform/system_error.h"
@@ -15,6 +16,9 @@ struct Plan {
   bool persistent;
 };
 
+// A test may read a file on one thread while another writes it: every file operation of both
+// comes through here, so the plan and the counts are taken under one lock.
+std::mutex state;
 std::vector<Plan> plans;
 std::array<std::size_t, 9> counts{};
 std::vector<Change> changed;
@@ -24,18 +28,22 @@ Watcher watcher = nullptr;
 }  // namespace
 
 void failAt(Operation operation, std::size_t nth, Fault fault, bool persistent) {
+  const std::lock_guard lock(state);
   plans.push_back(Plan{operation, nth, fault, persistent});
 }
 
 void killBeforeChange(std::size_t nth) {
+  const std::lock_guard lock(state);
   killAt = nth;
 }
 
 void watch(Watcher watching) {
+  const std::lock_guard lock(state);
   watcher = watching;
 }
 
 void reset() {
+  const std::lock_guard lock(state);
   killAt = 0;
   watcher = nullptr;
   plans.clear();
@@ -44,6 +52,7 @@ void reset() {
 }
 
 std::size_t count(Operation operation) {
+  const std::lock_guard lock(state);
   return counts.at(static_cast<std::size_t>(operation));
 }
 
@@ -52,7 +61,14 @@ const std::vector<Change>& changes() {
 }
 
 std::optional<Fault> take(Operation operation, const std::string& path, std::size_t bytes) {
-  if (watcher) watcher(operation, path);
+  Watcher watching = nullptr;
+  {
+    const std::lock_guard lock(state);
+    watching = watcher;
+  }
+  // Outside the lock: a watcher may act on files itself.
+  if (watching) watching(operation, path);
+  const std::lock_guard lock(state);
   const std::size_t n = ++counts.at(static_cast<std::size_t>(operation));
   if (operation == Operation::Write || operation == Operation::Sync ||
       operation == Operation::Remove || operation == Operation::Resize) {

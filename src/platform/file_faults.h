@@ -54,7 +54,8 @@ struct Change {
 };
 
 // Every write, sync, remove and resize since the last reset, failed ones included, in the order
-// asked: what a crash at any moment would find done.
+// asked: what a crash at any moment would find done. Read it once no other thread is working on
+// files.
 const std::vector<Change>& changes();
 
 // For the file seam: counts the operation on `path` (a write of `bytes` bytes), notes it when it

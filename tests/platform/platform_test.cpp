@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "platform/file.h"
-#include "platform/lock_wait.h"
 #include "platform/folders.h"
 #include "platform/local_time.h"
+#include "platform/lock_wait.h"
 #include "platform/process.h"
 #include "platform/user_account.h"
 #include "support/files.h"

@@ -381,7 +381,8 @@ TEST(RecordRowsTest, RowsThatDoNotFitTheRepairAreRefused) {
       {record("1", {}, "非末级/末级/末级"), "line 2: its flags do not name its 2 statements"},
       {record("1", {}, "非末级/叶子"), "line 2: '叶子' is not a kind of flag"},
       // A repair no later than the one before it.
-      {record("0", {statement("1", "非末级", "0"), statement("2", "末级", "0"),
+      {record("0", {statement("1", "非末级", "0"),
+                    statement("2", "末级", "0"),
                     {"2025-03-14T01:26:53.589+00:00", "修复", "", "u", "c", "0.2.0", kSet.server,
                      kSet.name, "", "1", "末级", "", "", "", "", "", "0"}}),
        "line 5: the repair 2025-03-14T01:26:53.589+00:00 is not later than the one before it"},

@@ -149,10 +149,9 @@ ProcessRun runProcess(const std::vector<std::string>& arguments, const ProcessOp
   bool started = false;
   for (int attempt = 0; attempt < 5 && !started; ++attempt) {
     if (attempt > 0) Sleep(200);
-    started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags,
-                             environment.data(),
-                             workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup,
-                             &process);
+    started = CreateProcessW(
+        nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process);
     startError = started ? 0 : GetLastError();
     if (startError != ERROR_INTERNAL_ERROR) break;
   }
