@@ -9,16 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "dataaccess/errors.h"
-#include "dataaccess/jet/jet_session.h"
-#include "dataaccess/jet/write/rollback_journal.h"
 #include "platform/file.h"
-#include "support/files.h"
+#include "writer_test_support.h"
 
 namespace leafward::jet {
 namespace {
 
-using dataaccess::DataAccessError;
 using dataaccess::ErrorKind;
 using testing::fileExists;
 using testing::readBytes;
@@ -50,17 +46,6 @@ void PrintTo(const LeftBehind& left, std::ostream* out) {
   *out << left.name;
 }
 
-// What opening the file says: empty when it opened.
-std::string openFailure(const std::string& path) {
-  try {
-    openJetSession(path);
-  } catch (const DataAccessError& error) {
-    EXPECT_EQ(error.kind(), ErrorKind::PendingRollback);
-    return error.what();
-  }
-  return {};
-}
-
 class OldJournalTest : public ::testing::TestWithParam<LeftBehind> {};
 
 // The file and its journal copied to a folder of their own, under the names a crash leaves, then
@@ -74,17 +59,19 @@ TEST_P(OldJournalTest, IsJudgedAsTheBuildThatWroteItMeant) {
   testing::writeBytes(journal, readBytes(testing::fixture(left.journal)));
   const std::vector<std::uint8_t> journalBytes = readBytes(journal);
   const std::vector<std::uint8_t> after = readBytes(testing::fixture(left.after));
+  ErrorKind kind = ErrorKind::General;
   if (*left.refusal == '\0') {
-    EXPECT_EQ(openFailure(path), "");
+    EXPECT_EQ(testing::openFailure(path), "");
   } else {
-    EXPECT_THAT(openFailure(path), ::testing::HasSubstr(left.refusal));
+    EXPECT_THAT(testing::openFailure(path, &kind), ::testing::HasSubstr(left.refusal));
+    EXPECT_EQ(kind, ErrorKind::PendingRollback);
   }
   EXPECT_TRUE(readBytes(path) == after);
   ASSERT_EQ(fileExists(journal), left.kept);
   if (left.kept) {
     EXPECT_EQ(readBytes(journal), journalBytes);
   }
-  openFailure(path);
+  testing::openFailure(path);
   EXPECT_TRUE(readBytes(path) == after);
 }
 

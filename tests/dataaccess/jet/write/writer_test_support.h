@@ -48,6 +48,18 @@ inline void expectRefused(const std::string& path, const std::vector<jet::FlagCh
   EXPECT_FALSE(fileExists(jet::journalPathFor(platform::canonicalPath(path))));
 }
 
+// What opening the file as a person does says (and as what kind, when `kind` is given): empty
+// when it opened.
+inline std::string openFailure(const std::string& path, dataaccess::ErrorKind* kind = nullptr) {
+  try {
+    jet::openJetSession(path);
+  } catch (const dataaccess::DataAccessError& error) {
+    if (kind) *kind = error.kind();
+    return error.what();
+  }
+  return {};
+}
+
 // Stands for a crash: thrown by the write hook.
 struct Crash {};
 
@@ -100,15 +112,8 @@ class StatementTest : public ::testing::Test {
     writeBytes(journal_, {journal.begin(), journal.begin() + 40});
   }
 
-  // What opening the file says: empty when it opened.
   std::string openFailure(dataaccess::ErrorKind* kind = nullptr) {
-    try {
-      jet::openJetSession(path_);
-    } catch (const dataaccess::DataAccessError& error) {
-      if (kind) *kind = error.kind();
-      return error.what();
-    }
-    return {};
+    return testing::openFailure(path_, kind);
   }
 
   TempDir folder_;
