@@ -116,25 +116,9 @@ RepairRun carryOut(SharedConnection& shared, PlannedStatement& statement,
   return run;
 }
 
-}  // namespace
-
-UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
-                                const RecordTarget& target) {
-  UpdateOutcome outcome;
-  if (shared.cnData.state() != dataaccess::kAdStateOpen) return outcome;
-  outcome.ran = true;
-  busyOn(bench);
-
-  // The record is held before the codes are listed, so that another repair of the account set
-  // cannot change them between the list and our statements. When it cannot be taken the Update
-  // goes on only if it finds nothing to change.
-  RecordedRun run(shared, bench, target);
-  if (std::string failure; !run.takeUpUnsettled(failure)) {
-    busyOff(bench);
-    outcome.recordFailure = "an interrupted repair could not be completed: " + failure;
-    return outcome;
-  }
-
+// The two repair statements in order, each planned (the rows it will change known before it
+// runs) and ready to be carried out.
+std::vector<PlannedStep> planRepair(SharedConnection& shared) {
   const bool server = shared.blnServer;
   std::vector<std::shared_ptr<PlannedStatement>> statements;
   if (shared.accessFileOpen()) {
@@ -157,7 +141,52 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
                        return carryOut(shared, *statement, confirmation);
                      }});
   }
-  RecordedRun::Outcome done = run.carryOut({}, std::move(steps), false);
+  return steps;
+}
+
+// A statement changed rows that no list held (another program changed the account set after
+// it was read): that is written down now. A count the database could not give is taken for
+// none here, as nothing was listed to change. False when it could not be written; `failure`
+// says why.
+bool recordUnlistedChanges(RecordedRun& run, RecordedRun::Outcome& done, std::string& failure) {
+  record::Repair& repair = done.repair;
+  const bool changedUnlisted =
+      !done.begun && repair.steps.size() == done.runs.size() &&
+      std::any_of(repair.steps.begin(), repair.steps.end(), [](const record::Step& step) {
+        return !step.confirmation->failed && step.confirmation->count > 0;
+      });
+  if (!changedUnlisted) return true;
+  try {
+    if (!run.held()) throw record::RecordError(run.heldFailure());
+    run.book().begin(repair);
+    for (std::size_t i = 0; i < repair.steps.size(); ++i) run.book().confirm(repair, i);
+  } catch (const record::RecordError& error) {
+    failure = error.what();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
+                                const RecordTarget& target) {
+  UpdateOutcome outcome;
+  if (shared.cnData.state() != dataaccess::kAdStateOpen) return outcome;
+  outcome.ran = true;
+  busyOn(bench);
+
+  // The record is held before the codes are listed, so that another repair of the account set
+  // cannot change them between the list and our statements. When it cannot be taken the Update
+  // goes on only if it finds nothing to change.
+  RecordedRun run(shared, bench, target);
+  if (std::string failure; !run.takeUpUnsettled(failure)) {
+    busyOff(bench);
+    outcome.recordFailure = "an interrupted repair could not be completed: " + failure;
+    return outcome;
+  }
+
+  RecordedRun::Outcome done = run.carryOut({}, planRepair(shared), false);
   outcome.recordFailure = done.recordFailure;
   if (done.refused) {
     busyOff(bench);
@@ -169,23 +198,8 @@ UpdateOutcome runRecordedUpdate(SharedConnection& shared, Workbench& bench,
   if (runs.size() > 0) reportRepair(bench, runs[0], kNonLeafFlags);
   if (runs.size() > 1) reportRepair(bench, runs[1], kLeafFlags);
 
-  // A statement changed rows that no list held (another program changed the account set after
-  // it was read): that is written down now. A count the database could not give is taken for
-  // none here, as nothing was listed to change.
-  record::Repair& repair = done.repair;
-  const bool changedUnlisted =
-      !done.begun && repair.steps.size() == runs.size() &&
-      std::any_of(repair.steps.begin(), repair.steps.end(), [](const record::Step& step) {
-        return !step.confirmation->failed && step.confirmation->count > 0;
-      });
-  if (changedUnlisted) {
-    try {
-      if (!run.held()) throw record::RecordError(run.heldFailure());
-      run.book().begin(repair);
-      for (std::size_t i = 0; i < repair.steps.size(); ++i) run.book().confirm(repair, i);
-    } catch (const record::RecordError& error) {
-      outcome.recordFailure = error.what();
-    }
+  if (std::string failure; !recordUnlistedChanges(run, done, failure)) {
+    outcome.recordFailure = failure;
   }
   if (!outcome.recordFailure.empty()) {
     attempt([&] { appendLine(bench, "未能在修复记录中写下修复的结果：" + outcome.recordFailure); });

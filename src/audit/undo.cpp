@@ -53,6 +53,14 @@ UndoStep planUndo(SharedConnection& shared, const record::Step& step) {
   return undo;
 }
 
+// How each statement of `undone` is put back, in order. Throws when the flags as they stand
+// cannot be read.
+std::vector<UndoStep> planUndo(SharedConnection& shared, const record::Repair& undone) {
+  std::vector<UndoStep> plans;
+  for (const record::Step& step : undone.steps) plans.push_back(planUndo(shared, step));
+  return plans;
+}
+
 std::string whoAndWhen(const record::Repair& repair) {
   return repair.id + " 的" + (repair.undoes.empty() ? "修复" : "撤销") + "（" + repair.user + "，" +
          repair.computer + "）";
@@ -62,6 +70,61 @@ std::vector<CodeChange> changedSince(const RowsNow& rows) {
   std::vector<CodeChange> changed = rows.holdingAfter;
   changed.insert(changed.end(), rows.gone.begin(), rows.gone.end());
   return changed;
+}
+
+// Why the undo asked for is no longer the one the record chooses (another repair or undo came
+// between the question and the answer); nothing when it still is, or none was confirmed.
+std::optional<std::string> confirmedChoiceChanged(const std::vector<record::Repair>& repairs,
+                                                  const record::UndoChoice& choice,
+                                                  const RecordTarget& target,
+                                                  const std::string& confirmedRepairId) {
+  const std::string chosen = choice.target ? repairs[*choice.target].id : std::string();
+  if (confirmedRepairId.empty() || chosen == confirmedRepairId) return std::nullopt;
+  return "the record of " + target.accountSet.describe() +
+         " has changed since the undo was confirmed: the repair to undo is now " +
+         (choice.target ? chosen : std::string("none")) + ", not " + confirmedRepairId +
+         "; ask again";
+}
+
+// Each statement's plan as a step for the record: its rows set back by key, one all-or-nothing
+// change per statement.
+std::vector<PlannedStep> undoSteps(SharedConnection& shared, const std::vector<UndoStep>& plans) {
+  const std::string statement =
+      dataaccess::keyedFlagStatements({"code", "ccode", "bend", {}}).byKey;
+  std::vector<PlannedStep> steps;
+  for (const UndoStep& plan : plans) {
+    steps.push_back({record::Step(plan.direction, statement, plan.rows.toSet),
+                     [&shared, flags = plan.rows.flags](record::Confirmation& confirmation) {
+                       RepairRun run;
+                       if (!flags.empty()) {
+                         run = runRepair([&] { return setRows(shared, flags); });
+                         run.notices = shared.cnData.takeNotices();
+                       }
+                       confirmation = {run.outcome.failed, run.outcome.count, run.outcome.failure};
+                       return run;
+                     }});
+  }
+  return steps;
+}
+
+// The lines of each statement put back (the flags set, the rows left alone and why), and their
+// counts in `outcome`.
+void reportUndo(Workbench& bench, const std::vector<UndoStep>& plans,
+                const std::vector<RepairRun>& runs, UndoOutcome& outcome) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const UndoStep& plan = plans[i];
+    reportRepair(bench, runs[i], flagsOf(plan.direction), "恢复");
+    const std::vector<CodeChange> changed = changedSince(plan.rows);
+    listRows(bench, plan.direction, changed, "在修复后已被改动或已不存在，未恢复");
+    listRows(bench, plan.direction, plan.rows.shared,
+             "由多行共用，无法确定修复改动的是哪几行，未恢复");
+    listRows(bench, plan.direction, plan.inexact, "的修复记录与更新的行数不符，未恢复");
+    outcome.leftAlone +=
+        static_cast<std::int64_t>(changed.size() + plan.rows.shared.size() + plan.inexact.size());
+    RepairOutcome& kind = plan.direction == Direction::NonLeaf ? outcome.nonLeaf : outcome.leaf;
+    kind.count += runs[i].outcome.count;
+    if (runs[i].outcome.failed) kind = runs[i].outcome;
+  }
 }
 
 }  // namespace
@@ -129,13 +192,9 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   RecordedRun run(shared, bench, target);
   if (!run.held()) return refuse(run.heldFailure());
   const record::UndoChoice choice = record::chooseUndo(run.book().repairs());
-  const std::string chosen =
-      choice.target ? run.book().repairs()[*choice.target].id : std::string();
-  if (!confirmedRepairId.empty() && chosen != confirmedRepairId) {
-    return refuse("the record of " + target.accountSet.describe() +
-                  " has changed since the undo was confirmed: the repair to undo is now " +
-                  (choice.target ? chosen : std::string("none")) + ", not " + confirmedRepairId +
-                  "; ask again");
+  if (const std::optional<std::string> changed =
+          confirmedChoiceChanged(run.book().repairs(), choice, target, confirmedRepairId)) {
+    return refuse(*changed);
   }
   // C4, C7: an interrupted undo is the undo asked for, once taken up; an interrupted Update is
   // completed and then put back.
@@ -158,48 +217,16 @@ UndoOutcome runUndo(SharedConnection& shared, Workbench& bench, const RecordTarg
   const record::Repair undone = run.book().repairs()[*index];
 
   std::vector<UndoStep> plans;
-  if (std::string failure; !attempt(
-          [&] {
-            for (const record::Step& step : undone.steps) plans.push_back(planUndo(shared, step));
-          },
-          &failure)) {
+  if (std::string failure; !attempt([&] { plans = planUndo(shared, undone); }, &failure)) {
     return refuse("cannot read the flags of " + target.accountSet.describe() + ": " + failure);
   }
-  const std::string statement =
-      dataaccess::keyedFlagStatements({"code", "ccode", "bend", {}}).byKey;
-  std::vector<PlannedStep> steps;
-  for (const UndoStep& plan : plans) {
-    steps.push_back({record::Step(plan.direction, statement, plan.rows.toSet),
-                     [&shared, flags = plan.rows.flags](record::Confirmation& confirmation) {
-                       RepairRun run;
-                       if (!flags.empty()) {
-                         run = runRepair([&] { return setRows(shared, flags); });
-                         run.notices = shared.cnData.takeNotices();
-                       }
-                       confirmation = {run.outcome.failed, run.outcome.count, run.outcome.failure};
-                       return run;
-                     }});
-  }
   // C6: recorded even when every row is left alone, so that the repair counts as undone.
-  const RecordedRun::Outcome done = run.carryOut(undone.id, std::move(steps), true, [&] {
+  const RecordedRun::Outcome done = run.carryOut(undone.id, undoSteps(shared, plans), true, [&] {
     attempt([&] { appendLine(bench, "撤销 " + whoAndWhen(undone)); });
   });
   if (done.refused) return refuse(done.recordFailure);
   busyOff(bench);
-  for (std::size_t i = 0; i < done.runs.size(); ++i) {
-    const UndoStep& plan = plans[i];
-    reportRepair(bench, done.runs[i], flagsOf(plan.direction), "恢复");
-    const std::vector<CodeChange> changed = changedSince(plan.rows);
-    listRows(bench, plan.direction, changed, "在修复后已被改动或已不存在，未恢复");
-    listRows(bench, plan.direction, plan.rows.shared,
-             "由多行共用，无法确定修复改动的是哪几行，未恢复");
-    listRows(bench, plan.direction, plan.inexact, "的修复记录与更新的行数不符，未恢复");
-    outcome.leftAlone +=
-        static_cast<std::int64_t>(changed.size() + plan.rows.shared.size() + plan.inexact.size());
-    RepairOutcome& kind = plan.direction == Direction::NonLeaf ? outcome.nonLeaf : outcome.leaf;
-    kind.count += done.runs[i].outcome.count;
-    if (done.runs[i].outcome.failed) kind = done.runs[i].outcome;
-  }
+  reportUndo(bench, plans, done.runs, outcome);
   outcome.failure = done.recordFailure;
   if (!outcome.failure.empty()) {
     attempt([&] { appendLine(bench, "未能在修复记录中写下撤销的结果：" + outcome.failure); });

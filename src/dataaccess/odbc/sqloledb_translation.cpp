@@ -110,25 +110,27 @@ ServerAddress parseDataSource(std::string_view dataSource) {
   return address;
 }
 
-std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerDriver& driver,
-                                 std::string_view user, std::string_view password) {
-  const ServerAddress address = parseDataSource(
-      firstOf(oledb, {"Data Source", "Server", "Address", "Addr", "Network Address"}).value_or(""));
-  using Kind = SqlServerDriver::Kind;
-  const auto value = [&driver](std::string_view text, std::string_view what) {
-    switch (driver.kind) {
-      case Kind::FreeTds:
-        return freeTdsValue(text, what);
-      case Kind::Legacy:
-        return legacyDriverValue(text, what);
-      case Kind::Microsoft:
-      case Kind::NativeClient:
-        break;
-    }
-    return odbcBraced(text);
-  };
+namespace {
 
-  std::string text = "DRIVER=" + odbcBraced(driver.name) + ";";
+using Kind = SqlServerDriver::Kind;
+
+// A value as the driver takes it; `what` names it when the driver cannot.
+std::string driverValue(const SqlServerDriver& driver, std::string_view text,
+                        std::string_view what) {
+  switch (driver.kind) {
+    case Kind::FreeTds:
+      return freeTdsValue(text, what);
+    case Kind::Legacy:
+      return legacyDriverValue(text, what);
+    case Kind::Microsoft:
+    case Kind::NativeClient:
+      break;
+  }
+  return odbcBraced(text);
+}
+
+// The server to reach, in the keys the driver knows.
+std::string serverKeys(const ServerAddress& address, const SqlServerDriver& driver) {
   if (driver.kind != Kind::FreeTds) {
     // Microsoft's drivers take SQLOLEDB's own forms. On Windows "(local)" also reaches a server
     // on this computer that does not listen on TCP (SQL Server Express, as installed); a port
@@ -137,16 +139,54 @@ std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerD
     if (address.thisComputer && driver.windows && address.port.empty()) server = "(local)";
     if (!address.instance.empty()) server += "\\" + address.instance;
     if (!address.port.empty()) server += "," + address.port;
-    text += "Server=" + value(server, "server name") + ";";
-  } else if (!address.port.empty()) {
-    // FreeTDS asks the SQL Server Browser for an instance's port; a given port makes that moot.
-    text += "Server=" + value(address.host, "server name") + ";Port=" + address.port + ";";
-  } else if (!address.instance.empty()) {
-    text += "Server=" + value(address.host + "\\" + address.instance, "server name") + ";";
-  } else {
-    text += "Server=" + value(address.host, "server name") + ";";
+    return "Server=" + driverValue(driver, server, "server name") + ";";
   }
+  if (!address.port.empty()) {
+    // FreeTDS asks the SQL Server Browser for an instance's port; a given port makes that moot.
+    return "Server=" + driverValue(driver, address.host, "server name") + ";Port=" + address.port +
+           ";";
+  }
+  if (!address.instance.empty()) {
+    return "Server=" + driverValue(driver, address.host + "\\" + address.instance, "server name") +
+           ";";
+  }
+  return "Server=" + driverValue(driver, address.host, "server name") + ";";
+}
 
+// Encrypt when the server asks for it, without insisting on a trusted certificate.
+std::string encryptionKeys(const SqlServerDriver& driver) {
+  switch (driver.kind) {
+    case Kind::Microsoft:
+      // Version 18 encrypts by default and knows "Optional"; the older ones know "no".
+      return std::string(driver.version >= 18 ? "Encrypt=Optional;" : "Encrypt=no;") +
+             "TrustServerCertificate=yes;";
+    case Kind::NativeClient:
+      return "Encrypt=no;TrustServerCertificate=yes;";
+    case Kind::Legacy:
+      // It knows no TrustServerCertificate, and would check the certificate if asked to
+      // encrypt: left alone, it encrypts exactly when the server requires it.
+      break;
+    case Kind::FreeTds:
+      // TDS 7.4 is what FreeTDS tries first when left to choose, and every SQL Server answers
+      // it with the version it speaks. Left to choose, FreeTDS would go on to try the Sybase
+      // protocol after a time-out, and may then wait for ever on a server that stays silent.
+      return "TDS_Version=7.4;Encryption=request;ClientCharset=UTF-8;";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerDriver& driver,
+                                 std::string_view user, std::string_view password) {
+  const ServerAddress address = parseDataSource(
+      firstOf(oledb, {"Data Source", "Server", "Address", "Addr", "Network Address"}).value_or(""));
+  const auto value = [&driver](std::string_view text, std::string_view what) {
+    return driverValue(driver, text, what);
+  };
+
+  std::string text = "DRIVER=" + odbcBraced(driver.name) + ";";
+  text += serverKeys(address, driver);
   if (const auto database = firstOf(oledb, {"Initial Catalog", "Database"});
       database && !database->empty()) {
     text += "Database=" + value(*database, "database name") + ";";
@@ -162,27 +202,7 @@ std::string odbcConnectionString(const ConnectionString& oledb, const SqlServerD
   }
 
   text += "APP={Leafward};";
-  // Encrypt when the server asks for it, without insisting on a trusted certificate.
-  switch (driver.kind) {
-    case Kind::Microsoft:
-      // Version 18 encrypts by default and knows "Optional"; the older ones know "no".
-      text += driver.version >= 18 ? "Encrypt=Optional;" : "Encrypt=no;";
-      text += "TrustServerCertificate=yes;";
-      break;
-    case Kind::NativeClient:
-      text += "Encrypt=no;TrustServerCertificate=yes;";
-      break;
-    case Kind::Legacy:
-      // It knows no TrustServerCertificate, and would check the certificate if asked to
-      // encrypt: left alone, it encrypts exactly when the server requires it.
-      break;
-    case Kind::FreeTds:
-      // TDS 7.4 is what FreeTDS tries first when left to choose, and every SQL Server answers
-      // it with the version it speaks. Left to choose, FreeTDS would go on to try the Sybase
-      // protocol after a time-out, and may then wait for ever on a server that stays silent.
-      text += "TDS_Version=7.4;Encryption=request;ClientCharset=UTF-8;";
-      break;
-  }
+  text += encryptionKeys(driver);
   return text;
 }
 

@@ -122,71 +122,24 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPAR
   }
 }
 
+// Each kind of message goes to the part of the window that deals with it; what is not the
+// window's own goes on to Windows.
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
-    case WM_CREATE: {
-      toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                                 WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
-                                     CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
-                                 0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kToolbarId),
-                                 instance_, nullptr);
-      SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-      result_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
-                                    ES_AUTOVSCROLL | ES_WANTRETURN,
-                                0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kResultId), instance_,
-                                nullptr);
-      // Reports of a million codes are longer than an edit control's first limit.
-      SendMessageW(result_, EM_SETLIMITTEXT, 0, 0);
-      SetWindowSubclass(result_, &MainWindow::resultBoxProcedure, 0,
-                        reinterpret_cast<DWORD_PTR>(this));
-      status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr,
-                                WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0,
-                                0, window_, reinterpret_cast<HMENU>(kStatusId), instance_, nullptr);
-      applyDpi(GetDpiForWindow(window_));
-      std::vector<TBBUTTON> buttons;
-      for (std::size_t i = 0; i < app::kToolbarButtons.size(); ++i) {
-        TBBUTTON button{};
-        button.iBitmap = app::kToolbarButtons[i].picture - 1;
-        button.idCommand = commandOf(i);
-        button.fsState = TBSTATE_ENABLED;
-        button.fsStyle = BTNS_BUTTON;
-        button.iString = -1;
-        buttons.push_back(button);
-      }
-      SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(),
-                   reinterpret_cast<LPARAM>(buttons.data()));
-      layout();
-      // Files dropped onto the window (the result box included) come to it.
-      DragAcceptFiles(window_, TRUE);
-      logic_.load();
-      // The first tick at once, then on every second.
-      requestTick();
-      armClock();
+    case WM_CREATE:
+      onCreate();
       return 0;
-    }
-    case WM_DPICHANGED: {
-      const auto* suggested = reinterpret_cast<const RECT*>(l);
-      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-      applyDpi(HIWORD(w));
+    case WM_DPICHANGED:
+      onDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
       return 0;
-    }
     case WM_SIZE:
       layout();
       return 0;
-    case WM_COMMAND: {
-      const int command = LOWORD(w);
-      if (reinterpret_cast<HWND>(l) == toolbar_ && command >= 1 &&
-          command <= static_cast<int>(app::kToolbarButtons.size())) {
-        logic_.toolbarButtonClick(app::kToolbarButtons[command - 1].key);
-        return 0;
-      }
-      break;
-    }
+    case WM_COMMAND:
+      if (!onCommand(LOWORD(w), reinterpret_cast<HWND>(l))) break;
+      return 0;
     case WM_NOTIFY:
-      return notify(*reinterpret_cast<const NMHDR*>(l));
+      return onNotify(*reinterpret_cast<const NMHDR*>(l));
     case WM_CONTEXTMENU:
       if (reinterpret_cast<HWND>(w) != result_) break;
       showResultMenu(l);
@@ -203,20 +156,14 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       logic_.openGiven(std::exchange(toOpen_, {}));
       return 0;
     case WM_DROPFILES:
-      filesDropped(reinterpret_cast<HDROP>(w));
+      onDropFiles(reinterpret_cast<HDROP>(w));
       return 0;
     case WM_SETCURSOR:
       if (!wait_) break;
       SetCursor(LoadCursorW(nullptr, IDC_WAIT));
       return TRUE;
     case WM_ACTIVATE:
-      // The focus goes back to the control that had it when the window was left.
-      if (LOWORD(w) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window_, focus)) focusBeforeBusy_ = focus;
-      } else {
-        SetFocus(focusBeforeBusy_ && IsWindow(focusBeforeBusy_) ? focusBeforeBusy_ : result_);
-      }
+      onActivate(LOWORD(w) != WA_INACTIVE);
       return 0;
     case WM_CLOSE:
       // Not under a box or the login dialog, whose loop still runs, nor while a command is busy.
@@ -233,7 +180,72 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window_, message, w, l);
 }
 
-LRESULT MainWindow::notify(const NMHDR& header) {
+void MainWindow::onCreate() {
+  createControls();
+  applyDpi(GetDpiForWindow(window_));
+  addToolbarButtons();
+  layout();
+  // Files dropped onto the window (the result box included) come to it.
+  DragAcceptFiles(window_, TRUE);
+  logic_.load();
+  // The first tick at once, then on every second.
+  requestTick();
+  armClock();
+}
+
+// The toolbar, the result box and the status bar, placed by layout() once the DPI is known.
+void MainWindow::createControls() {
+  toolbar_ =
+      CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                      WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
+                          CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                      0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kToolbarId), instance_, nullptr);
+  SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  result_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                          ES_AUTOVSCROLL | ES_WANTRETURN,
+                      0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kResultId), instance_, nullptr);
+  // Reports of a million codes are longer than an edit control's first limit.
+  SendMessageW(result_, EM_SETLIMITTEXT, 0, 0);
+  SetWindowSubclass(result_, &MainWindow::resultBoxProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr,
+                            WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0, 0,
+                            window_, reinterpret_cast<HMENU>(kStatusId), instance_, nullptr);
+}
+
+// One button per entry of the toolbar's table, in its order, showing the entry's picture.
+void MainWindow::addToolbarButtons() {
+  std::vector<TBBUTTON> buttons;
+  for (std::size_t i = 0; i < app::kToolbarButtons.size(); ++i) {
+    TBBUTTON button{};
+    button.iBitmap = app::kToolbarButtons[i].picture - 1;
+    button.idCommand = commandOf(i);
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = BTNS_BUTTON;
+    button.iString = -1;
+    buttons.push_back(button);
+  }
+  SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+}
+
+// Moved to another screen: the window takes the place Windows suggests, then the new DPI.
+void MainWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  applyDpi(dpi);
+}
+
+// A toolbar button's click goes to the logic by the button's key; false for any other command.
+bool MainWindow::onCommand(int command, HWND from) {
+  if (from != toolbar_ || command < 1 || command > static_cast<int>(app::kToolbarButtons.size())) {
+    return false;
+  }
+  logic_.toolbarButtonClick(app::kToolbarButtons[command - 1].key);
+  return true;
+}
+
+LRESULT MainWindow::onNotify(const NMHDR& header) {
   if (header.code == TTN_GETDISPINFOW) {
     auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
     const auto command = static_cast<int>(header.idFrom);
@@ -242,6 +254,16 @@ LRESULT MainWindow::notify(const NMHDR& header) {
     }
   }
   return 0;
+}
+
+// The focus goes back to the control that had it when the window was left.
+void MainWindow::onActivate(bool active) {
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(window_, focus)) focusBeforeBusy_ = focus;
+  } else {
+    SetFocus(focusBeforeBusy_ && IsWindow(focusBeforeBusy_) ? focusBeforeBusy_ : result_);
+  }
 }
 
 // Each new font, picture list and icon is in use before the one it replaces is deleted.
@@ -381,34 +403,17 @@ LRESULT CALLBACK MainWindow::resultBoxProcedure(HWND box, UINT message, WPARAM w
 // The box's own editing menu, and after it the items that show the details of the last Check
 // and undo the last repair.
 void MainWindow::showResultMenu(LPARAM at) {
-  using Item = app::ResultMenuItem;
   DWORD from = 0, to = 0;
   SendMessageW(result_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-  const auto enabled = [&](Item item) {
-    switch (item) {
-      case Item::UndoTyping:
-        return SendMessageW(result_, EM_CANUNDO, 0, 0) != 0;
-      case Item::Cut:
-      case Item::Copy:
-      case Item::Delete:
-        return from != to;
-      case Item::Paste:
-        return IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
-      case Item::ShowDetails:
-        return logic_.canShowDetails();
-      case Item::UndoLastRepair:
-        return logic_.canUndoLastRepair();
-      default:
-        return true;
-    }
-  };
   HMENU menu = CreatePopupMenu();
   for (const app::ResultMenuItemDesign& entry : app::kResultMenu) {
-    if (entry.item == Item::Separator) {
+    if (entry.item == app::ResultMenuItem::Separator) {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     } else {
-      AppendMenuW(menu, MF_STRING | (enabled(entry.item) ? MF_ENABLED : MF_GRAYED),
-                  menuCommandOf(entry.item), wide(entry.caption).c_str());
+      AppendMenuW(
+          menu,
+          MF_STRING | (resultMenuItemEnabled(entry.item, from != to) ? MF_ENABLED : MF_GRAYED),
+          menuCommandOf(entry.item), wide(entry.caption).c_str());
     }
   }
   // From the keyboard (Shift+F10, the menu key) the menu opens at the box's corner.
@@ -421,7 +426,35 @@ void MainWindow::showResultMenu(LPARAM at) {
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, place.x, place.y, 0, window_, nullptr));
   DestroyMenu(menu);
   if (chosen == 0) return;
-  switch (static_cast<Item>(chosen - 1)) {
+  resultMenuItemChosen(static_cast<app::ResultMenuItem>(chosen - 1));
+}
+
+// Whether an item of the result box's menu can be chosen now; `selected` says whether the box
+// has a selection.
+bool MainWindow::resultMenuItemEnabled(app::ResultMenuItem item, bool selected) const {
+  using Item = app::ResultMenuItem;
+  switch (item) {
+    case Item::UndoTyping:
+      return SendMessageW(result_, EM_CANUNDO, 0, 0) != 0;
+    case Item::Cut:
+    case Item::Copy:
+    case Item::Delete:
+      return selected;
+    case Item::Paste:
+      return IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
+    case Item::ShowDetails:
+      return logic_.canShowDetails();
+    case Item::UndoLastRepair:
+      return logic_.canUndoLastRepair();
+    default:
+      return true;
+  }
+}
+
+// The box's editing items go to the box, the others to the logic.
+void MainWindow::resultMenuItemChosen(app::ResultMenuItem item) {
+  using Item = app::ResultMenuItem;
+  switch (item) {
     case Item::UndoTyping:
       SendMessageW(result_, WM_UNDO, 0, 0);
       break;
@@ -457,7 +490,7 @@ void MainWindow::showDetails(app::DetailsWindow& details) {
 }
 
 // The names of the dropped files, for the logic to open or refuse.
-void MainWindow::filesDropped(HDROP drop) {
+void MainWindow::onDropFiles(HDROP drop) {
   std::vector<std::string> files;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {

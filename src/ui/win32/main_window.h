@@ -33,15 +33,23 @@ class MainWindow : private app::MainView {
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT handle(UINT message, WPARAM w, LPARAM l);
   void create();
+  void onCreate();
+  void createControls();
+  void addToolbarButtons();
+  void onDpiChanged(UINT dpi, const RECT& suggested);
+  bool onCommand(int command, HWND from);
+  LRESULT onNotify(const NMHDR& header);
+  void onActivate(bool active);
+  void onDropFiles(HDROP drop);
   void applyDpi(UINT dpi);
   void layout();
   void armClock();
   bool previewKey(const MSG& message);
-  LRESULT notify(const NMHDR& header);
   static LRESULT CALLBACK resultBoxProcedure(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR,
                                              DWORD_PTR self);
   void showResultMenu(LPARAM at);
-  void filesDropped(HDROP drop);
+  bool resultMenuItemEnabled(app::ResultMenuItem item, bool selected) const;
+  void resultMenuItemChosen(app::ResultMenuItem item);
 
   std::string resultText() const override;
   void setResultText(std::string_view text) override;

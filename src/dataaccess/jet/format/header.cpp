@@ -71,10 +71,9 @@ std::array<std::uint8_t, 4> passwordMask(const std::vector<std::uint8_t>& header
           static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
 }
 
-}  // namespace
-
-JetHeader inspectHeader(Bytes firstPage, std::uint64_t fileSize, const std::string& displayName) {
-  const std::string file = "The file " + displayName;
+// An Access 97 to 2003 database starts with Jet's lead bytes and name; `file` names it in the
+// error when it does not.
+void checkSignature(Bytes firstPage, std::uint64_t fileSize, const std::string& file) {
   if (fileSize == 0) throw DataAccessError(file + " is empty, not an Access database");
   if (startsWith(firstPage, kMagicOffset, kAceMagic, kMagicLength)) {
     throw DataAccessError(file +
@@ -86,15 +85,15 @@ JetHeader inspectHeader(Bytes firstPage, std::uint64_t fileSize, const std::stri
       !startsWith(firstPage, kMagicOffset, kJetMagic, kMagicLength)) {
     throw DataAccessError(file + " is not an Access database");
   }
+}
 
-  JetHeader header;
-  switch (firstPage[kVersionOffset]) {
+// The format a Jet version byte names: Jet 3 (Access 97) or Jet 4 (Access 2000 to 2003).
+JetFormat formatOf(std::uint8_t version, const std::string& file) {
+  switch (version) {
     case 0:
-      header.format = JetFormat::jet3();
-      break;
+      return JetFormat::jet3();
     case 1:
-      header.format = JetFormat::jet4();
-      break;
+      return JetFormat::jet4();
     case 2:
     case 3:
     case 4:
@@ -105,10 +104,13 @@ JetHeader inspectHeader(Bytes firstPage, std::uint64_t fileSize, const std::stri
                             "databases can be opened");
     default:
       throw DataAccessError(file + " is not an Access database (unknown Jet version " +
-                            std::to_string(firstPage[kVersionOffset]) + ")");
+                            std::to_string(version) + ")");
   }
+}
 
-  const std::size_t pageSize = header.format.pageSize;
+// The file's pages, when it is whole pages of `pageSize`, enough of them and not too many.
+std::uint32_t countPages(Bytes firstPage, std::uint64_t fileSize, std::size_t pageSize,
+                         const std::string& file) {
   if (fileSize < pageSize * kMinimumPages) {
     throw DataAccessError(file + " is truncated: it is " + std::to_string(fileSize) +
                           " bytes long, too short for an Access database");
@@ -124,22 +126,37 @@ JetHeader inspectHeader(Bytes firstPage, std::uint64_t fileSize, const std::stri
   if (fileSize / pageSize > kMaximumPages) {
     throw DataAccessError(file + " is too large to be an Access database");
   }
-  header.pageCount = static_cast<std::uint32_t>(fileSize / pageSize);
+  return static_cast<std::uint32_t>(fileSize / pageSize);
+}
 
-  std::vector<std::uint8_t> clear(firstPage.begin(), firstPage.begin() + 0x100);
-  unmask(clear, kMaskedStart, header.format.isJet3() ? 126 : 128);
-
-  header.codePage = readU16(clear, kCodePageOffset);
+// Refuses an encrypted database and one with a password, from the unmasked header `clear`.
+void checkNotLocked(const std::vector<std::uint8_t>& clear, const JetFormat& format,
+                    const std::string& file) {
   if (readU32(clear, kKeyOffset) != 0) {
     throw DataAccessError(file + " is encrypted; encrypted Access databases cannot be opened");
   }
-  const std::size_t passwordLength = header.format.isJet3() ? 20 : 40;
-  const auto mask = passwordMask(clear, header.format);
+  const std::size_t passwordLength = format.isJet3() ? 20 : 40;
+  const auto mask = passwordMask(clear, format);
   for (std::size_t i = 0; i < passwordLength; ++i) {
     if ((clear[kPasswordOffset + i] ^ mask[i % mask.size()]) != 0) {
       throw DataAccessError(file + " is protected by a database password");
     }
   }
+}
+
+}  // namespace
+
+JetHeader inspectHeader(Bytes firstPage, std::uint64_t fileSize, const std::string& displayName) {
+  const std::string file = "The file " + displayName;
+  checkSignature(firstPage, fileSize, file);
+  JetHeader header;
+  header.format = formatOf(firstPage[kVersionOffset], file);
+  header.pageCount = countPages(firstPage, fileSize, header.format.pageSize, file);
+
+  std::vector<std::uint8_t> clear(firstPage.begin(), firstPage.begin() + 0x100);
+  unmask(clear, kMaskedStart, header.format.isJet3() ? 126 : 128);
+  header.codePage = readU16(clear, kCodePageOffset);
+  checkNotLocked(clear, header.format, file);
   return header;
 }
 

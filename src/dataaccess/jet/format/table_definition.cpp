@@ -79,6 +79,70 @@ std::string takeName(const DefinitionBytes& in, const JetFormat& format, TextDec
   return name;
 }
 
+// Reads `count` column entries at `at`, then their names, into `table`, and moves past them.
+// Returns the columns' numbers.
+std::set<std::uint16_t> takeColumns(const DefinitionBytes& in, const JetFormat& format,
+                                    TextDecoder& text, std::size_t count, std::size_t& at,
+                                    TableDefinition& table) {
+  std::set<std::uint16_t> numbers;
+  for (std::size_t i = 0; i < count; ++i, at += format.columnEntry) {
+    const Bytes entry = in.slice(at, format.columnEntry);
+    ColumnDefinition column;
+    column.type = entry[0];
+    column.number = readU16(entry, format.columnNumber);
+    column.variableIndex = readU16(entry, format.columnVariableIndex);
+    column.precision = entry[format.columnPrecision];
+    column.scale = entry[format.columnScale];
+    column.flags = entry[format.columnFlags];
+    column.fixedOffset = readU16(entry, format.columnFixedOffset);
+    column.length = readU16(entry, format.columnLength);
+    if (column.number >= table.maxColumns || !numbers.insert(column.number).second ||
+        (!column.fixed() && column.variableIndex >= table.maxColumns)) {
+      in.damaged("has impossible column numbers");
+    }
+    table.columns.push_back(std::move(column));
+  }
+  for (auto& column : table.columns) column.name = takeName(in, format, text, at, "column name");
+  return numbers;
+}
+
+// Reads the columns of `count` real indexes at `at` into `table` and moves past them; each must
+// be one of the table's `columns`.
+void takeRealIndexes(const DefinitionBytes& in, const JetFormat& format, std::size_t count,
+                     const std::set<std::uint16_t>& columns, std::size_t& at,
+                     TableDefinition& table) {
+  for (std::size_t i = 0; i < count; ++i, at += format.realIndexColumnsEntry) {
+    const Bytes entry = in.slice(at, format.realIndexColumnsEntry);
+    RealIndex index;
+    for (std::size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
+      const std::uint16_t number = readU16(entry, format.realIndexColumnsSkip + 3 * slot);
+      if (number == kNoColumn) continue;
+      if (!columns.contains(number)) in.damaged("has an index on a column it does not have");
+      index.columnNumbers.push_back(number);
+    }
+    index.unique = (entry[format.realIndexFlags] & kUniqueIndex) != 0;
+    table.realIndexes.push_back(std::move(index));
+  }
+}
+
+// Reads `count` logical index entries at `at`, then their names, into `table`, and moves past
+// them; each must name one of the `realCount` real indexes.
+void takeLogicalIndexes(const DefinitionBytes& in, const JetFormat& format, TextDecoder& text,
+                        std::size_t count, std::size_t realCount, std::size_t& at,
+                        TableDefinition& table) {
+  for (std::size_t i = 0; i < count; ++i, at += format.logicalIndexEntry) {
+    const Bytes entry = in.slice(at, format.logicalIndexEntry);
+    LogicalIndex index;
+    index.realIndex = readU32(entry, format.logicalIndexRealIndex);
+    if (index.realIndex >= realCount) in.damaged("has an index without its keys");
+    index.primaryKey = entry[format.logicalIndexType] == kPrimaryKeyIndex;
+    index.foreignKey = entry[format.logicalIndexType] == kForeignKeyIndex;
+    table.logicalIndexes.push_back(std::move(index));
+  }
+  for (auto& index : table.logicalIndexes)
+    index.name = takeName(in, format, text, at, "index name");
+}
+
 }  // namespace
 
 const ColumnDefinition* TableDefinition::findColumn(std::string_view columnName) const {
@@ -126,50 +190,12 @@ TableDefinition readTableDefinition(const Pager& pager, TextDecoder& text, std::
     in.damaged("has impossible counts");
   }
 
+  // After the header and an entry per real index: the columns and their names, the real
+  // indexes' columns, then the logical indexes and their names.
   std::size_t at = format.tdefHeaderEnd + realCount * format.tdefRealIndexEntry;
-  std::set<std::uint16_t> numbers;
-  for (std::size_t i = 0; i < columnCount; ++i, at += format.columnEntry) {
-    const Bytes entry = in.slice(at, format.columnEntry);
-    ColumnDefinition column;
-    column.type = entry[0];
-    column.number = readU16(entry, format.columnNumber);
-    column.variableIndex = readU16(entry, format.columnVariableIndex);
-    column.precision = entry[format.columnPrecision];
-    column.scale = entry[format.columnScale];
-    column.flags = entry[format.columnFlags];
-    column.fixedOffset = readU16(entry, format.columnFixedOffset);
-    column.length = readU16(entry, format.columnLength);
-    if (column.number >= table.maxColumns || !numbers.insert(column.number).second ||
-        (!column.fixed() && column.variableIndex >= table.maxColumns)) {
-      in.damaged("has impossible column numbers");
-    }
-    table.columns.push_back(std::move(column));
-  }
-  for (auto& column : table.columns) column.name = takeName(in, format, text, at, "column name");
-
-  for (std::size_t i = 0; i < realCount; ++i, at += format.realIndexColumnsEntry) {
-    const Bytes entry = in.slice(at, format.realIndexColumnsEntry);
-    RealIndex index;
-    for (std::size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
-      const std::uint16_t number = readU16(entry, format.realIndexColumnsSkip + 3 * slot);
-      if (number == kNoColumn) continue;
-      if (!numbers.contains(number)) in.damaged("has an index on a column it does not have");
-      index.columnNumbers.push_back(number);
-    }
-    index.unique = (entry[format.realIndexFlags] & kUniqueIndex) != 0;
-    table.realIndexes.push_back(std::move(index));
-  }
-  for (std::size_t i = 0; i < logicalCount; ++i, at += format.logicalIndexEntry) {
-    const Bytes entry = in.slice(at, format.logicalIndexEntry);
-    LogicalIndex index;
-    index.realIndex = readU32(entry, format.logicalIndexRealIndex);
-    if (index.realIndex >= realCount) in.damaged("has an index without its keys");
-    index.primaryKey = entry[format.logicalIndexType] == kPrimaryKeyIndex;
-    index.foreignKey = entry[format.logicalIndexType] == kForeignKeyIndex;
-    table.logicalIndexes.push_back(std::move(index));
-  }
-  for (auto& index : table.logicalIndexes)
-    index.name = takeName(in, format, text, at, "index name");
+  const std::set<std::uint16_t> numbers = takeColumns(in, format, text, columnCount, at, table);
+  takeRealIndexes(in, format, realCount, numbers, at, table);
+  takeLogicalIndexes(in, format, text, logicalCount, realCount, at, table);
 
   // Rows list their columns by number; so does everything that shows a table's columns.
   std::stable_sort(
