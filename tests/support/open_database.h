@@ -23,6 +23,14 @@ struct OpenDatabase {
     if (!found) throw std::runtime_error("no table " + name);
     return *found;
   }
+  // Where `column` of `tableName` stands among the table's columns (and in its rows as read).
+  std::size_t position(const std::string& tableName, const std::string& column) const {
+    const auto& columns = table(tableName).definition.columns;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].name == column) return i;
+    }
+    throw std::runtime_error("no column " + column);
+  }
   // What the writer gets from a statement that sets `column` of `tableName`.
   jet::FlagTarget target(const std::string& tableName, const std::string& column) const {
     const jet::JetTable& found = table(tableName);

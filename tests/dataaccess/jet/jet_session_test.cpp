@@ -210,20 +210,13 @@ TEST(JetSessionTest, RowsKeptBetweenStatementsFollowEveryChangeToTheFile) {
       JetTableSource source(open.database);
       const testing::Rows rows = testing::readAll(source, "code");
       const auto& locations = source.rowLocations("code");
-      const auto& columns = open.table("code").definition.columns;
-      const auto position = [&](const char* name) {
-        return static_cast<std::size_t>(
-            std::find_if(columns.begin(), columns.end(),
-                         [&](const auto& column) { return column.name == name; }) -
-            columns.begin());
-      };
       gone = locations[locations.size() / 2];
       for (std::size_t i = 0; i < locations.size() && movedCode.empty(); ++i) {
         const auto page = open.pager.readPage(locations[i].page);
         const RowTable entries(page, open.pager.format());
         if (RowTable::kindOf(entries.entry(locations[i].slot)) == SlotKind::Pointer) {
-          movedCode = rows[i][position("ccode")].asText();
-          movedFlag = rows[i][position("bend")].asYesNo();
+          movedCode = rows[i][open.position("code", "ccode")].asText();
+          movedFlag = rows[i][open.position("code", "bend")].asYesNo();
         }
       }
     }
@@ -259,14 +252,7 @@ TEST(JetSessionTest, ARowIsFoundOnlyThroughTheEntryThatNamesIt) {
     JetTableSource source(open.database);
     const testing::Rows rows = testing::readAll(source, "code");
     const auto& locations = source.rowLocations("code");
-    const auto& columns = open.table("code").definition.columns;
-    const auto position = [&](const char* name) {
-      return static_cast<std::size_t>(
-          std::find_if(columns.begin(), columns.end(),
-                       [&](const auto& column) { return column.name == name; }) -
-          columns.begin());
-    };
-    const std::size_t ccode = position("ccode"), bend = position("bend");
+    const std::size_t ccode = open.position("code", "ccode"), bend = open.position("code", "bend");
     for (std::size_t i = 0; i < locations.size() && code.empty(); ++i) {
       const auto page = open.pager.readPage(locations[i].page);
       const RowTable entries(page, open.pager.format());
