@@ -10,6 +10,8 @@ packages=(
   unixodbc unixodbc-dev tdsodbc libsqliteodbc
   xvfb xauth
   fonts-droid-fallback time strace
+  # CI compiles each source once for the test and the release builds alike (.ci/run).
+  ccache
   # The JSON and CSV output's test: its schemas and the README's jq query.
   python3-jsonschema jq
   # The Debian package check (scripts/check-package.sh).
