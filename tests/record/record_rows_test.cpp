@@ -18,6 +18,18 @@ const AccountSet kSet = AccountSet::serverDatabase("127.0.0.1,1433", "pelkor_001
 constexpr const char* kClear = "update code Set [bend] = 0 where ...";
 constexpr const char* kSet1 = "update code Set [bend] = 1 where ...";
 
+// A take-up by another user of the statement that failed, leaving `leftAlone` alone.
+TakeUp laterTakeUp(std::vector<CodeChange> leftAlone) {
+  TakeUp takeUp;
+  takeUp.time = "2025-03-14T10:00:00.000+08:00";
+  takeUp.user = "李四";
+  takeUp.computer = "PC-2";
+  takeUp.version = "0.2.0";
+  takeUp.confirmation.count = 1;
+  takeUp.leftAlone = std::move(leftAlone);
+  return takeUp;
+}
+
 Repair update() {
   Repair repair;
   repair.id = "2025-03-14T09:26:53.589+08:00";
@@ -41,14 +53,7 @@ std::string fileText(bool withUndo = false) {
   text += writer.confirmation(repair, 0);
   repair.steps[1].confirmation = Confirmation{true, 0, "文件正被其他程序使用, \"locked\""};
   text += writer.confirmation(repair, 1);
-  TakeUp takeUp;
-  takeUp.time = "2025-03-14T10:00:00.000+08:00";
-  takeUp.user = "李四";
-  takeUp.computer = "PC-2";
-  takeUp.version = "0.2.0";
-  takeUp.confirmation.count = 1;
-  takeUp.leftAlone = {repair.steps[1].planned[0]};
-  text += writer.takeUp(repair, 1, takeUp);
+  text += writer.takeUp(repair, 1, laterTakeUp({repair.steps[1].planned[0]}));
   if (withUndo) {
     Repair undo;
     undo.id = "2025-03-14T10:30:00.000+08:00";
@@ -106,14 +111,7 @@ TEST(RecordRowsTest, WhatIsWrittenReadsBackTheSame) {
   Repair expected = update();
   expected.steps[0].confirmation = Confirmation{false, 2, {}};
   expected.steps[1].confirmation = Confirmation{true, 0, "文件正被其他程序使用, \"locked\""};
-  TakeUp takeUp;
-  takeUp.time = "2025-03-14T10:00:00.000+08:00";
-  takeUp.user = "李四";
-  takeUp.computer = "PC-2";
-  takeUp.version = "0.2.0";
-  takeUp.confirmation.count = 1;
-  takeUp.leftAlone = {{std::nullopt, false, true}};
-  expected.steps[1].takeUps = {takeUp};
+  expected.steps[1].takeUps = {laterTakeUp({{std::nullopt, false, true}})};
   EXPECT_EQ(repairs[0], expected);
   EXPECT_TRUE(settled(repairs[0]));
   EXPECT_EQ(repairs[1].undoes, expected.id);
