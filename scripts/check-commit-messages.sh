@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Holds every commit after BASE (by default the first commit that kept the habit) to the way
+# Holds every commit after BASE (by default the last commit before the habit was kept) to the way
 # this project writes commit messages: a subject of at most 72 characters that says what, a blank
 # line, and a body that says why. Merges are let through. A clone without BASE (a shallow one)
 # checks the commits it has.
@@ -10,7 +10,7 @@ if ! command -v git >/dev/null || ! git rev-parse --git-dir >/dev/null 2>&1; the
   echo "check-commit-messages: not a git clone (or git cannot read it): no commits to check"
   exit 0
 fi
-base=${1:-fab2664b5ae009d26e547f2c69462021547321ee}
+base=${1:-6ed43da0b1425455214a0f9e9686b891d0821f8b}
 if git cat-file -e "$base^{commit}" 2>/dev/null; then
   range="$base..HEAD"
 else
